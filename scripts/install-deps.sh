@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing tvn needs.
+# Idempotent and non-interactive; run as root on Debian 12.
+set -euo pipefail
+
+packages=(
+    # toolchain
+    build-essential cmake ninja-build pkg-config binutils clang libclang-rt-14-dev
+    # libraries
+    libspdlog-dev libfmt-dev libcli11-dev nlohmann-json3-dev
+    zlib1g-dev libminizip-dev libcurl4-openssl-dev libsqlite3-dev libssl-dev
+    libcpp-httplib-dev libwebkit2gtk-4.1-dev libgtk-3-dev
+    # tests and benchmarks
+    libgtest-dev libgmock-dev libbenchmark-dev
+    xvfb xauth xdotool
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "install-deps: all packages present"
+    exit 0
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+apt-get install -y -q --no-install-recommends "${missing[@]}"
