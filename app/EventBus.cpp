@@ -30,7 +30,7 @@ void SubscriptionTable::add(std::string name, std::weak_ptr<Subscriber> subscrib
 std::vector<std::weak_ptr<Subscriber>> SubscriptionTable::collect(std::string_view name, int64_t nowMs)
 {
     std::vector<std::weak_ptr<Subscriber>> live;
-    if (auto found = m_entries.find(std::string(name)); found != m_entries.end()) {
+    if (auto found = m_entries.find(name); found != m_entries.end()) {
         dropExpired(found->second);
         live = found->second;
         if (found->second.empty())

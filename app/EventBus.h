@@ -54,7 +54,11 @@ public:
 private:
     void sweep();
 
-    std::unordered_map<std::string, std::vector<std::weak_ptr<Subscriber>>> m_entries;
+    struct NameHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view name) const { return std::hash<std::string_view>()(name); }
+    };
+    std::unordered_map<std::string, std::vector<std::weak_ptr<Subscriber>>, NameHash, std::equal_to<>> m_entries;
     int64_t m_lastSweepMs = 0;
 };
 
