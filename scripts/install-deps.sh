@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Installs every Debian package that building, running and testing tvn needs.
-# Idempotent and non-interactive; run as root on Debian 12.
+# Idempotent and non-interactive; Debian 12, as root (or through sudo).
 set -euo pipefail
+
+if [ "$(id -u)" -ne 0 ]; then
+    exec sudo bash "$0" "$@"
+fi
 
 packages=(
     # toolchain
