@@ -1,0 +1,73 @@
+// Answering "app" URLs from resource packs.
+
+#include "browser/AppSchemeRequest.h"
+
+#include "browser/MimeTypes.h"
+#include "browser/PakArchive.h"
+
+#include <algorithm>
+
+namespace tvn {
+
+namespace {
+
+std::string lowerCase(std::string_view text)
+{
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower;
+}
+
+// A request never carries the fragment; drop it if the caller passed the URL as the page wrote it.
+std::string_view withoutFragment(std::string_view url)
+{
+    return url.substr(0, url.find('#'));
+}
+
+} // namespace
+
+std::optional<AppRequestTarget> appRequestTarget(std::string_view url)
+{
+    url = withoutFragment(url);
+    const size_t colon = url.find(':');
+    if (colon == std::string_view::npos || lowerCase(url.substr(0, colon)) != "app" || url.substr(colon + 1, 2) != "//")
+        return std::nullopt;
+
+    const std::string_view rest = url.substr(colon + 3);
+    const size_t authorityEnd = std::min(rest.find_first_of("/?"), rest.size());
+    std::string_view host = rest.substr(0, authorityEnd);
+    if (const size_t at = host.rfind('@'); at != std::string_view::npos)
+        host.remove_prefix(at + 1);
+    if (const size_t port = host.find(':'); port != std::string_view::npos)
+        host = host.substr(0, port);
+
+    const std::string packName = lowerCase(host);
+    if (!packName.ends_with(".pak"))
+        return std::nullopt;
+
+    std::string_view path = rest.substr(authorityEnd);
+    path = path.substr(0, path.find('?'));
+    return AppRequestTarget { packName, std::string(path.empty() ? path : path.substr(1)) };
+}
+
+std::optional<ResourceResponse> answerAppRequest(std::string_view url, const std::filesystem::path& appFolder)
+{
+    const auto target = appRequestTarget(url);
+    if (!target)
+        return std::nullopt;
+    PakArchive pack;
+    if (pack.open(appFolder / target->packName) != PakStatus::Ok)
+        return std::nullopt;
+    const nlohmann::json* entry = pack.find(target->entryPath);
+    if (!entry)
+        return std::nullopt;
+
+    ResourceResponse response;
+    response.mimeType = mimeTypeFor(urlExtension(withoutFragment(url)));
+    response.length = static_cast<uint64_t>(std::max(entryFields(*entry).size, 0));
+    if (PakEntryContent content = pack.readEntry(*entry))
+        response.body = std::move(content.bytes);
+    return response;
+}
+
+} // namespace tvn
