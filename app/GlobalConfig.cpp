@@ -17,11 +17,16 @@ GlobalConfig::GlobalConfig()
 {
 }
 
+std::string GlobalConfig::get(std::string_view section, std::string_view key, std::string_view fallback) const
+{
+    if (!m_file.hasKey(section, key))
+        return std::string(fallback);
+    return m_file.sections().find(section)->second.find(key)->second;
+}
+
 std::string GlobalConfig::getString(std::string_view key, std::string_view fallback) const
 {
-    if (!m_file.hasKey(kSection, key))
-        return std::string(fallback);
-    return m_file.sections().find(kSection)->second.find(key)->second;
+    return get(kSection, key, fallback);
 }
 
 std::wstring GlobalConfig::getWString(std::string_view key, std::wstring_view fallback) const

@@ -15,6 +15,9 @@ namespace tvn {
 
 class GlobalConfig : public Singleton<GlobalConfig> {
 public:
+    // The value of `key` in `section`, or `fallback` when absent.
+    std::string get(std::string_view section, std::string_view key, std::string_view fallback) const;
+
     // The value of `key` in section "app", or `fallback` when absent.
     std::string getString(std::string_view key, std::string_view fallback) const;
     std::wstring getWString(std::string_view key, std::wstring_view fallback) const;

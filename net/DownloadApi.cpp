@@ -1,0 +1,110 @@
+// The download-address and heartbeat calls.
+
+#include "net/DownloadApi.h"
+
+#include "app/EventBus.h"
+#include "app/Log.h"
+#include "net/HttpRequest.h"
+#include "net/ServerConfig.h"
+#include "util/DeviceId.h"
+
+#include <nlohmann/json.hpp>
+
+namespace tvn {
+
+namespace {
+
+constexpr std::string_view kBlanks = " \t\n\r\f\v";
+
+std::string trimmedBody(const std::string& text)
+{
+    const size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+// data.<member> of a JSON answer, when it is a string.
+std::optional<std::string> dataMember(const std::string& text, const char* member)
+{
+    const nlohmann::json answer = nlohmann::json::parse(text, nullptr, false);
+    if (!answer.is_object())
+        return std::nullopt;
+    const auto data = answer.find("data");
+    if (data == answer.end() || !data->is_object())
+        return std::nullopt;
+    const auto value = data->find(member);
+    if (value == data->end() || !value->is_string())
+        return std::nullopt;
+    return value->get<std::string>();
+}
+
+} // namespace
+
+std::string getDownloadURLImpl(std::string_view token, std::string_view fileType, std::string_view fileName)
+{
+    LOG_INFO << "getDownloadURLImpl begin";
+    const HttpConnection connection = apiServer();
+    if (connection.host.empty()) {
+        LOG_INFO << "getDownloadURLImpl::connection init failed";
+        return {};
+    }
+    HttpGetRequest request;
+    request.addParam("fileName", fileName);
+    request.addParam("fileType", fileType);
+    request.addParam("product", "tolvaneFile");
+    if (request.open(connection, "/v3/software/downloadUrl", true) == 0) {
+        request.addHeader("referer", refererValue());
+        request.addHeader("token", token);
+        request.addHeaderLine("clientsys: " + std::string(kProductCode));
+        if (request.send() == 0) {
+            LOG_INFO << "send report ...";
+            const HttpResult& result = request.wait();
+            if (result.status == 200) {
+                LOG_INFO << "get download ok";
+                return dataMember(result.text(), "url").value_or("");
+            }
+            LOG_INFO << "get download failed, " << result.status;
+            LOG_INFO << trimmedBody(result.text());
+        }
+    }
+    LOG_INFO << "getDownloadURLImpl exit";
+    return {};
+}
+
+void postHeartImpl(std::string& token)
+{
+    const HttpConnection connection = apiServer();
+    if (connection.host.empty()) {
+        LOG_INFO << "connection init failed";
+        return;
+    }
+    HttpRawPostRequest request;
+    if (request.open(connection, "/v3/software/heart", true) == 0) {
+        request.addHeader("referer", refererValue());
+        request.addHeaderLine("deviceId: " + deviceId());
+        request.addHeaderLine("clientsys: " + std::string(kProductCode));
+        if (request.send("", "application/x-www-form-urlencoded") == 0) {
+            LOG_INFO << "send report ...";
+            const HttpResult& result = request.wait();
+            if (result.status == 200) {
+                LOG_INFO << "send heart ok";
+                if (auto answered = dataMember(result.text(), "token"))
+                    token = std::move(*answered);
+            } else {
+                LOG_INFO << "send heart failed, " << result.status;
+                LOG_INFO << trimmedBody(result.text());
+            }
+        }
+    }
+    LOG_INFO << "postHeartImpl  end";
+}
+
+void heartbeatOnce()
+{
+    std::string token;
+    postHeartImpl(token);
+    EventBus::Bus::instance().publish("HTTP_GetDownloadToken", { std::move(token) });
+}
+
+} // namespace tvn
