@@ -1,0 +1,226 @@
+// The reference server on cpp-httplib.
+
+#include "tools/server/ReferenceServer.h"
+
+#include "tools/server/Certificates.h"
+#include "util/UrlEncoding.h"
+
+#include <chrono>
+#include <fstream>
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+namespace tvn::server {
+
+namespace {
+
+constexpr const char* kJson = "application/json";
+
+std::map<std::string, std::string> parseQuery(std::string_view query)
+{
+    std::map<std::string, std::string> fields;
+    while (!query.empty()) {
+        const size_t amp = query.find('&');
+        const std::string_view pair = query.substr(0, amp);
+        const size_t equals = pair.find('=');
+        fields[std::string(pair.substr(0, equals))] = equals == std::string_view::npos ? "" : urlDecode(pair.substr(equals + 1));
+        query.remove_prefix(amp == std::string_view::npos ? query.size() : amp + 1);
+    }
+    return fields;
+}
+
+bool isPlainName(const std::string& name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+} // namespace
+
+ReferenceServer::ReferenceServer(ReferenceServerOptions options)
+    : m_options(std::move(options))
+{
+}
+
+ReferenceServer::~ReferenceServer()
+{
+    stop();
+}
+
+std::map<std::string, std::string> ReferenceServer::decodeReport(const std::string& body)
+{
+    const auto outer = parseQuery(body);
+    const auto m = outer.find("m");
+    if (m == outer.end())
+        return {};
+    const nlohmann::json batch = nlohmann::json::parse(m->second, nullptr, false);
+    if (!batch.is_array() || batch.size() != 1 || !batch[0].is_string())
+        return {};
+    return parseQuery(batch[0].get<std::string>());
+}
+
+bool ReferenceServer::start(int port)
+{
+    const CertificateFiles files = ensureCertificates(m_options.stateFolder);
+    m_authority = files.authority;
+    m_server = std::make_unique<httplib::SSLServer>(files.certificate.c_str(), files.privateKey.c_str());
+    if (!m_server->is_valid())
+        return false;
+    route();
+    m_port = port ? (m_server->bind_to_port("127.0.0.1", port) ? port : -1) : m_server->bind_to_any_port("127.0.0.1");
+    if (m_port <= 0)
+        return false;
+    // The socket listens from the bind on: connections made before the loop runs wait in its backlog.
+    m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    return true;
+}
+
+void ReferenceServer::stop()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_released.notify_all();
+    if (m_server)
+        m_server->stop();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void ReferenceServer::setBehaviour(const std::string& endpoint, Behaviour behaviour)
+{
+    std::lock_guard lock(m_mutex);
+    m_behaviours[endpoint] = std::move(behaviour);
+}
+
+std::vector<RecordedRequest> ReferenceServer::requests() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+}
+
+void ReferenceServer::clearRequests()
+{
+    std::lock_guard lock(m_mutex);
+    m_requests.clear();
+}
+
+void ReferenceServer::record(const std::string& endpoint, const httplib::Request& request, std::map<std::string, std::string> fields)
+{
+    RecordedRequest recorded { endpoint, request.method, request.target, request.path, {}, {}, request.body, std::move(fields) };
+    const size_t question = request.target.find('?');
+    if (question != std::string::npos)
+        recorded.query = parseQuery(std::string_view(request.target).substr(question + 1));
+    for (const auto& [name, value] : request.headers)
+        recorded.headers[name] = value;
+
+    std::lock_guard lock(m_mutex);
+    if (!m_options.recordFile.empty()) {
+        const nlohmann::json line = { { "endpoint", endpoint }, { "method", recorded.method }, { "target", recorded.target },
+            { "headers", recorded.headers }, { "body", recorded.body }, { "fields", recorded.reportFields } };
+        std::ofstream(m_options.recordFile, std::ios::app) << line.dump() << '\n';
+    }
+    m_requests.push_back(std::move(recorded));
+}
+
+bool ReferenceServer::misbehave(const std::string& endpoint, httplib::Response& response)
+{
+    std::unique_lock lock(m_mutex);
+    const auto found = m_behaviours.find(endpoint);
+    if (found == m_behaviours.end())
+        return false;
+    const Behaviour behaviour = found->second;
+    switch (behaviour.kind) {
+    case Behaviour::Kind::Normal:
+        return false;
+    case Behaviour::Kind::Status:
+        response.status = behaviour.status;
+        response.set_content(behaviour.body, kJson);
+        return true;
+    case Behaviour::Kind::BadJson:
+        response.set_content("{\"data\": not json", kJson);
+        return true;
+    case Behaviour::Kind::Slow:
+        m_released.wait_for(lock, std::chrono::milliseconds(behaviour.delayMs), [this] { return m_stopping; });
+        return false;
+    case Behaviour::Kind::Never:
+        // Held until the server stops (a minute at most), then the connection just closes.
+        m_released.wait_for(lock, std::chrono::minutes(1), [this] { return m_stopping; });
+        response.status = 503;
+        return true;
+    }
+    return false;
+}
+
+void ReferenceServer::route()
+{
+    m_server->Post("/v3/software/heart", [this](const httplib::Request& request, httplib::Response& response) {
+        record("heart", request);
+        if (misbehave("heart", response))
+            return;
+        response.set_content(nlohmann::json { { "code", 0 }, { "data", { { "token", m_options.token } } } }.dump(), kJson);
+    });
+
+    m_server->Get("/v3/software/downloadUrl", [this](const httplib::Request& request, httplib::Response& response) {
+        record("downloadUrl", request);
+        if (misbehave("downloadUrl", response))
+            return;
+        if (request.get_header_value("token") != m_options.token) {
+            response.status = 401;
+            response.set_content(R"({"code":401,"message":"bad token"})", kJson);
+            return;
+        }
+        const std::string name = request.get_param_value("fileName");
+        std::error_code error;
+        if (!isPlainName(name) || !std::filesystem::is_regular_file(m_options.catalogFolder / name, error)) {
+            response.status = 404;
+            response.set_content(R"({"code":404,"message":"no such file"})", kJson);
+            return;
+        }
+        const std::string url = "https://" + address() + "/files/" + urlEncode(name);
+        response.set_content(nlohmann::json { { "code", 0 }, { "data", { { "url", url } } } }.dump(), kJson);
+    });
+
+    m_server->Post("/dot/batch", [this](const httplib::Request& request, httplib::Response& response) {
+        record("batch", request, decodeReport(request.body));
+        if (misbehave("batch", response))
+            return;
+        response.set_content(R"({"code":0})", kJson);
+    });
+
+    m_server->Get(R"(/files/(.+))", [this](const httplib::Request& request, httplib::Response& response) {
+        record("files", request);
+        if (misbehave("files", response))
+            return;
+        const std::string name = urlDecode(request.matches[1].str());
+        std::ifstream file(m_options.catalogFolder / name, std::ios::binary);
+        if (!isPlainName(name) || !file) {
+            response.status = 404;
+            response.set_content("not found", "text/plain");
+            return;
+        }
+        response.set_content(std::string(std::istreambuf_iterator<char>(file), {}), "application/octet-stream");
+    });
+
+    // Control, for a server run as its own process: POST /_control/behaviour?endpoint=heart&kind=
+    // status|badjson|slow|never|normal[&status=500][&body=...][&delay=2000].
+    m_server->Post("/_control/behaviour", [this](const httplib::Request& request, httplib::Response& response) {
+        static const std::map<std::string, Behaviour::Kind> kinds = { { "normal", Behaviour::Kind::Normal },
+            { "status", Behaviour::Kind::Status }, { "badjson", Behaviour::Kind::BadJson }, { "slow", Behaviour::Kind::Slow },
+            { "never", Behaviour::Kind::Never } };
+        const auto kind = kinds.find(request.get_param_value("kind"));
+        if (kind == kinds.end() || !request.has_param("endpoint")) {
+            response.status = 400;
+            return;
+        }
+        Behaviour behaviour;
+        behaviour.kind = kind->second;
+        behaviour.status = std::atoi(request.get_param_value("status").c_str());
+        behaviour.body = request.get_param_value("body");
+        behaviour.delayMs = std::atoi(request.get_param_value("delay").c_str());
+        setBehaviour(request.get_param_value("endpoint"), behaviour);
+        response.set_content(R"({"code":0})", kJson);
+    });
+}
+
+} // namespace tvn::server

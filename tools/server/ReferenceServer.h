@@ -1,0 +1,100 @@
+// ReferenceServer: an HTTPS server implementing the API and reporting endpoints the program talks
+// to, for tests, benchmarks and the demo. Loopback only.
+//
+//   POST /v3/software/heart        {"code":0,"data":{"token":"<token>"}}
+//   GET  /v3/software/downloadUrl  {"code":0,"data":{"url":"https://<host>:<port>/files/<name>"}}
+//                                  for a file in the catalog folder and the right token header;
+//                                  401 for another token, 404 for an unknown file
+//   POST /dot/batch                {"code":0}; the report's fields are decoded and recorded
+//   GET  /files/<name>             the catalog file
+//
+// Every request is recorded (method, target, headers, body, decoded report fields), in memory and,
+// when a record file is given, as one JSON line each. Each endpoint can be told to misbehave.
+#pragma once
+
+#include <condition_variable>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace httplib {
+class SSLServer;
+struct Request;
+struct Response;
+}
+
+namespace tvn::server {
+
+struct RecordedRequest {
+    std::string endpoint; // "heart", "downloadUrl", "batch", "files", or "other"
+    std::string method;
+    std::string target;   // the path and query as the client sent them
+    std::string path;
+    std::map<std::string, std::string> query;
+    std::map<std::string, std::string> headers; // names as sent
+    std::string body;
+    std::map<std::string, std::string> reportFields; // /dot/batch only
+};
+
+struct Behaviour {
+    enum class Kind { Normal, Status, BadJson, Slow, Never } kind = Kind::Normal;
+    int status = 500;     // Status: the status to answer
+    std::string body;     // Status: the body to answer
+    int delayMs = 0;      // Slow: the delay before the normal answer
+};
+
+struct ReferenceServerOptions {
+    std::filesystem::path stateFolder;   // certificates, made on first start
+    std::filesystem::path catalogFolder; // files offered for download
+    std::filesystem::path recordFile;    // JSON lines; empty for none
+    std::string token = "reference-token";
+};
+
+class ReferenceServer {
+public:
+    explicit ReferenceServer(ReferenceServerOptions);
+    ~ReferenceServer();
+    ReferenceServer(const ReferenceServer&) = delete;
+    ReferenceServer& operator=(const ReferenceServer&) = delete;
+
+    // Listens on 127.0.0.1 (port 0: any free port) on a thread of its own. False when it cannot.
+    bool start(int port = 0);
+    // Releases requests held by "never", then stops listening and joins.
+    void stop();
+
+    int port() const { return m_port; }
+    std::string address() const { return "127.0.0.1:" + std::to_string(m_port); }
+    const std::filesystem::path& authorityFile() const { return m_authority; }
+    const std::string& token() const { return m_options.token; }
+
+    void setBehaviour(const std::string& endpoint, Behaviour);
+    std::vector<RecordedRequest> requests() const;
+    void clearRequests();
+
+    // Decodes a report body (m=<["query"]>&v=1) into its fields; empty when it is not one.
+    static std::map<std::string, std::string> decodeReport(const std::string& body);
+
+private:
+    void route();
+    // Applies the endpoint's behaviour; true when it answered (the normal handler is skipped).
+    bool misbehave(const std::string& endpoint, httplib::Response&);
+    void record(const std::string& endpoint, const httplib::Request&, std::map<std::string, std::string> fields = {});
+
+    ReferenceServerOptions m_options;
+    std::filesystem::path m_authority;
+    std::unique_ptr<httplib::SSLServer> m_server;
+    std::thread m_thread;
+    int m_port = 0;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_released;
+    bool m_stopping = false;
+    std::map<std::string, Behaviour> m_behaviours;
+    std::vector<RecordedRequest> m_requests;
+};
+
+} // namespace tvn::server
