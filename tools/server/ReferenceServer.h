@@ -45,6 +45,11 @@ struct Behaviour {
     int status = 500;     // Status: the status to answer
     std::string body;     // Status: the body to answer
     int delayMs = 0;      // Slow: the delay before the normal answer
+
+    static Behaviour answer(int status, std::string body) { return { Kind::Status, status, std::move(body), 0 }; }
+    static Behaviour badJson() { return { Kind::BadJson, 200, {}, 0 }; }
+    static Behaviour slow(int delayMs) { return { Kind::Slow, 200, {}, delayMs }; }
+    static Behaviour never() { return { Kind::Never, 0, {}, 0 }; }
 };
 
 struct ReferenceServerOptions {

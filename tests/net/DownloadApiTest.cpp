@@ -1,0 +1,131 @@
+// The heartbeat and download-address calls against the reference server. Each test runs in a
+// process of its own, with its configuration and log.
+#include "net/DownloadApi.h"
+
+#include "app/EventBus.h"
+#include "app/Logging.h"
+#include "net/ServerConfig.h"
+#include "util/DeviceId.h"
+
+#include "tests/support/ServerFixture.h"
+
+using namespace tvn;
+using Behaviour = server::Behaviour;
+
+namespace {
+
+class DownloadApiTest : public test::ServerFixture {
+protected:
+    void SetUp() override
+    {
+        test::ServerFixture::SetUp();
+        log::initialize({ dir / "main.log", log::Severity::Info });
+    }
+
+    // The log's messages, without their time, level, thread and function.
+    std::vector<std::string> logMessages() const
+    {
+        std::vector<std::string> messages;
+        std::istringstream lines(test::readFile(dir / "main.log"));
+        for (std::string line; std::getline(lines, line);)
+            messages.push_back(line.substr(line.find("] ", line.find("@")) + 2));
+        return messages;
+    }
+};
+
+} // namespace
+
+TEST_F(DownloadApiTest, DownloadAddress)
+{
+    EXPECT_EQ(getDownloadURLImpl("reference-token", "sys", "x.dll"), "https://" + server->address() + "/files/x.dll");
+    const server::RecordedRequest request = server->requests().back();
+    EXPECT_EQ(request.target, "/v3/software/downloadUrl?fileName=x.dll&fileType=sys&product=tolvaneFile");
+    EXPECT_EQ(request.headers.at("token"), "reference-token");
+    EXPECT_EQ(request.headers.at("clientsys"), "tvn");
+    EXPECT_EQ(request.headers.at("referer"), refererValue());
+    EXPECT_EQ(refererValue().size(), 28u);
+    EXPECT_EQ(logMessages(), (std::vector<std::string> { "getDownloadURLImpl begin", "send report ...", "get download ok" }));
+}
+
+TEST_F(DownloadApiTest, DownloadAddressFailures)
+{
+    EXPECT_EQ(getDownloadURLImpl("wrong-token", "sys", "x.dll"), "");
+    EXPECT_EQ(logMessages(), (std::vector<std::string> { "getDownloadURLImpl begin", "send report ...",
+                                 "get download failed, 401", R"({"code":401,"message":"bad token"})", "getDownloadURLImpl exit" }));
+
+    EXPECT_EQ(getDownloadURLImpl("reference-token", "sys", "absent.dll"), "");
+    server->setBehaviour("downloadUrl", Behaviour::answer(200, R"({"data":[{"url":"https://x"}]})"));
+    EXPECT_EQ(getDownloadURLImpl("reference-token", "sys", "x.dll"), "");
+    server->setBehaviour("downloadUrl", Behaviour::answer(200, R"({"data":{"url":42}})"));
+    EXPECT_EQ(getDownloadURLImpl("reference-token", "sys", "x.dll"), "");
+    server->setBehaviour("downloadUrl", Behaviour::badJson());
+    EXPECT_EQ(getDownloadURLImpl("reference-token", "sys", "x.dll"), "");
+}
+
+TEST_F(DownloadApiTest, HeartbeatGivesTheToken)
+{
+    std::string token = "old";
+    postHeartImpl(token);
+    EXPECT_EQ(token, "reference-token");
+    const server::RecordedRequest request = server->requests().back();
+    EXPECT_EQ(request.method, "POST");
+    EXPECT_EQ(request.body, "");
+    EXPECT_EQ(request.headers.at("deviceId"), deviceId());
+    EXPECT_EQ(request.headers.at("referer"), refererValue());
+    EXPECT_EQ(request.headers.at("clientsys"), "tvn");
+    EXPECT_EQ(request.headers.at("Content-Type"), "application/x-www-form-urlencoded");
+    EXPECT_EQ(logMessages(), (std::vector<std::string> { "send report ...", "send heart ok", "postHeartImpl  end" }));
+}
+
+TEST_F(DownloadApiTest, FailedHeartbeatKeepsTheToken)
+{
+    server->setBehaviour("heart", Behaviour::answer(500, "  server down \n"));
+    std::string token = "old";
+    postHeartImpl(token);
+    EXPECT_EQ(token, "old");
+    EXPECT_EQ(logMessages(), (std::vector<std::string> { "send report ...", "send heart failed, 500", "server down", "postHeartImpl  end" }));
+
+    server->setBehaviour("heart", Behaviour::answer(200, ""));
+    postHeartImpl(token);
+    EXPECT_EQ(token, "old");
+}
+
+TEST_F(DownloadApiTest, PeriodicBeatPublishesTheToken)
+{
+    std::vector<std::string> tokens;
+    auto subscription = EventBus::Bus::instance().subscribe("HTTP_GetDownloadToken", [&](const EventBus::Message* message) {
+        tokens.push_back(std::get<std::string>(message->values->at(0)));
+    });
+    heartbeatOnce();
+    server->setBehaviour("heart", Behaviour::answer(500, ""));
+    heartbeatOnce();
+    EventBus::Bus::instance().queue().run();
+    EXPECT_EQ(tokens, (std::vector<std::string> { "reference-token", "" }));
+}
+
+TEST(DownloadApiUnconfigured, NoServerNoWait)
+{
+    test::TempDir dir;
+    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    log::initialize({ dir / "main.log", log::Severity::Info });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(getDownloadURLImpl("t", "sys", "x.dll"), "");
+    std::string token = "kept";
+    postHeartImpl(token);
+    EXPECT_EQ(token, "kept");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)); // nothing waited for
+    const std::string log = test::readFile(dir / "main.log");
+    EXPECT_NE(log.find("getDownloadURLImpl::connection init failed"), std::string::npos);
+    EXPECT_NE(log.find("] connection init failed"), std::string::npos);
+}
+
+TEST(ServerConfig, Addresses)
+{
+    EXPECT_EQ(parseServerAddress("api.example").host, "api.example");
+    EXPECT_EQ(parseServerAddress("api.example").port, 443);
+    EXPECT_EQ(parseServerAddress("127.0.0.1:8443").host, "127.0.0.1");
+    EXPECT_EQ(parseServerAddress("127.0.0.1:8443").port, 8443);
+    EXPECT_EQ(parseServerAddress("host:0").host, "host:0");
+    EXPECT_EQ(parseServerAddress("host:99999").host, "host:99999");
+    EXPECT_EQ(parseServerAddress("host:x").host, "host:x");
+}
