@@ -65,6 +65,7 @@ bool ReferenceServer::start(int port)
     m_server = std::make_unique<httplib::SSLServer>(files.certificate.c_str(), files.privateKey.c_str());
     if (!m_server->is_valid())
         return false;
+    m_server->set_tcp_nodelay(true); // answers go out at once, not after a delayed acknowledgement
     route();
     m_port = port ? (m_server->bind_to_port("127.0.0.1", port) ? port : -1) : m_server->bind_to_any_port("127.0.0.1");
     if (m_port <= 0)
