@@ -72,6 +72,9 @@ bool ReferenceServer::start(int port)
         return false;
     // The socket listens from the bind on: connections made before the loop runs wait in its backlog.
     m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    // stop() only ends a loop that is running: wait for it, so a stop right after start is not lost.
+    for (int waited = 0; !m_server->is_running() && waited < 5000; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return true;
 }
 
