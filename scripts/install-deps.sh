@@ -14,6 +14,7 @@ packages=(
     libspdlog-dev libfmt-dev libcli11-dev nlohmann-json3-dev
     zlib1g-dev libminizip-dev libcurl4-openssl-dev libsqlite3-dev libssl-dev
     libcpp-httplib-dev libwebkit2gtk-4.1-dev libgtk-3-dev
+    ca-certificates
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool

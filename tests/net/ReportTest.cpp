@@ -102,3 +102,30 @@ TEST_F(ReportTest, PostedWithItsHeaders)
     EXPECT_EQ(request.headers.at("deviceId"), "tvn" + deviceId());
     EXPECT_EQ(request.headers.at("Content-Type"), "application/x-www-form-urlencoded");
 }
+
+// The executable's report run: the start-up event and the scene's event, then exit 0, no log.
+TEST_F(ReportTest, ReportRunOfTheExecutable)
+{
+    test::writeFile(dir / "config" / "tvn" / "config.ini", test::readFile(dir / "config" / "tvn" / "config.ini") + "[app]\ninst = tvbd_777_x\n");
+    const std::string command = std::string(TVN_EXECUTABLE) + " --command=report --scene=install_ok,a,b,c,d > /dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+
+    const auto requests = server->requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].reportFields.at("ea"), "checkbdvid");
+    EXPECT_EQ(requests[0].reportFields.at("ec"), "tvbd_777_x");
+    EXPECT_EQ(requests[0].reportFields.at("bd"), "777");
+    EXPECT_EQ(requests[0].reportFields.at("chn"), "tvn_x01_01");
+    const auto& event = requests[1].reportFields;
+    EXPECT_EQ(event.at("ea"), "install_ok");
+    EXPECT_EQ(event.at("ec"), "a");
+    EXPECT_EQ(event.at("el"), "b");
+    EXPECT_EQ(event.at("tid"), "c");
+    EXPECT_EQ(event.at("ck1"), "");
+    EXPECT_EQ(event.at("sid"), requests[0].reportFields.at("sid"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "config" / "tvn" / "logs"));
+
+    // Unreachable: still exit 0.
+    server->stop();
+    EXPECT_EQ(std::system(command.c_str()), 0);
+}
