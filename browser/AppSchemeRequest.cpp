@@ -4,19 +4,13 @@
 
 #include "browser/MimeTypes.h"
 #include "browser/PakArchive.h"
+#include "util/Strings.h"
 
 #include <algorithm>
 
 namespace tvn {
 
 namespace {
-
-std::string lowerCase(std::string_view text)
-{
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower;
-}
 
 // A request never carries the fragment; drop it if the caller passed the URL as the page wrote it.
 std::string_view withoutFragment(std::string_view url)
@@ -30,7 +24,7 @@ std::optional<AppRequestTarget> appRequestTarget(std::string_view url)
 {
     url = withoutFragment(url);
     const size_t colon = url.find(':');
-    if (colon == std::string_view::npos || lowerCase(url.substr(0, colon)) != "app" || url.substr(colon + 1, 2) != "//")
+    if (colon == std::string_view::npos || asciiLower(url.substr(0, colon)) != "app" || url.substr(colon + 1, 2) != "//")
         return std::nullopt;
 
     const std::string_view rest = url.substr(colon + 3);
@@ -41,7 +35,7 @@ std::optional<AppRequestTarget> appRequestTarget(std::string_view url)
     if (const size_t port = host.find(':'); port != std::string_view::npos)
         host = host.substr(0, port);
 
-    const std::string packName = lowerCase(host);
+    const std::string packName = asciiLower(host);
     if (!packName.ends_with(".pak"))
         return std::nullopt;
 

@@ -7,22 +7,13 @@
 #include "net/HttpRequest.h"
 #include "net/ServerConfig.h"
 #include "util/DeviceId.h"
+#include "util/Strings.h"
 
 #include <nlohmann/json.hpp>
 
 namespace tvn {
 
 namespace {
-
-constexpr std::string_view kBlanks = " \t\n\r\f\v";
-
-std::string trimmedBody(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(kBlanks);
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
 
 // data.<member> of a JSON answer, when it is a string.
 std::optional<std::string> dataMember(const std::string& text, const char* member)
@@ -65,7 +56,7 @@ std::string getDownloadURLImpl(std::string_view token, std::string_view fileType
                 return dataMember(result.text(), "url").value_or("");
             }
             LOG_INFO << "get download failed, " << result.status;
-            LOG_INFO << trimmedBody(result.text());
+            LOG_INFO << trim(result.text());
         }
     }
     LOG_INFO << "getDownloadURLImpl exit";
@@ -93,7 +84,7 @@ void postHeartImpl(std::string& token)
                     token = std::move(*answered);
             } else {
                 LOG_INFO << "send heart failed, " << result.status;
-                LOG_INFO << trimmedBody(result.text());
+                LOG_INFO << trim(result.text());
             }
         }
     }

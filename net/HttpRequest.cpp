@@ -3,6 +3,7 @@
 
 #include "net/HttpRequest.h"
 
+#include "util/Strings.h"
 #include "util/UrlEncoding.h"
 
 #include <curl/curl.h>
@@ -11,16 +12,6 @@
 namespace tvn {
 
 namespace {
-
-constexpr std::string_view kBlanks = " \t\n\r\f\v";
-
-std::string_view trimBlanks(std::string_view text)
-{
-    const size_t first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
 
 void initializeCurlOnce()
 {
@@ -44,7 +35,7 @@ size_t onHeader(char* data, size_t size, size_t count, void* user)
     if (line.starts_with("HTTP/")) {
         headers.clear();
     } else if (const size_t colon = line.find(':'); colon != std::string_view::npos) {
-        headers[std::string(trimBlanks(line.substr(0, colon)))] = trimBlanks(line.substr(colon + 1));
+        headers[std::string(trim(line.substr(0, colon)))] = trim(line.substr(colon + 1));
     }
     return size * count;
 }
@@ -94,7 +85,7 @@ void HttpExchange::addHeaderLine(std::string_view line)
     const size_t colon = line.find(':');
     if (colon == std::string_view::npos)
         return;
-    addHeader(trimBlanks(line.substr(0, colon)), trimBlanks(line.substr(colon + 1)));
+    addHeader(trim(line.substr(0, colon)), trim(line.substr(colon + 1)));
 }
 
 int HttpExchange::openTarget(const HttpConnection& connection, const std::string& target, bool secure)

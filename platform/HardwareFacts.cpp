@@ -2,6 +2,8 @@
 
 #include "platform/HardwareFacts.h"
 
+#include "util/Strings.h"
+
 #include <algorithm>
 #include <cpuid.h>
 #include <cstdio>
@@ -16,21 +18,9 @@ namespace tvn::platform {
 
 namespace {
 
-std::string trimmed(std::string text)
+std::string trimmed(std::string_view text)
 {
-    const size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-std::string upperCase(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
+    return std::string(trim(text));
 }
 
 bool isWholeDisk(const std::string& name)
@@ -131,7 +121,7 @@ std::vector<WmiRow> HardwareFacts::query(std::string_view wmiClass) const
     };
 
     if (wmiClass == "Win32_ComputerSystemProduct")
-        return single("UUID", upperCase(trimmed(read("sys/class/dmi/id/product_uuid"))));
+        return single("UUID", asciiUpper(trimmed(read("sys/class/dmi/id/product_uuid"))));
     if (wmiClass == "Win32_BaseBoard")
         return single("SerialNumber", trimmed(read("sys/class/dmi/id/board_serial")));
     if (wmiClass == "Win32_BIOS")

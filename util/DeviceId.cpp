@@ -6,6 +6,7 @@
 #include "platform/AtomicFile.h"
 #include "util/HardwareQueries.h"
 #include "util/MD5.h"
+#include "util/Strings.h"
 
 #include <array>
 #include <fstream>
@@ -28,18 +29,6 @@ std::string readCache(const std::filesystem::path& path)
     return { std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>() };
 }
 
-std::vector<std::string_view> nonEmptyPieces(std::string_view text)
-{
-    std::vector<std::string_view> pieces;
-    for (size_t at = 0; at <= text.size();) {
-        const size_t end = std::min(text.find(',', at), text.size());
-        if (end > at)
-            pieces.push_back(text.substr(at, end - at));
-        at = end + 1;
-    }
-    return pieces;
-}
-
 } // namespace
 
 std::string deviceIdChecksum(std::string_view id)
@@ -54,9 +43,7 @@ std::string deviceIdChecksum(std::string_view id)
 
 bool isInvalidUuid(std::string_view text)
 {
-    std::string upper(text);
-    for (char& c : upper)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string upper = asciiUpper(text);
     for (const char* placeholder : { "", "FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF", "03000200-0400-0500-0006-000700080009",
              "FEFEFEFE-FEFE-FEFE-FEFE-FEFEFEFEFEFE", "00000000-0000-0000-0000-000000000000" }) {
         if (upper == placeholder)
@@ -79,8 +66,8 @@ std::string deviceId()
 {
     const std::filesystem::path cache = appDataPath("uid");
     const std::string content = readCache(cache);
-    if (const auto pieces = nonEmptyPieces(content); pieces.size() == 2 && deviceIdChecksum(pieces[0]) == pieces[1])
-        return std::string(pieces[0]);
+    if (const auto pieces = splitNonEmpty(content, ','); pieces.size() == 2 && deviceIdChecksum(pieces[0]) == pieces[1])
+        return pieces[0];
 
     const std::string id = computeDeviceId();
     // Written whole or not at all; a folder that does not exist leaves the id uncached.

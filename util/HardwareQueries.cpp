@@ -5,6 +5,7 @@
 #include "platform/HardwareFacts.h"
 #include "util/DeviceId.h"
 #include "util/JsonText.h"
+#include "util/Strings.h"
 #include "util/TextConvert.h"
 
 #include <algorithm>
@@ -15,35 +16,6 @@
 namespace tvn {
 
 namespace {
-
-constexpr std::string_view kBlanks = " \t\n\r\f\v";
-
-std::string_view trimBlanks(std::string_view text)
-{
-    const size_t first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
-std::string upperCase(std::string_view text)
-{
-    std::string upper(text);
-    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return upper;
-}
-
-std::vector<std::string> splitNonEmpty(std::string_view text, char separator)
-{
-    std::vector<std::string> pieces;
-    for (size_t at = 0; at <= text.size();) {
-        const size_t end = std::min(text.find(separator, at), text.size());
-        if (end > at)
-            pieces.emplace_back(text.substr(at, end - at));
-        at = end + 1;
-    }
-    return pieces;
-}
 
 std::string join(const std::vector<std::string>& pieces, std::string_view separator)
 {
@@ -59,9 +31,9 @@ std::string join(const std::vector<std::string>& pieces, std::string_view separa
 // A property of a row, its name in any letter case (WMI and wmic do not care).
 const std::string* property(const platform::WmiRow& row, std::string_view name)
 {
-    const std::string wanted = upperCase(name);
+    const std::string wanted = asciiUpper(name);
     for (const auto& [key, value] : row) {
-        if (upperCase(key) == wanted)
+        if (asciiUpper(key) == wanted)
             return &value;
     }
     return nullptr;
@@ -82,12 +54,12 @@ std::string classOfAlias(std::string_view alias)
     if (alias.starts_with(pathPrefix))
         alias.remove_prefix(pathPrefix.size());
     for (const auto& [name, wmiClass] : aliases) {
-        if (upperCase(name) == upperCase(alias))
+        if (asciiUpper(name) == asciiUpper(alias))
             return wmiClass;
     }
     for (const char* wmiClass : { "Win32_VideoController", "Win32_ComputerSystemProduct", "Win32_Processor", "Win32_BIOS",
              "Win32_BaseBoard", "Win32_DiskDrive", "Win32_OperatingSystem" }) {
-        if (upperCase(wmiClass) == upperCase(alias))
+        if (asciiUpper(wmiClass) == asciiUpper(alias))
             return wmiClass;
     }
     return {};
@@ -203,18 +175,18 @@ std::string deviceInfoJson()
 std::vector<std::string> parseWmicOutput(std::string_view output, std::string_view propertyNames)
 {
     const std::vector<std::string> names = splitNonEmpty(propertyNames, ',');
-    const std::string header = names.empty() ? std::string() : upperCase(trimBlanks(names.front()));
+    const std::string header = names.empty() ? std::string() : asciiUpper(trim(names.front()));
     std::vector<std::string> values;
     bool headerSeen = false;
     for (const std::string& rawLine : splitNonEmpty(output, '\n')) {
         const std::string line = wideToUtf8(ansiToWide(rawLine));
-        if (upperCase(line).find(header) != std::string::npos) {
+        if (asciiUpper(line).find(header) != std::string::npos) {
             headerSeen = true;
             continue;
         }
         if (!headerSeen)
             continue;
-        if (const std::string_view value = trimBlanks(line); !value.empty())
+        if (const std::string_view value = trim(line); !value.empty())
             values.emplace_back(value);
     }
     return values;

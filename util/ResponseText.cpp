@@ -2,21 +2,12 @@
 
 #include "util/ResponseText.h"
 
+#include "util/Strings.h"
 #include "util/TextConvert.h"
 
 namespace tvn {
 
 namespace {
-
-constexpr std::string_view kBlanks = " \t\n\r\f\v";
-
-std::string_view trimBlanks(std::string_view text)
-{
-    const size_t first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
 
 // UTF-8 to UTF-8 through the converter drops undecodable bytes exactly as a round trip through
 // wide characters would.
@@ -39,7 +30,7 @@ std::string charsetOf(const HeaderMap& headers)
     const size_t at = value.find(marker);
     if (at == std::string_view::npos)
         return {};
-    return std::string(trimBlanks(value.substr(at + marker.size())));
+    return std::string(trim(value.substr(at + marker.size())));
 }
 
 // Leads 0xC0/0xC1 and 0xF5..0xF7 pass, as does anything a lead and its continuation bytes can spell;
