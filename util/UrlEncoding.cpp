@@ -25,14 +25,14 @@ int hexValue(char c)
 
 } // namespace
 
-std::string urlEncode(std::string_view bytes)
+std::string percentEncode(std::string_view bytes, bool (*keep)(unsigned char))
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string encoded;
     encoded.reserve(bytes.size());
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
-        if (isUrlSafe(byte)) {
+        if (keep(byte)) {
             encoded += c;
             continue;
         }
@@ -41,6 +41,11 @@ std::string urlEncode(std::string_view bytes)
         encoded += kHex[byte & 0x0F];
     }
     return encoded;
+}
+
+std::string urlEncode(std::string_view bytes)
+{
+    return percentEncode(bytes, isUrlSafe);
 }
 
 std::string urlDecode(std::string_view text)

@@ -6,6 +6,9 @@
 
 namespace tvn {
 
+// Every byte for which `keep` is false becomes "%XX" (upper-case hex).
+std::string percentEncode(std::string_view bytes, bool (*keep)(unsigned char));
+
 // Every byte outside A-Z a-z 0-9 - _ . ~ becomes "%XX" (upper-case hex); a space is %20, never "+".
 std::string urlEncode(std::string_view bytes);
 

@@ -4,6 +4,7 @@
 
 #include "browser/PakArchive.h"
 #include "util/MD5.h"
+#include "util/UrlEncoding.h"
 
 #include <algorithm>
 #include <fstream>
@@ -44,19 +45,7 @@ std::string readWhole(const std::filesystem::path& path)
 
 std::string urlPathName(std::string_view name)
 {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string encoded;
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (!needsEncoding(byte)) {
-            encoded += c;
-            continue;
-        }
-        encoded += '%';
-        encoded += kHex[byte >> 4];
-        encoded += kHex[byte & 15];
-    }
-    return encoded;
+    return percentEncode(name, [](unsigned char c) { return !needsEncoding(c); });
 }
 
 std::vector<InputFile> collectFolder(const std::filesystem::path& folder)
