@@ -1,0 +1,90 @@
+// ModuleBase: the base of every built-in script module, and the glue that gives a module its
+// script object.
+//
+// A module registers its methods and properties by name while its object is made. Reading a
+// registered name calls the property's getter, or else gives a new function value bound to the
+// method of that name (a new one on every read). Calling it dispatches through the method table:
+// "function not found" when the name has no method. A method reports wrong arguments by setting
+// the exception "Invalid arguments"; nothing is thrown across the native boundary.
+//
+// The script object owns its module; every function taken from it shares that ownership, so the
+// module lives until the engine has collected them all. Script thread only.
+#pragma once
+
+#include "modules/ScriptValue.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tvn {
+
+// One call of a module method: its arguments in, a result and an exception out.
+struct MethodCall {
+    JSCContext* context = nullptr;
+    std::string name;
+    std::vector<ScriptValue> arguments;
+    ScriptValue result;    // left empty: undefined
+    std::string exception; // set: thrown to script with this message
+
+    void fail(std::string message) { exception = std::move(message); }
+    void invalidArguments() { fail("Invalid arguments"); }
+};
+
+// One read or write of a module property.
+struct PropertyAccess {
+    JSCContext* context = nullptr;
+    std::string name;
+    ScriptValue value; // the value written; the value read (out)
+    std::string exception;
+};
+
+using MethodHandler = std::function<bool(MethodCall&)>;
+using PropertyGetter = std::function<bool(PropertyAccess&)>;
+using PropertySetter = std::function<bool(PropertyAccess&)>;
+
+class ModuleBase : public std::enable_shared_from_this<ModuleBase> {
+public:
+    virtual ~ModuleBase();
+    ModuleBase(const ModuleBase&) = delete;
+    ModuleBase& operator=(const ModuleBase&) = delete;
+
+    // The module's script object. Modules override it: call the base, then register members.
+    virtual ScriptValue CreateObject(JSCContext*);
+
+    void RegisterMethod(std::string name, MethodHandler);
+    void RegisterProperty(std::string name, PropertyGetter, PropertySetter = {});
+
+    // Dispatch, as the script object's glue calls it.
+    bool Execute(MethodCall&);
+    // A registered name's value; an empty value when the name is not registered.
+    ScriptValue Get(JSCContext*, const std::string& name, std::string& exception);
+    bool Set(JSCContext*, const std::string& name, JSCValue* value, std::string& exception);
+    bool isRegistered(const std::string& name) const;
+    std::vector<std::string> registeredNames() const;
+
+    int browserId() const { return m_browserId; }
+    int frameId() const { return m_frameId; }
+    void setIds(int browserId, int frameId)
+    {
+        m_browserId = browserId;
+        m_frameId = frameId;
+    }
+
+protected:
+    ModuleBase() = default;
+
+private:
+    std::map<std::string, MethodHandler> m_methods;
+    std::map<std::string, std::pair<PropertyGetter, PropertySetter>> m_properties;
+    int m_browserId = 0;
+    int m_frameId = 0;
+};
+
+// Calls `function` with one argument; the result is dropped, an exception is logged.
+void callScriptFunction(JSCValue* function, JSCValue* argument);
+
+} // namespace tvn

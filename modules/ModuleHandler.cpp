@@ -1,0 +1,68 @@
+// The `module` function and the table of built-in modules.
+
+#include "modules/ModuleHandler.h"
+
+#include "app/Log.h"
+#include "modules/ModuleTest.h"
+
+namespace tvn {
+
+namespace {
+
+JSCValue* callModule(GPtrArray* arguments, gpointer data)
+{
+    MethodCall call;
+    call.context = jsc_context_get_current();
+    call.name = "module";
+    for (unsigned i = 0; arguments && i < arguments->len; ++i)
+        call.arguments.push_back(ScriptValue::retain(static_cast<JSCValue*>(g_ptr_array_index(arguments, i))));
+    static_cast<const ModuleHandler*>(data)->Execute(call);
+    if (!call.exception.empty()) {
+        jsc_context_throw(call.context, call.exception.c_str());
+        return jsc_value_new_undefined(call.context);
+    }
+    return call.result ? call.result.leak() : jsc_value_new_undefined(call.context);
+}
+
+void destroyHandler(gpointer handler) { std::unique_ptr<ModuleHandler>(static_cast<ModuleHandler*>(handler)); }
+
+} // namespace
+
+const std::map<std::string, ModuleFactory>& builtinModules()
+{
+    static const std::map<std::string, ModuleFactory> modules = {
+        { "test", [] { return std::make_shared<ModuleTest>(); } },
+    };
+    return modules;
+}
+
+void ModuleHandler::install(JSCContext* context, int browserId, int frameId)
+{
+    auto handler = std::make_unique<ModuleHandler>(browserId, frameId);
+    const ScriptValue function = ScriptValue::adopt(jsc_value_new_function_variadic(context, "module", G_CALLBACK(callModule),
+        handler.release(), destroyHandler, JSC_TYPE_VALUE));
+    const ScriptValue global = ScriptValue::adopt(jsc_context_get_global_object(context));
+    jsc_value_object_set_property(global.get(), "module", function.get());
+}
+
+bool ModuleHandler::Execute(MethodCall& call) const
+{
+    if (call.arguments.size() != 1 || !jsc_value_is_string(call.arguments[0].get())) {
+        call.fail("invalid parameters");
+        return true;
+    }
+    const std::string name = scriptString(call.arguments[0].get());
+    LOG_INFO << "create buildin module: " << name;
+    const auto factory = builtinModules().find(name);
+    if (factory == builtinModules().end()) {
+        LOG_ERROR << "create buildin module failed";
+        call.fail("invalid parameters");
+        return true;
+    }
+    std::shared_ptr<ModuleBase> module = factory->second();
+    module->setIds(m_browserId, m_frameId);
+    call.result = module->CreateObject(call.context);
+    return true;
+}
+
+} // namespace tvn
