@@ -2,6 +2,7 @@
 #include "browser/AppSchemeRequest.h"
 #include "browser/LocalResourceHandler.h"
 #include "browser/MimeTypes.h"
+#include "browser/StartPage.h"
 #include "tools/pak/PakWriter.h"
 #include "util/MD5.h"
 
@@ -155,4 +156,38 @@ TEST(LocalResourceHandler, DecodesCutsAndTypes)
     EXPECT_EQ(response->status, 404);
     EXPECT_EQ(response->body, "");
     EXPECT_EQ(LocalResourceHandler::answer(base)->status, 404); // a folder
+}
+
+TEST(StartPage, UrlTxtThenPackThenDist)
+{
+    TempDir dir;
+    const auto app = dir / "build" / "app";
+    std::filesystem::create_directories(app);
+
+    StartPage page = chooseStartPage(app, "");
+    EXPECT_EQ(page.url, "file://" + (app / "dist" / "index.html").string() + "?bd_vid=");
+    std::filesystem::create_directories(dir / "dist");
+    test::writeFile(dir / "dist" / "index.html", "<p>");
+    page = chooseStartPage(app, "9");
+    EXPECT_EQ(page.url, "file://" + (app / ".." / ".." / "dist" / "index.html").string() + "?bd_vid=9");
+    EXPECT_EQ(page.logLine, "open from dist, " + (app / ".." / ".." / "dist" / "index.html").string());
+
+    test::writeFile(app / "dist.pak", "pak");
+    EXPECT_EQ(chooseStartPage(app, "").url, "app://dist.pak/index.html?bd_vid=");
+    EXPECT_EQ(chooseStartPage(app, "12345").url, "app://dist.pak/index.html?bd_vid=12345");
+
+    test::writeFile(app / "url.txt", "http://127.0.0.1:8080/page\r\n");
+    page = chooseStartPage(app, "12345");
+    EXPECT_EQ(page.url, "http://127.0.0.1:8080/page\n"); // the line break stays
+    EXPECT_EQ(page.logLine, "open from url.txt, http://127.0.0.1:8080/page\n");
+}
+
+TEST(StartPage, Origins)
+{
+    EXPECT_EQ(urlOrigin("app://dist.pak/index.html?bd_vid=1"), "app://dist.pak");
+    EXPECT_EQ(urlOrigin("APP://Dist.pak/x"), "app://dist.pak");
+    EXPECT_EQ(urlOrigin("http://user@127.0.0.1:8080/a#b"), "http://127.0.0.1:8080");
+    EXPECT_EQ(urlOrigin("file:///home/a/index.html"), "file://");
+    EXPECT_EQ(urlOrigin("about:blank"), "");
+    EXPECT_EQ(urlOrigin("data:text/html,x"), "");
 }
