@@ -68,7 +68,7 @@ CallBridge::CallBridge(SendCall sendCall, PostToScriptThread post)
 {
 }
 
-bool CallBridge::CallBrowserAsync(JSCContext* context, const std::string& method, const std::vector<ScriptValue>& arguments,
+bool CallBridge::CallBrowserAsync(JSCContext* context, int browserId, const std::string& method, const std::vector<ScriptValue>& arguments,
     ScriptValue& result)
 {
     LOG_INFO << "call browser async, method: " << method;
@@ -76,7 +76,7 @@ bool CallBridge::CallBrowserAsync(JSCContext* context, const std::string& method
     const int64_t callId = m_nextCallId++;
     if (!context)
         return false;
-    m_sendCall(method, list, std::to_string(callId));
+    m_sendCall(browserId, method, list, std::to_string(callId));
     auto handler = std::make_shared<PromiseHandler>();
     m_pending[callId] = handler;
     result = makeThenable(context, std::move(handler));

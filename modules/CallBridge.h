@@ -44,15 +44,16 @@ ScriptValue makeThenable(JSCContext*, std::shared_ptr<PromiseHandler> handler);
 
 class CallBridge {
 public:
-    // Sends the "call" message (method, argument list, decimal id) to the browser process.
-    using SendCall = std::function<bool(const std::string& method, const nlohmann::json& arguments, const std::string& callId)>;
+    // Sends the "call" message (method, argument list, decimal id) to the browser process, through
+    // the page `browserId` names.
+    using SendCall = std::function<bool(int browserId, const std::string& method, const nlohmann::json& arguments, const std::string& callId)>;
     // Runs a callable on the script thread, later.
     using PostToScriptThread = std::function<void(std::function<void()>)>;
 
     CallBridge(SendCall, PostToScriptThread);
 
     // False (and no thenable) when there is no script context.
-    bool CallBrowserAsync(JSCContext*, const std::string& method, const std::vector<ScriptValue>& arguments, ScriptValue& result);
+    bool CallBrowserAsync(JSCContext*, int browserId, const std::string& method, const std::vector<ScriptValue>& arguments, ScriptValue& result);
     bool CallThreadAsync(JSCContext*, std::function<nlohmann::json()> work, ScriptValue& result);
 
     // The "result" message: settles and forgets the pending call.

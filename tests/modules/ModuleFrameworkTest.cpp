@@ -3,6 +3,8 @@
 #include "app/TaskQueue.h"
 #include "modules/CallBridge.h"
 #include "modules/ModuleHandler.h"
+#include "modules/RendererMessages.h"
+#include "app/EventBus.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -78,7 +80,7 @@ public:
             call.result = ScriptValue::adopt(jsc_value_new_string(call.context, (std::to_string(browserId()) + "/" + std::to_string(frameId())).c_str()));
             return true;
         });
-        RegisterMethod("ask", [this](MethodCall& call) { return m_bridge->CallBrowserAsync(call.context, "openFileDialog", call.arguments, call.result); });
+        RegisterMethod("ask", [this](MethodCall& call) { return m_bridge->CallBrowserAsync(call.context, browserId(), "openFileDialog", call.arguments, call.result); });
         RegisterMethod("work", [this](MethodCall& call) {
             return m_bridge->CallThreadAsync(call.context, [] { return nlohmann::json { { "v", 42 } }; }, call.result);
         });
@@ -196,6 +198,7 @@ TEST_F(Script, OptionReaders)
 namespace {
 
 struct SentCall {
+    int browserId;
     std::string method;
     nlohmann::json arguments;
     std::string callId;
@@ -207,6 +210,7 @@ protected:
     {
         Script::SetUp();
         auto probe = std::make_shared<ProbeModule>(nullptr, &bridge);
+        probe->setIds(7, 3);
         setGlobal("p", probe->CreateObject(context.get()));
         run("var out = [];");
     }
@@ -223,8 +227,8 @@ protected:
     TaskQueue scriptThread;
     bool outstanding = false;
     CallBridge bridge {
-        [this](const std::string& method, const nlohmann::json& arguments, const std::string& callId) {
-            sent.push_back({ method, arguments, callId });
+        [this](int browserId, const std::string& method, const nlohmann::json& arguments, const std::string& callId) {
+            sent.push_back({ browserId, method, arguments, callId });
             return true;
         },
         [this](std::function<void()> task) { scriptThread.post(std::move(task)); },
@@ -238,6 +242,7 @@ TEST_F(Thenables, BrowserCallsSettleTheirOwnThenables)
     run("p.ask(1, 'x', [2]).then(function (r) { out.push('first:' + JSON.stringify(r)); });"
         "p.ask().then(function (r) { out.push('second:' + JSON.stringify(r)); });");
     ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].browserId, 7);
     EXPECT_EQ(sent[0].method, "openFileDialog");
     EXPECT_EQ(sent[0].arguments, nlohmann::json::parse(R"([1, "x", [2]])"));
     EXPECT_EQ(sent[0].callId, "0");
@@ -283,4 +288,38 @@ TEST_F(Thenables, WorkerResultsComeBackOnTheScriptThread)
     EXPECT_EQ(scriptThread.run(), 2u);
     EXPECT_EQ(run("out.join()"), "42");
     outstanding = false;
+}
+
+TEST_F(Thenables, MessagesFromTheBrowser)
+{
+    std::vector<std::string> ran;
+    RendererMessageTargets targets { &bridge, [&](const std::string& source) { ran.push_back(source); } };
+    std::vector<std::vector<int32_t>> sizes;
+    auto subscription = EventBus::Bus::instance().subscribe("onSize", [&](const EventBus::Message* message) {
+        std::vector<int32_t> values;
+        for (const auto& value : *message->values)
+            values.push_back(std::get<int32_t>(value));
+        sizes.push_back(values);
+    });
+
+    run("p.ask().then(function (r) { out.push(r.files.join()); });");
+    EXPECT_FALSE(handleRendererMessage(4, "result", nlohmann::json::parse(R"(["0", {"files": ["/a", "/b"]}])"), targets));
+    EXPECT_EQ(run("out.join()"), "/a,/b");
+
+    EXPECT_TRUE(handleRendererMessage(4, "runJavascript", nlohmann::json::parse(R"(["document.title = 'x'"])"), targets));
+    EXPECT_FALSE(handleRendererMessage(4, "runJavascript", nlohmann::json::parse(R"(["a", "b"])"), targets));
+    EXPECT_EQ(ran, (std::vector<std::string> { "document.title = 'x'" }));
+
+    EXPECT_FALSE(handleRendererMessage(4, "onSize", nlohmann::json::parse(R"([2, {"w": 800, "h": 600}])"), targets));
+    EventBus::Bus::instance().queue().run();
+    EXPECT_EQ(sizes, (std::vector<std::vector<int32_t>> { { 4, 2, 800, 600 } }));
+
+    dragFileList() = { "/kept" };
+    EXPECT_FALSE(handleRendererMessage(4, "drag", nlohmann::json::parse(R"([{"type": "text", "files": ["/x"]}])"), targets));
+    EXPECT_EQ(dragFileList(), (std::vector<std::string> { "/kept" }));
+    EXPECT_TRUE(handleRendererMessage(4, "drag", nlohmann::json::parse(R"([{"type": "file", "files": []}])"), targets));
+    EXPECT_TRUE(dragFileList().empty());
+    EXPECT_TRUE(handleRendererMessage(4, "drag", nlohmann::json::parse(R"([{"type": "file", "files": ["/a b", "/c"]}])"), targets));
+    EXPECT_EQ(dragFileList(), (std::vector<std::string> { "/a b", "/c" }));
+    EXPECT_FALSE(handleRendererMessage(4, "unknown", nlohmann::json::array(), targets));
 }
