@@ -1,14 +1,18 @@
 // tvn's entry function: the start-up every process shares (command line, channel id, installation
-// source, the "checkbdvid" event), then the role: the one-shot report run, or the browser.
+// source, the "checkbdvid" event), then the role: the one-shot report run, or the browser with its
+// window and the GTK main loop until the window closes.
 
 #include "app/CommandLine.h"
 #include "app/GlobalConfig.h"
 #include "app/Paths.h"
 #include "app/ProcessValues.h"
 #include "app/StartUp.h"
+#include "browser/Application.h"
+#include "browser/MainWindow.h"
 #include "net/Report.h"
 
 #include <clocale>
+#include <gtk/gtk.h>
 #include <iostream>
 
 namespace {
@@ -20,6 +24,22 @@ int runReport(const tvn::StartOptions& options)
     tvn::ReportParameters parameters;
     std::copy(event.parameters.begin(), event.parameters.end(), parameters.begin());
     tvn::postReport(tvn::buildReport(event.name, parameters));
+    return 0;
+}
+
+// Every other role: the browser. (Sub-process roles are WebKit's own processes here; a --type
+// other than empty names only the log file.)
+int runBrowser(const tvn::StartOptions& options, int argc, char** argv)
+{
+    const std::vector<std::string> arguments(argv, argv + argc);
+    gtk_init(&argc, &argv);
+    tvn::Application application(options.type.empty() ? "main" : options.type);
+    tvn::MainWindow window([&application] { application.CloseAll(); });
+    window.Create();
+    application.setMainWindow(&window);
+    application.OnContextInitialized(arguments);
+    window.show();
+    gtk_main();
     return 0;
 }
 
@@ -42,6 +62,5 @@ int main(int argc, char** argv)
     if (options.command == "report")
         return runReport(options);
 
-    std::cerr << "tvn: this build has no browser host yet (see --help)\n";
-    return 1;
+    return runBrowser(options, argc, argv);
 }

@@ -1,0 +1,73 @@
+// The app scheme's glue: WebKit's request in, the request rules' answer out.
+
+#include "browser/AppSchemeHandler.h"
+
+#include "browser/AppSchemeRequest.h"
+#include "platform/GRef.h"
+
+#include <gio/gio.h>
+#include <memory>
+#include <optional>
+
+namespace tvn {
+
+namespace {
+
+struct SchemeJob {
+    GRef<WebKitURISchemeRequest> request;
+    std::string uri;
+    std::filesystem::path appFolder;
+    std::optional<ResourceResponse> response;
+};
+
+void destroyFolder(gpointer folder) { std::unique_ptr<std::filesystem::path>(static_cast<std::filesystem::path*>(folder)); }
+void destroyJob(gpointer job) { std::unique_ptr<SchemeJob>(static_cast<SchemeJob*>(job)); }
+
+// Worker thread: the pack is opened, checked and the entry inflated here.
+void answerOnWorker(GTask* task, gpointer, gpointer data, GCancellable*)
+{
+    auto* job = static_cast<SchemeJob*>(data);
+    job->response = answerAppRequest(job->uri, job->appFolder);
+    g_task_return_boolean(task, TRUE);
+}
+
+// Main thread: hand the answer to WebKit.
+void finishOnMain(GObject*, GAsyncResult* result, gpointer)
+{
+    auto* job = static_cast<SchemeJob*>(g_task_get_task_data(G_TASK(result)));
+    if (!job->response) {
+        GUnique<GError> error(g_error_new_literal(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, "no such resource"));
+        webkit_uri_scheme_request_finish_error(job->request.get(), error.get());
+        return;
+    }
+    ResourceResponse& answer = *job->response;
+    GBytes* bytes = g_bytes_new_take(g_memdup2(answer.body.data(), answer.body.size()), answer.body.size());
+    GRef<GInputStream> stream = GRef<GInputStream>::adopt(g_memory_input_stream_new_from_bytes(bytes));
+    g_bytes_unref(bytes);
+    GRef<WebKitURISchemeResponse> response = GRef<WebKitURISchemeResponse>::adopt(
+        webkit_uri_scheme_response_new(stream.get(), static_cast<gint64>(answer.body.size())));
+    webkit_uri_scheme_response_set_status(response.get(), static_cast<guint>(answer.status), nullptr);
+    webkit_uri_scheme_response_set_content_type(response.get(), answer.mimeType.c_str());
+    webkit_uri_scheme_request_finish_with_response(job->request.get(), response.get());
+}
+
+void onAppRequest(WebKitURISchemeRequest* request, gpointer folder)
+{
+    auto job = std::make_unique<SchemeJob>();
+    job->request = GRef<WebKitURISchemeRequest>::retain(request);
+    job->uri = webkit_uri_scheme_request_get_uri(request);
+    job->appFolder = *static_cast<std::filesystem::path*>(folder);
+    GRef<GTask> task = GRef<GTask>::adopt(g_task_new(nullptr, nullptr, finishOnMain, nullptr));
+    g_task_set_task_data(task.get(), job.release(), destroyJob);
+    g_task_run_in_thread(task.get(), answerOnWorker);
+}
+
+} // namespace
+
+void registerAppScheme(WebKitWebContext* context, const std::filesystem::path& appFolder)
+{
+    auto folder = std::make_unique<std::filesystem::path>(appFolder);
+    webkit_web_context_register_uri_scheme(context, "app", onAppRequest, folder.release(), destroyFolder);
+}
+
+} // namespace tvn

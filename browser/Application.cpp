@@ -1,0 +1,93 @@
+// The browser process's application object on WebKitGTK.
+
+#include "browser/Application.h"
+
+#include "app/Log.h"
+#include "app/Logging.h"
+#include "app/Paths.h"
+#include "app/ProcessValues.h"
+#include "browser/AppSchemeHandler.h"
+#include "browser/InitData.h"
+#include "browser/StartPage.h"
+
+namespace tvn {
+
+Application::Application(std::string role)
+    : m_role(std::move(role))
+{
+    log::startLogging(m_role);
+}
+
+Application::~Application()
+{
+    m_clients.clear();
+}
+
+void Application::onInitializeWebExtensions(WebKitWebContext* context, gpointer data)
+{
+    auto* self = static_cast<Application*>(data);
+    LOG_INFO << "renderer process created";
+    InitData init;
+    init.mainWindowId = self->m_mainWindow ? self->m_mainWindow->windowId() : 0;
+    init.browserArguments = self->m_arguments;
+    init.executablePath = modulePath().string();
+    init.startOrigin = self->m_startOrigin;
+    const std::filesystem::path extensions = modulePath().parent_path() / kWebExtensionFolder;
+    webkit_web_context_set_web_extensions_directory(context, extensions.c_str());
+    webkit_web_context_set_web_extensions_initialization_user_data(context, toVariant(init));
+}
+
+void Application::OnContextInitialized(const std::vector<std::string>& arguments)
+{
+    m_arguments = arguments;
+    // The cache where it always was: <roaming app data>/Lanthorn/cache; no proxy for anything.
+    const std::filesystem::path cache = std::filesystem::path(expandEnvironment("%appdata%")) / "Lanthorn" / "cache";
+    GRef<WebKitWebsiteDataManager> manager = GRef<WebKitWebsiteDataManager>::adopt(webkit_website_data_manager_new(
+        "base-cache-directory", cache.c_str(), "base-data-directory", (cache / "data").c_str(), nullptr));
+    webkit_website_data_manager_set_network_proxy_settings(manager.get(), WEBKIT_NETWORK_PROXY_MODE_NO_PROXY, nullptr);
+    m_context = GRef<WebKitWebContext>::adopt(webkit_web_context_new_with_website_data_manager(manager.get()));
+    g_signal_connect(m_context.get(), "initialize-web-extensions", G_CALLBACK(onInitializeWebExtensions), this);
+
+    LOG_INFO << "register scheme";
+    const std::filesystem::path appFolder = modulePath().parent_path();
+    registerAppScheme(m_context.get(), appFolder);
+
+    const StartPage page = chooseStartPage(appFolder, bdVid());
+    LOG_INFO << page.logLine;
+    m_startOrigin = urlOrigin(page.url);
+    CreateBrowser(page.url);
+}
+
+void Application::CreateBrowser(const std::string& url)
+{
+    GRef<WebKitSettings> settings = GRef<WebKitSettings>::adopt(webkit_settings_new());
+    // The page is not held to same-origin rules: it reads its own packs and local files freely.
+    webkit_settings_set_disable_web_security(settings.get(), TRUE);
+    webkit_settings_set_allow_file_access_from_file_urls(settings.get(), TRUE);
+    webkit_settings_set_allow_universal_access_from_file_urls(settings.get(), TRUE);
+    auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", m_context.get(), "settings", settings.get(), nullptr));
+    GRef<WebKitWebView> held = GRef<WebKitWebView>::retain(view);
+
+    // A page that closes itself (window.close()) closes the window, and with it the application.
+    m_clients.push_back(std::make_unique<Client>(held, [this] {
+        if (m_mainWindow)
+            m_mainWindow->close();
+    }));
+    if (m_mainWindow)
+        gtk_container_add(GTK_CONTAINER(m_mainWindow->window()), GTK_WIDGET(view));
+    webkit_web_view_load_uri(view, url.c_str());
+}
+
+void Application::CloseAll()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    LOG_INFO << "application close all clients";
+    for (const auto& client : m_clients)
+        client->Close();
+    m_clients.clear();
+    gtk_main_quit();
+}
+
+} // namespace tvn

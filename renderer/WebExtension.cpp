@@ -1,0 +1,132 @@
+// The web extension: the renderer role of tvn, loaded by WebKit into every web process.
+//
+// At load it runs the start-up every process shares (channel id, installation source, the
+// "checkbdvid" event), starts the process's log (renderer.log) and the 10 ms event-bus pump, and
+// sets up the call bridge. For every frame whose origin is the start page's own, it installs
+// `module` into the frame's script context when the window object is (re)created. It answers the
+// browser's messages to each page.
+
+#include "app/EventBus.h"
+#include "app/GlobalConfig.h"
+#include "app/Log.h"
+#include "app/Logging.h"
+#include "app/Paths.h"
+#include "app/ProcessValues.h"
+#include "app/StartUp.h"
+#include "browser/InitData.h"
+#include "browser/JsonMessage.h"
+#include "browser/StartPage.h"
+#include "modules/CallBridge.h"
+#include "modules/ModuleHandler.h"
+#include "modules/RendererMessages.h"
+#include "net/Report.h"
+
+#include <clocale>
+#include <webkit2/webkit-web-extension.h>
+
+namespace {
+
+using namespace tvn;
+
+struct Renderer {
+    WebKitWebExtension* extension = nullptr;
+    InitData init;
+    std::unique_ptr<CallBridge> bridge;
+};
+
+Renderer& renderer()
+{
+    static Renderer instance;
+    return instance;
+}
+
+gboolean pumpEventBus(gpointer)
+{
+    EventBus::Bus::instance().queue().run();
+    return G_SOURCE_CONTINUE;
+}
+
+void runInMainFrame(WebKitWebPage* page, const std::string& source)
+{
+    // Deprecated in favour of the newer extension API, which the 4.1 web process does not offer.
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    WebKitFrame* frame = webkit_web_page_get_main_frame(page);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    GRef<JSCContext> context = GRef<JSCContext>::adopt(webkit_frame_get_js_context(frame));
+    ScriptValue ignored = ScriptValue::adopt(jsc_context_evaluate(context.get(), source.c_str(), -1));
+    jsc_context_clear_exception(context.get());
+}
+
+gboolean onPageMessage(WebKitWebPage* page, WebKitUserMessage* message, gpointer)
+{
+    RendererMessageTargets targets { renderer().bridge.get(), [page](const std::string& source) { runInMainFrame(page, source); } };
+    return handleRendererMessage(static_cast<int>(webkit_web_page_get_id(page)), webkit_user_message_get_name(message),
+        argumentsOf(webkit_user_message_get_parameters(message)), targets);
+}
+
+void onPageCreated(WebKitWebExtension*, WebKitWebPage* page, gpointer)
+{
+    g_signal_connect(page, "user-message-received", G_CALLBACK(onPageMessage), nullptr);
+}
+
+// Only frames of the start page's origin get `module`: a foreign frame (an advertisement, a
+// hijacked link) must not reach the machine.
+void onWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKitFrame* frame, gpointer)
+{
+    const char* uri = webkit_frame_get_uri(frame);
+    const std::string origin = urlOrigin(uri ? uri : "");
+    if (origin.empty() || origin != renderer().init.startOrigin)
+        return;
+    const int browserId = static_cast<int>(webkit_web_page_get_id(page));
+    const int frameId = static_cast<int>(webkit_frame_get_id(frame) & 0xFFFFFFFF);
+    LOG_INFO << "page context created, browserId: " << browserId << ", frameId: " << frameId;
+    GRef<JSCContext> context = GRef<JSCContext>::adopt(webkit_frame_get_js_context_for_script_world(frame, world));
+    ModuleHandler::install(context.get(), browserId, frameId);
+}
+
+bool sendCall(int browserId, const std::string& method, const nlohmann::json& arguments, const std::string& callId)
+{
+    WebKitWebPage* page = webkit_web_extension_get_page(renderer().extension, static_cast<guint64>(browserId));
+    if (!page)
+        return false;
+    webkit_web_page_send_message_to_view(page, webkit_user_message_new("call", jsonParameters({ method, arguments, callId })), nullptr, nullptr, nullptr);
+    return true;
+}
+
+void postToMainThread(std::function<void()> task)
+{
+    // The source owns the task until it has run (or is dropped with the main context).
+    auto held = std::make_unique<std::function<void()>>(std::move(task));
+    g_main_context_invoke_full(nullptr, G_PRIORITY_DEFAULT, [](gpointer data) -> gboolean {
+        (*static_cast<std::function<void()>*>(data))();
+        return G_SOURCE_REMOVE;
+    }, held.release(), [](gpointer data) { std::unique_ptr<std::function<void()>>(static_cast<std::function<void()>*>(data)); });
+}
+
+} // namespace
+
+extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(WebKitWebExtension* extension, const GVariant* userData)
+{
+    Renderer& state = renderer();
+    state.extension = extension;
+    state.init = initDataFromVariant(const_cast<GVariant*>(userData)).value_or(InitData());
+
+    // The start-up every process shares, as the renderer.
+    std::setlocale(LC_ALL, "");
+    if (!state.init.executablePath.empty())
+        setModulePath(state.init.executablePath);
+    setChannelId(readChannelId(modulePath()));
+    const std::string inst = GlobalConfig::instance().getString("inst", "");
+    setBdVid(bdVidFromInst(inst));
+    postReport(buildReport("checkbdvid", { inst }));
+
+    log::startLogging("renderer");
+    LOG_INFO << "renderer thread created";
+
+    state.bridge = std::make_unique<CallBridge>(sendCall, postToMainThread);
+    CallBridge::setCurrent(state.bridge.get());
+    g_timeout_add(10, pumpEventBus, nullptr);
+
+    g_signal_connect(extension, "page-created", G_CALLBACK(onPageCreated), nullptr);
+    g_signal_connect(webkit_script_world_get_default(), "window-object-cleared", G_CALLBACK(onWindowObjectCleared), nullptr);
+}
