@@ -1,0 +1,213 @@
+// End to end: the real tvn under a display (CTest runs this binary under xvfb-run), started from
+// a copy of the application folder on a test page. The page drives `module(...)` and reports what
+// it saw to a small HTTP server of the test's own; then it closes its window, which must end tvn
+// with exit code 0.
+#include "tests/support/TempDir.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace tvn;
+using test::TempDir;
+
+namespace {
+
+// Serves pages and collects the reports pages send to /report?<text>.
+class PageServer {
+public:
+    PageServer()
+    {
+        m_server.Get(R"(/report)", [this](const httplib::Request& request, httplib::Response& response) {
+            response.set_header("Access-Control-Allow-Origin", "*");
+            std::lock_guard lock(m_mutex);
+            m_reports.push_back(request.target.substr(request.target.find('?') + 1));
+            m_reported.notify_all();
+        });
+        m_server.Get(R"(/(.*))", [this](const httplib::Request& request, httplib::Response& response) {
+            std::lock_guard lock(m_mutex);
+            const auto page = m_pages.find(request.matches[1].str());
+            if (page == m_pages.end()) {
+                response.status = 404;
+                return;
+            }
+            response.set_content(page->second, "text/html");
+        });
+        m_port = m_server.bind_to_any_port("127.0.0.1");
+        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        for (int i = 0; i < 5000 && !m_server.is_running(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ~PageServer()
+    {
+        m_server.stop();
+        m_thread.join();
+    }
+
+    void addPage(const std::string& path, const std::string& html)
+    {
+        std::lock_guard lock(m_mutex);
+        m_pages[path] = html;
+    }
+    std::string url(const std::string& host = "127.0.0.1") const { return "http://" + host + ":" + std::to_string(m_port); }
+
+    std::vector<std::string> reports()
+    {
+        std::lock_guard lock(m_mutex);
+        std::vector<std::string> decoded;
+        for (const auto& report : m_reports)
+            decoded.push_back(httplib::detail::decode_url(report, false));
+        return decoded;
+    }
+
+private:
+    httplib::Server m_server;
+    std::thread m_thread;
+    int m_port = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_reported;
+    std::map<std::string, std::string> m_pages;
+    std::vector<std::string> m_reports;
+};
+
+// A copy of the application folder in a place of its own, and a configuration folder.
+struct Installation {
+    TempDir dir;
+    std::filesystem::path app = dir / "install" / "app";
+
+    Installation()
+    {
+        std::filesystem::create_directories(app / "webextensions");
+        for (const char* file : { "tvn", "tvn-pak" })
+            std::filesystem::copy_file(std::filesystem::path(TVN_APP_FOLDER) / file, app / file);
+        std::filesystem::copy_file(std::filesystem::path(TVN_APP_FOLDER) / "webextensions" / "libtvn-webextension.so",
+            app / "webextensions" / "libtvn-webextension.so");
+        std::filesystem::create_directories(dir / "config");
+    }
+
+    // Runs tvn to its end (a minute at most); its exit code, or -1 when it had to be killed.
+    int run(const std::vector<std::string>& arguments = {})
+    {
+        const pid_t child = fork();
+        if (child == 0) {
+            setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+            std::vector<std::string> all = { (app / "tvn").string() };
+            all.insert(all.end(), arguments.begin(), arguments.end());
+            std::vector<char*> argv;
+            for (auto& argument : all)
+                argv.push_back(argument.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        for (int waited = 0; waited < 600; ++waited) {
+            int status = 0;
+            if (waitpid(child, &status, WNOHANG) == child)
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        return -1;
+    }
+
+    std::string log(const char* role) const { return test::readFile(dir / "config" / "tvn" / "logs" / (std::string(role) + ".log")); }
+};
+
+// The page script: runs `body` (which fills `results`), reports them, then closes the window.
+std::string testPage(const std::string& reportUrl, const std::string& body)
+{
+    return "<!doctype html><html><body><script>\nvar results = [];\n" + body + "\nfetch('" + reportUrl
+        + "/report?' + encodeURIComponent(results.join('|'))).then(function () { window.close(); }, function () { window.close(); });\n"
+          "</script></body></html>";
+}
+
+const std::string kModuleChecks = R"(
+    try { results.push(module('test').hello('world')); } catch (e) { results.push('error ' + e.message); }
+    try { module('Test'); } catch (e) { results.push(e.message); }
+    try { module('test').hello(1); } catch (e) { results.push(e.message); }
+    var m = module('test');
+    results.push(m.hello !== m.hello && module('test') !== m);
+)";
+
+} // namespace
+
+TEST(Browser, PageFromUrlTxtUsesModulesAndClosesTheApplication)
+{
+    PageServer server;
+    Installation installation;
+    server.addPage("index.html", testPage(server.url(), kModuleChecks));
+    test::writeFile(installation.app / "url.txt", server.url() + "/index.html");
+
+    EXPECT_EQ(installation.run(), 0);
+    EXPECT_EQ(server.reports(), (std::vector<std::string> { "hello, world|invalid parameters|Invalid arguments|true" }));
+
+    const std::string mainLog = installation.log("main");
+    EXPECT_NE(mainLog.find("[Application::Application@"), std::string::npos);
+    EXPECT_NE(mainLog.find("] process started"), std::string::npos);
+    EXPECT_NE(mainLog.find("] window created"), std::string::npos);
+    EXPECT_NE(mainLog.find("] open from url.txt, " + server.url() + "/index.html"), std::string::npos);
+    EXPECT_NE(mainLog.find("] application close all clients"), std::string::npos);
+    const std::string rendererLog = installation.log("renderer");
+    EXPECT_NE(rendererLog.find("] process started"), std::string::npos);
+    EXPECT_NE(rendererLog.find("] page context created, browserId: "), std::string::npos);
+    EXPECT_NE(rendererLog.find("] create buildin module: test"), std::string::npos);
+    EXPECT_NE(rendererLog.find("ERROR [") , std::string::npos); // "create buildin module failed" for 'Test'
+}
+
+TEST(Browser, PageFromThePack)
+{
+    PageServer server;
+    Installation installation;
+    const auto site = installation.dir / "site";
+    std::filesystem::create_directories(site / "js");
+    test::writeFile(site / "index.html", "<!doctype html><script src=\"js/my%20check.js\"></script>");
+    // The page's script lives in a file whose name a URL must encode.
+    std::string script = testPage(server.url(), kModuleChecks + "results.push(location.href);");
+    script = script.substr(script.find("<script>") + 8);
+    test::writeFile(site / "js" / "my check.js", script.substr(0, script.find("</script>")));
+    const std::string pack = "'" + (installation.app / "tvn-pak").string() + "' pack '" + site.string() + "' '"
+        + (installation.app / "dist.pak").string() + "'";
+    ASSERT_EQ(std::system(pack.c_str()), 0);
+
+    EXPECT_EQ(installation.run(), 0);
+    EXPECT_EQ(server.reports(),
+        (std::vector<std::string> { "hello, world|invalid parameters|Invalid arguments|true|app://dist.pak/index.html?bd_vid=" }));
+    EXPECT_NE(installation.log("main").find("] open from dist.pak"), std::string::npos);
+}
+
+TEST(Browser, PageFromTheDistFolder)
+{
+    PageServer server;
+    Installation installation;
+    std::filesystem::create_directories(installation.app / "dist");
+    test::writeFile(installation.app / "dist" / "index.html", testPage(server.url(), kModuleChecks));
+    EXPECT_EQ(installation.run(), 0);
+    EXPECT_EQ(server.reports(), (std::vector<std::string> { "hello, world|invalid parameters|Invalid arguments|true" }));
+    EXPECT_NE(installation.log("main").find("] open from dist, "), std::string::npos);
+}
+
+// A frame of the page's own origin gets its own `module`; a frame of another origin gets none.
+TEST(Browser, OnlyFramesOfThePageOriginGetModule)
+{
+    PageServer server;
+    Installation installation;
+    const std::string frame = "<script>fetch('" + server.url() + "/report?' + encodeURIComponent("
+        "location.host.split(':')[0] + ' ' + typeof module + ' ' + (typeof module === 'function' ? module('test').hello('frame') : '')));</script>";
+    server.addPage("frame.html", frame);
+    server.addPage("index.html", "<!doctype html><body>"
+        "<iframe src='" + server.url() + "/frame.html'></iframe>"
+        "<iframe src='" + server.url("localhost") + "/frame.html'></iframe>"
+        "<script>setTimeout(function () { window.close(); }, 3000);</script></body>");
+    test::writeFile(installation.app / "url.txt", server.url() + "/index.html");
+
+    EXPECT_EQ(installation.run(), 0);
+    std::vector<std::string> reports = server.reports();
+    std::sort(reports.begin(), reports.end());
+    EXPECT_EQ(reports, (std::vector<std::string> { "127.0.0.1 function hello, frame", "localhost undefined " }));
+}
