@@ -3,6 +3,7 @@
 // it saw to a small HTTP server of the test's own; then it closes its window, which must end tvn
 // with exit code 0.
 #include "tests/support/TempDir.h"
+#include "tools/server/ReferenceServer.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -141,6 +142,12 @@ TEST(Browser, PageFromUrlTxtUsesModulesAndClosesTheApplication)
 {
     PageServer server;
     Installation installation;
+    // Every process reports its start: the browser's and the web process's "checkbdvid".
+    server::ReferenceServer reports({ installation.dir / "reports", installation.dir / "catalog", {}, "t" });
+    ASSERT_TRUE(reports.start());
+    std::filesystem::create_directories(installation.dir / "config" / "tvn");
+    test::writeFile(installation.dir / "config" / "tvn" / "config.ini",
+        "[app]\ninst = tvbd_5\n[server]\nreport = " + reports.address() + "\nca = " + reports.authorityFile().string() + "\n");
     server.addPage("index.html", testPage(server.url(), kModuleChecks));
     test::writeFile(installation.app / "url.txt", server.url() + "/index.html");
 
@@ -158,6 +165,11 @@ TEST(Browser, PageFromUrlTxtUsesModulesAndClosesTheApplication)
     EXPECT_NE(rendererLog.find("] page context created, browserId: "), std::string::npos);
     EXPECT_NE(rendererLog.find("] create buildin module: test"), std::string::npos);
     EXPECT_NE(rendererLog.find("ERROR [") , std::string::npos); // "create buildin module failed" for 'Test'
+
+    size_t started = 0;
+    for (const auto& request : reports.requests())
+        started += request.reportFields.count("ea") && request.reportFields.at("ea") == "checkbdvid" && request.reportFields.at("bd") == "5";
+    EXPECT_GE(started, 2u);
 }
 
 TEST(Browser, PageFromThePack)
