@@ -1,5 +1,5 @@
-// Module dispatch and the JSC class that stands for a module's accessor: its get_property,
-// set_property, has_property and enumerate_properties answer for the registered names.
+// Module dispatch: a module's script object, its members declared in script, and the one native
+// function they all call.
 
 #include "modules/ModuleBase.h"
 
@@ -9,80 +9,80 @@ namespace tvn {
 
 namespace {
 
-constexpr const char* kClassKey = "tvn-module-class";
+enum class Access { Call, Get, Set };
 
-// What a module object and its function values hold: a share of the module.
-struct ModuleHolder {
-    std::shared_ptr<ModuleBase> module;
-};
-
-struct MethodBinding {
+// What one member's native function holds: a share of the module, and which member it serves.
+struct MemberBinding {
     std::shared_ptr<ModuleBase> module;
     std::string name;
+    Access access;
 };
 
-void destroyHolder(gpointer holder) { std::unique_ptr<ModuleHolder>(static_cast<ModuleHolder*>(holder)); }
-void destroyBinding(gpointer binding) { std::unique_ptr<MethodBinding>(static_cast<MethodBinding*>(binding)); }
+void destroyBinding(gpointer binding) { std::unique_ptr<MemberBinding>(static_cast<MemberBinding*>(binding)); }
 
-JSCValue* callMethod(GPtrArray* arguments, gpointer data)
+JSCValue* onMember(GPtrArray* arguments, gpointer data)
 {
-    auto* binding = static_cast<MethodBinding*>(data);
-    MethodCall call;
-    call.context = jsc_context_get_current();
-    call.name = binding->name;
-    for (unsigned i = 0; arguments && i < arguments->len; ++i)
-        call.arguments.push_back(ScriptValue::retain(static_cast<JSCValue*>(g_ptr_array_index(arguments, i))));
-    binding->module->Execute(call);
-    if (!call.exception.empty()) {
-        jsc_context_throw(call.context, call.exception.c_str());
-        return jsc_value_new_undefined(call.context);
+    JSCContext* context = jsc_context_get_current();
+    const MemberBinding& member = *static_cast<MemberBinding*>(data);
+    std::string exception;
+    ScriptValue result;
+    switch (member.access) {
+    case Access::Call: {
+        MethodCall call;
+        call.context = context;
+        call.name = member.name;
+        const unsigned count = arguments ? arguments->len : 0;
+        call.arguments.reserve(count);
+        for (unsigned i = 0; i < count; ++i)
+            call.arguments.push_back(ScriptValue::retain(static_cast<JSCValue*>(g_ptr_array_index(arguments, i))));
+        member.module->Execute(call);
+        exception = std::move(call.exception);
+        result = std::move(call.result);
+        break;
     }
-    return call.result ? call.result.leak() : jsc_value_new_undefined(call.context);
-}
-
-JSCValue* getProperty(JSCClass*, JSCContext* context, gpointer instance, const char* name)
-{
-    std::string exception;
-    ScriptValue value = static_cast<ModuleHolder*>(instance)->module->Get(context, name, exception);
-    if (!exception.empty())
+    case Access::Get:
+        result = member.module->Get(context, member.name, exception);
+        break;
+    case Access::Set:
+        member.module->Set(context, member.name, arguments && arguments->len ? static_cast<JSCValue*>(g_ptr_array_index(arguments, 0)) : nullptr,
+            exception);
+        break;
+    }
+    if (!exception.empty()) {
         jsc_context_throw(context, exception.c_str());
-    return value.leak(); // null: not ours, the ordinary lookup goes on
+        return jsc_value_new_undefined(context);
+    }
+    return result ? result.leak() : jsc_value_new_undefined(context);
 }
 
-gboolean setProperty(JSCClass*, JSCContext* context, gpointer instance, const char* name, JSCValue* value)
+ScriptValue memberFunction(JSCContext* context, std::shared_ptr<ModuleBase> module, const std::string& name, Access access)
 {
-    std::string exception;
-    const bool handled = static_cast<ModuleHolder*>(instance)->module->Set(context, name, value, exception);
-    if (!exception.empty())
-        jsc_context_throw(context, exception.c_str());
-    return handled;
+    auto binding = std::make_unique<MemberBinding>(MemberBinding { std::move(module), name, access });
+    return ScriptValue::adopt(jsc_value_new_function_variadic(context, name.c_str(), G_CALLBACK(onMember), binding.release(),
+        destroyBinding, JSC_TYPE_VALUE));
 }
 
-gboolean hasProperty(JSCClass*, JSCContext*, gpointer instance, const char* name)
-{
-    return static_cast<ModuleHolder*>(instance)->module->isRegistered(name);
-}
+// Declares the members on the object as accessors, in script: reading a method makes a new
+// function there (cheaply, with no native object per read) that calls the method's native
+// function; a property's getter and setter are its native functions themselves.
+constexpr const char* kDefineMembers = R"((function (object, names, calls, getters, setters) {
+    names.forEach(function (name, i) {
+        var call = calls[i];
+        Object.defineProperty(object, name, {
+            enumerable: true, configurable: true,
+            get: getters[i] || function () { return function () { return call.apply(undefined, arguments); }; },
+            set: setters[i] || undefined
+        });
+    });
+    return object;
+}))";
 
-gchar** enumerateProperties(JSCClass*, JSCContext*, gpointer instance)
+ScriptValue arrayOf(JSCContext* context, const std::vector<ScriptValue>& values)
 {
-    const std::vector<std::string> names = static_cast<ModuleHolder*>(instance)->module->registeredNames();
-    if (names.empty())
-        return nullptr;
-    gchar** list = g_new0(gchar*, names.size() + 1);
-    for (size_t i = 0; i < names.size(); ++i)
-        list[i] = g_strdup(names[i].c_str());
-    return list;
-}
-
-// One class per context, registered on first use and kept with the context.
-JSCClass* moduleClass(JSCContext* context)
-{
-    if (auto* known = static_cast<JSCClass*>(g_object_get_data(G_OBJECT(context), kClassKey)))
-        return known;
-    static JSCClassVTable vtable = { getProperty, setProperty, hasProperty, nullptr, enumerateProperties, nullptr, nullptr, nullptr, nullptr };
-    JSCClass* created = jsc_context_register_class(context, "Module", nullptr, &vtable, destroyHolder);
-    g_object_set_data(G_OBJECT(context), kClassKey, created);
-    return created;
+    ScriptValue array = ScriptValue::adopt(jsc_value_new_array(context, G_TYPE_NONE));
+    for (size_t i = 0; i < values.size(); ++i)
+        jsc_value_object_set_property_at_index(array.get(), static_cast<unsigned>(i), values[i].get());
+    return array;
 }
 
 } // namespace
@@ -91,8 +91,31 @@ ModuleBase::~ModuleBase() = default;
 
 ScriptValue ModuleBase::CreateObject(JSCContext* context)
 {
-    auto holder = std::make_unique<ModuleHolder>(ModuleHolder { shared_from_this() });
-    return ScriptValue::adopt(jsc_value_new_object(context, holder.release(), moduleClass(context)));
+    return ScriptValue::adopt(jsc_value_new_object(context, nullptr, nullptr));
+}
+
+ScriptValue ModuleBase::createScriptObject(JSCContext* context)
+{
+    ScriptValue object = CreateObject(context);
+    const ScriptValue undefined = ScriptValue::adopt(jsc_value_new_undefined(context));
+    std::vector<ScriptValue> names, calls, getters, setters;
+    for (const std::string& name : registeredNames()) {
+        const auto property = m_properties.find(name);
+        const bool hasGetter = property != m_properties.end() && property->second.first;
+        const bool hasSetter = property != m_properties.end() && property->second.second;
+        names.push_back(ScriptValue::adopt(jsc_value_new_string(context, name.c_str())));
+        calls.push_back(hasGetter ? undefined : memberFunction(context, shared_from_this(), name, Access::Call));
+        getters.push_back(hasGetter ? memberFunction(context, shared_from_this(), name, Access::Get) : undefined);
+        setters.push_back(hasSetter ? memberFunction(context, shared_from_this(), name, Access::Set) : undefined);
+    }
+    const ScriptValue define = ScriptValue::adopt(jsc_context_evaluate(context, kDefineMembers, -1));
+    const std::vector<ScriptValue> parameters = { object, arrayOf(context, names), arrayOf(context, calls), arrayOf(context, getters),
+        arrayOf(context, setters) };
+    std::vector<JSCValue*> raw;
+    for (const ScriptValue& parameter : parameters)
+        raw.push_back(parameter.get());
+    const ScriptValue defined = ScriptValue::adopt(jsc_value_function_callv(define.get(), static_cast<unsigned>(raw.size()), raw.data()));
+    return object;
 }
 
 void ModuleBase::RegisterMethod(std::string name, MethodHandler handler)
@@ -142,10 +165,7 @@ ScriptValue ModuleBase::Get(JSCContext* context, const std::string& name, std::s
         exception = std::move(access.exception);
         return access.value ? access.value : ScriptValue::adopt(jsc_value_new_undefined(context));
     }
-    // A method: a new function value on every read, sharing the module.
-    auto binding = std::make_unique<MethodBinding>(MethodBinding { shared_from_this(), name });
-    return ScriptValue::adopt(jsc_value_new_function_variadic(context, name.c_str(), G_CALLBACK(callMethod), binding.release(),
-        destroyBinding, JSC_TYPE_VALUE));
+    return ScriptValue::adopt(jsc_value_new_undefined(context));
 }
 
 bool ModuleBase::Set(JSCContext* context, const std::string& name, JSCValue* value, std::string& exception)

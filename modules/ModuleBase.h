@@ -1,9 +1,9 @@
 // ModuleBase: the base of every built-in script module, and the glue that gives a module its
 // script object.
 //
-// A module registers its methods and properties by name while its object is made. Reading a
-// registered name calls the property's getter, or else gives a new function value bound to the
-// method of that name (a new one on every read). Calling it dispatches through the method table:
+// A module registers its methods and properties by name while its object is made; the names are
+// then declared on the object as accessors. Reading one calls the property's getter, or else gives
+// a new function value bound to the method of that name (a new one on every read). Calling it dispatches through the method table:
 // "function not found" when the name has no method. A method reports wrong arguments by setting
 // the exception "Invalid arguments"; nothing is thrown across the native boundary.
 //
@@ -55,12 +55,15 @@ public:
     // The module's script object. Modules override it: call the base, then register members.
     virtual ScriptValue CreateObject(JSCContext*);
 
+    // CreateObject, then the registered members declared on the object. What `module()` returns.
+    ScriptValue createScriptObject(JSCContext*);
+
     void RegisterMethod(std::string name, MethodHandler);
     void RegisterProperty(std::string name, PropertyGetter, PropertySetter = {});
 
     // Dispatch, as the script object's glue calls it.
     bool Execute(MethodCall&);
-    // A registered name's value; an empty value when the name is not registered.
+    // A property's value through its getter; an empty value when the name has none.
     ScriptValue Get(JSCContext*, const std::string& name, std::string& exception);
     bool Set(JSCContext*, const std::string& name, JSCValue* value, std::string& exception);
     bool isRegistered(const std::string& name) const;

@@ -61,7 +61,7 @@ bool ModuleHandler::Execute(MethodCall& call) const
     }
     std::shared_ptr<ModuleBase> module = factory->second();
     module->setIds(m_browserId, m_frameId);
-    call.result = module->CreateObject(call.context);
+    call.result = module->createScriptObject(call.context);
     return true;
 }
 

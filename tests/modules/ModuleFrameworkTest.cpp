@@ -123,7 +123,7 @@ TEST_F(Script, PropertiesAndUnknownMembers)
     bool destroyed = false;
     auto probe = std::make_shared<ProbeModule>(&destroyed);
     probe->setIds(7, 3);
-    setGlobal("p", probe->CreateObject(context.get()));
+    setGlobal("p", probe->createScriptObject(context.get()));
     probe.reset();
 
     EXPECT_EQ(run("p.count = 5; p.count + 1"), "6");
@@ -211,7 +211,7 @@ protected:
         Script::SetUp();
         auto probe = std::make_shared<ProbeModule>(nullptr, &bridge);
         probe->setIds(7, 3);
-        setGlobal("p", probe->CreateObject(context.get()));
+        setGlobal("p", probe->createScriptObject(context.get()));
         run("var out = [];");
     }
 
