@@ -2,14 +2,13 @@
 // a copy of the application folder on a test page. The page drives `module(...)` and reports what
 // it saw to a small HTTP server of the test's own; then it closes its window, which must end tvn
 // with exit code 0.
+#include "tests/support/PageServer.h"
 #include "tests/support/TempDir.h"
 #include "tools/server/ReferenceServer.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <csignal>
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -18,63 +17,6 @@ using namespace tvn;
 using test::TempDir;
 
 namespace {
-
-// Serves pages and collects the reports pages send to /report?<text>.
-class PageServer {
-public:
-    PageServer()
-    {
-        m_server.Get(R"(/report)", [this](const httplib::Request& request, httplib::Response& response) {
-            response.set_header("Access-Control-Allow-Origin", "*");
-            std::lock_guard lock(m_mutex);
-            m_reports.push_back(request.target.substr(request.target.find('?') + 1));
-            m_reported.notify_all();
-        });
-        m_server.Get(R"(/(.*))", [this](const httplib::Request& request, httplib::Response& response) {
-            std::lock_guard lock(m_mutex);
-            const auto page = m_pages.find(request.matches[1].str());
-            if (page == m_pages.end()) {
-                response.status = 404;
-                return;
-            }
-            response.set_content(page->second, "text/html");
-        });
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        for (int i = 0; i < 5000 && !m_server.is_running(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ~PageServer()
-    {
-        m_server.stop();
-        m_thread.join();
-    }
-
-    void addPage(const std::string& path, const std::string& html)
-    {
-        std::lock_guard lock(m_mutex);
-        m_pages[path] = html;
-    }
-    std::string url(const std::string& host = "127.0.0.1") const { return "http://" + host + ":" + std::to_string(m_port); }
-
-    std::vector<std::string> reports()
-    {
-        std::lock_guard lock(m_mutex);
-        std::vector<std::string> decoded;
-        for (const auto& report : m_reports)
-            decoded.push_back(httplib::detail::decode_url(report, false));
-        return decoded;
-    }
-
-private:
-    httplib::Server m_server;
-    std::thread m_thread;
-    int m_port = 0;
-    std::mutex m_mutex;
-    std::condition_variable m_reported;
-    std::map<std::string, std::string> m_pages;
-    std::vector<std::string> m_reports;
-};
 
 // A copy of the application folder in a place of its own, and a configuration folder.
 struct Installation {
@@ -140,7 +82,7 @@ const std::string kModuleChecks = R"(
 
 TEST(Browser, PageFromUrlTxtUsesModulesAndClosesTheApplication)
 {
-    PageServer server;
+    test::PageServer server;
     Installation installation;
     // Every process reports its start: the browser's and the web process's "checkbdvid".
     server::ReferenceServer reports({ installation.dir / "reports", installation.dir / "catalog", {}, "t" });
@@ -174,7 +116,7 @@ TEST(Browser, PageFromUrlTxtUsesModulesAndClosesTheApplication)
 
 TEST(Browser, PageFromThePack)
 {
-    PageServer server;
+    test::PageServer server;
     Installation installation;
     const auto site = installation.dir / "site";
     std::filesystem::create_directories(site / "js");
@@ -195,7 +137,7 @@ TEST(Browser, PageFromThePack)
 
 TEST(Browser, PageFromTheDistFolder)
 {
-    PageServer server;
+    test::PageServer server;
     Installation installation;
     std::filesystem::create_directories(installation.app / "dist");
     test::writeFile(installation.app / "dist" / "index.html", testPage(server.url(), kModuleChecks));
@@ -207,7 +149,7 @@ TEST(Browser, PageFromTheDistFolder)
 // A frame of the page's own origin gets its own `module`; a frame of another origin gets none.
 TEST(Browser, OnlyFramesOfThePageOriginGetModule)
 {
-    PageServer server;
+    test::PageServer server;
     Installation installation;
     const std::string frame = "<script>fetch('" + server.url() + "/report?' + encodeURIComponent("
         "location.host.split(':')[0] + ' ' + typeof module + ' ' + (typeof module === 'function' ? module('test').hello('frame') : '')));</script>";

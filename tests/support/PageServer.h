@@ -1,0 +1,93 @@
+// A plain HTTP server on 127.0.0.1 for end-to-end tests and benchmarks: it serves the pages it
+// is given and collects what pages report to /report?<text>, with the time each report arrived.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <httplib.h>
+#include <map>
+#include <optional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tvn::test {
+
+// Serves pages and collects the reports pages send to /report?<text>.
+class PageServer {
+public:
+    PageServer()
+    {
+        m_server.Get(R"(/report)", [this](const httplib::Request& request, httplib::Response& response) {
+            response.set_header("Access-Control-Allow-Origin", "*");
+            std::lock_guard lock(m_mutex);
+            m_reports.push_back(request.target.substr(request.target.find('?') + 1));
+            m_arrivals.push_back(std::chrono::steady_clock::now());
+            m_reported.notify_all();
+        });
+        m_server.Get(R"(/(.*))", [this](const httplib::Request& request, httplib::Response& response) {
+            std::lock_guard lock(m_mutex);
+            const auto page = m_pages.find(request.matches[1].str());
+            if (page == m_pages.end()) {
+                response.status = 404;
+                return;
+            }
+            response.set_content(page->second, "text/html");
+        });
+        m_port = m_server.bind_to_any_port("127.0.0.1");
+        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        for (int i = 0; i < 5000 && !m_server.is_running(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ~PageServer()
+    {
+        m_server.stop();
+        m_thread.join();
+    }
+
+    void addPage(const std::string& path, const std::string& html)
+    {
+        std::lock_guard lock(m_mutex);
+        m_pages[path] = html;
+    }
+    std::string url(const std::string& host = "127.0.0.1") const { return "http://" + host + ":" + std::to_string(m_port); }
+
+    // Waits until `count` reports have arrived (or the time runs out); the arrival of the last one.
+    std::optional<std::chrono::steady_clock::time_point> waitForReports(size_t count, std::chrono::seconds limit)
+    {
+        std::unique_lock lock(m_mutex);
+        if (!m_reported.wait_for(lock, limit, [&] { return m_reports.size() >= count; }))
+            return std::nullopt;
+        return m_arrivals[count - 1];
+    }
+
+    void clearReports()
+    {
+        std::lock_guard lock(m_mutex);
+        m_reports.clear();
+        m_arrivals.clear();
+    }
+
+    std::vector<std::string> reports()
+    {
+        std::lock_guard lock(m_mutex);
+        std::vector<std::string> decoded;
+        for (const auto& report : m_reports)
+            decoded.push_back(httplib::detail::decode_url(report, false));
+        return decoded;
+    }
+
+private:
+    httplib::Server m_server;
+    std::thread m_thread;
+    int m_port = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_reported;
+    std::map<std::string, std::string> m_pages;
+    std::vector<std::string> m_reports;
+    std::vector<std::chrono::steady_clock::time_point> m_arrivals;
+};
+
+
+} // namespace tvn::test
