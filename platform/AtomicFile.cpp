@@ -1,4 +1,5 @@
-// Atomic file replacement with POSIX calls: mkstemp, write, fsync, rename, fsync of the folder.
+// Atomic file replacement with POSIX calls: a temporary file beside the target (O_EXCL), write,
+// fsync, rename over the target, fsync of the folder.
 
 #include "platform/AtomicFile.h"
 
@@ -41,34 +42,81 @@ void syncFolder(const std::filesystem::path& folder)
 
 } // namespace
 
-std::error_code writeFileAtomically(const std::filesystem::path& target, std::string_view bytes)
+AtomicFileWriter::~AtomicFileWriter()
 {
-    const std::filesystem::path folder = target.parent_path();
+    discard();
+}
+
+void AtomicFileWriter::discard()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    if (!m_temporary.empty())
+        ::unlink(m_temporary.c_str());
+    m_fd = -1;
+    m_temporary.clear();
+}
+
+std::error_code AtomicFileWriter::open(const std::filesystem::path& target)
+{
+    discard();
+    m_target = target;
     // O_EXCL with a name unique to this process and call; the mode is 0666 less the umask, or the
     // target's own mode when it exists.
     static std::atomic<unsigned> counter { 0 };
-    const std::string temporary = (folder / ("." + target.filename().string() + ".tmp."
-        + std::to_string(::getpid()) + "." + std::to_string(counter++))).string();
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return lastError();
-    struct stat existing;
-    if (::stat(target.c_str(), &existing) == 0)
-        ::fchmod(fd, existing.st_mode & 07777);
-
-    std::error_code error = writeAll(fd, bytes);
-    if (!error && ::fsync(fd) != 0)
-        error = lastError();
-    if (::close(fd) != 0 && !error)
-        error = lastError();
-    if (!error && ::rename(temporary.c_str(), target.c_str()) != 0)
-        error = lastError();
-    if (error) {
-        ::unlink(temporary.c_str());
+    m_temporary = (target.parent_path() / ("." + target.filename().string() + ".tmp." + std::to_string(::getpid()) + "."
+                                              + std::to_string(counter++))).string();
+    m_fd = ::open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (m_fd < 0) {
+        const std::error_code error = lastError();
+        m_temporary.clear();
         return error;
     }
-    syncFolder(folder);
+    struct stat existing;
+    if (::stat(target.c_str(), &existing) == 0)
+        ::fchmod(m_fd, existing.st_mode & 07777);
     return {};
+}
+
+std::error_code AtomicFileWriter::write(std::string_view bytes)
+{
+    if (m_fd < 0)
+        return std::make_error_code(std::errc::bad_file_descriptor);
+    const std::error_code error = writeAll(m_fd, bytes);
+    if (error)
+        discard();
+    return error;
+}
+
+std::error_code AtomicFileWriter::commit()
+{
+    if (m_fd < 0)
+        return std::make_error_code(std::errc::bad_file_descriptor);
+    std::error_code error;
+    if (::fsync(m_fd) != 0)
+        error = lastError();
+    if (::close(m_fd) != 0 && !error)
+        error = lastError();
+    m_fd = -1;
+    if (!error && ::rename(m_temporary.c_str(), m_target.c_str()) != 0)
+        error = lastError();
+    if (error) {
+        discard();
+        return error;
+    }
+    m_temporary.clear();
+    syncFolder(m_target.parent_path());
+    return {};
+}
+
+std::error_code writeFileAtomically(const std::filesystem::path& target, std::string_view bytes)
+{
+    AtomicFileWriter writer;
+    if (std::error_code error = writer.open(target))
+        return error;
+    if (std::error_code error = writer.write(bytes))
+        return error;
+    return writer.commit();
 }
 
 } // namespace tvn::platform

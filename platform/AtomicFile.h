@@ -12,4 +12,27 @@ namespace tvn::platform {
 // An empty error_code on success. On failure the target is untouched and no temporary file is left.
 std::error_code writeFileAtomically(const std::filesystem::path& target, std::string_view bytes);
 
+// The same, for content that arrives in pieces: open() makes the temporary file, write() appends,
+// commit() puts it in place. Destroyed without a successful commit, it removes the temporary file.
+//
+// States: closed -> open (open) -> committed (commit) | discarded (destructor, or a failure).
+class AtomicFileWriter {
+public:
+    AtomicFileWriter() = default;
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    std::error_code open(const std::filesystem::path& target);
+    std::error_code write(std::string_view bytes);
+    std::error_code commit();
+
+private:
+    void discard();
+
+    std::filesystem::path m_target;
+    std::string m_temporary;
+    int m_fd = -1;
+};
+
 } // namespace tvn::platform

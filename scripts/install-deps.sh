@@ -17,7 +17,7 @@ packages=(
     ca-certificates
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth xdotool
+    xvfb xauth xdotool curl
 )
 
 missing=()

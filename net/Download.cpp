@@ -1,0 +1,121 @@
+// fetchUrlToFile on libcurl.
+
+#include "net/Download.h"
+
+#include "app/GlobalConfig.h"
+#include "app/Log.h"
+#include "platform/AtomicFile.h"
+
+#include <curl/curl.h>
+#include <memory>
+
+namespace tvn {
+
+namespace {
+
+struct Transfer {
+    const DownloadProgressFunction* progress;
+    const DownloadCancelFunction* cancel;
+    platform::AtomicFileWriter file;
+    bool writeFailed = false;
+};
+
+size_t onData(char* data, size_t size, size_t count, void* user)
+{
+    auto& transfer = *static_cast<Transfer*>(user);
+    if (transfer.file.write(std::string_view(data, size * count))) {
+        transfer.writeFailed = true;
+        return 0; // curl ends the transfer with a write error
+    }
+    return size * count;
+}
+
+int onProgress(void* user, curl_off_t total, curl_off_t current, curl_off_t, curl_off_t)
+{
+    auto& transfer = *static_cast<Transfer*>(user);
+    if (*transfer.progress)
+        (*transfer.progress)(static_cast<uint64_t>(current), static_cast<uint64_t>(total));
+    return *transfer.cancel && (*transfer.cancel)() ? 1 : 0;
+}
+
+int32_t resultOf(CURLcode code, long status, const Transfer& transfer)
+{
+    if (code == CURLE_ABORTED_BY_CALLBACK)
+        return kDownloadAborted;
+    if (transfer.writeFailed)
+        return kDownloadCannotWrite;
+    if (code == CURLE_COULDNT_CONNECT || code == CURLE_COULDNT_RESOLVE_HOST || code == CURLE_OPERATION_TIMEDOUT)
+        return kDownloadCannotConnect;
+    if (code != CURLE_OK)
+        return kDownloadError;
+    return status >= 200 && status < 300 ? 0 : kDownloadFailed;
+}
+
+struct CurlDeleter {
+    void operator()(CURL* handle) const noexcept { curl_easy_cleanup(handle); }
+};
+
+} // namespace
+
+int32_t fetchUrlToFile(const DownloadProgressFunction& progress, const DownloadCancelFunction& cancel, std::string_view url,
+    const std::filesystem::path& path)
+{
+    std::error_code error;
+    const std::filesystem::path folder = path.parent_path();
+    if (!folder.empty() && !std::filesystem::exists(folder, error) && !std::filesystem::create_directories(folder, error)) {
+        LOG_ERROR << "download folder cannot be created: " << folder.string();
+        return kDownloadNoFolder;
+    }
+
+    Transfer transfer { &progress, &cancel, {} };
+    if (const std::error_code opened = transfer.file.open(path)) {
+        LOG_ERROR << "download file cannot be created: " << path.string() << ", " << opened.message();
+        return kDownloadCannotWrite;
+    }
+    curl_global_init(CURL_GLOBAL_DEFAULT); // reference-counted by curl; cheap after the first call
+    std::unique_ptr<CURL, CurlDeleter> handle(curl_easy_init());
+    if (!handle)
+        return kDownloadError;
+
+    const std::string address(url);
+    const std::string authorities = GlobalConfig::instance().get("server", "ca", "");
+    CURL* curl = handle.get();
+    curl_easy_setopt(curl, CURLOPT_URL, address.c_str());
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
+    // A transfer that stalls (under one byte a second for a minute) ends rather than hanging forever.
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!authorities.empty()) {
+        curl_easy_setopt(curl, CURLOPT_CAINFO, authorities.c_str());
+        curl_easy_setopt(curl, CURLOPT_CAPATH, "/etc/ssl/certs");
+    }
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onData);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
+
+    const CURLcode code = curl_easy_perform(curl);
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    const int32_t result = resultOf(code, status, transfer);
+    if (result != 0) {
+        LOG_ERROR << "download failed: " << address << ", curl " << static_cast<int>(code) << ", status " << status;
+        return result; // the writer removes the temporary file
+    }
+    if (const std::error_code committed = transfer.file.commit()) {
+        LOG_ERROR << "download cannot be put in place: " << path.string() << ", " << committed.message();
+        return kDownloadCannotWrite;
+    }
+    return 0;
+}
+
+} // namespace tvn

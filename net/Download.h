@@ -1,0 +1,33 @@
+// fetchUrlToFile: one URL downloaded into a file, with progress and a cancel check, on the calling
+// thread. Used by the repair engine and the http module.
+//
+// The body goes to a temporary file beside the target and replaces the target only when the
+// transfer completed: a failed or cancelled download leaves the old file (if any) as it was and no
+// partial file behind. Certificates are verified as for the servers (the system's authorities and
+// config.ini's [server] ca).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string_view>
+
+namespace tvn {
+
+using DownloadProgressFunction = std::function<void(uint64_t current, uint64_t total)>;
+using DownloadCancelFunction = std::function<bool()>;
+
+// Results besides 0 (done), as the page and the engine see them.
+inline constexpr int32_t kDownloadNoFolder = 1;                          // the folder cannot be made
+inline constexpr int32_t kDownloadAborted = static_cast<int32_t>(0x80004004);   // cancelled
+inline constexpr int32_t kDownloadFailed = static_cast<int32_t>(0x800C0008);    // HTTP error status
+inline constexpr int32_t kDownloadCannotConnect = static_cast<int32_t>(0x800C0004);
+inline constexpr int32_t kDownloadCannotWrite = static_cast<int32_t>(0x80070070); // disk full or the like
+inline constexpr int32_t kDownloadError = static_cast<int32_t>(0x80004005);     // any other failure
+
+// Creates the target's missing folders, then downloads. Progress is reported as the transfer goes
+// (current and total bytes; total 0 while unknown); a cancel is noticed at the next report.
+int32_t fetchUrlToFile(const DownloadProgressFunction& progress, const DownloadCancelFunction& cancel, std::string_view url,
+    const std::filesystem::path& path);
+
+} // namespace tvn

@@ -1,0 +1,75 @@
+// fetchUrlToFile against the reference server's files.
+#include "net/Download.h"
+
+#include "tests/support/ServerFixture.h"
+
+using namespace tvn;
+
+namespace {
+
+class DownloadTest : public test::ServerFixture {
+protected:
+    std::string fileUrl(const std::string& name) const { return "https://" + server->address() + "/files/" + name; }
+
+    size_t filesIn(const std::filesystem::path& folder) const
+    {
+        return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
+    }
+};
+
+} // namespace
+
+TEST_F(DownloadTest, DownloadsIntoNewFoldersWithProgress)
+{
+    const std::string content(3 << 20, 'z');
+    test::writeFile(dir / "catalog" / "big.bin", content);
+    std::vector<std::pair<uint64_t, uint64_t>> reports;
+    const auto target = dir / "out" / "deeper" / "big.bin";
+    EXPECT_EQ(fetchUrlToFile([&](uint64_t current, uint64_t total) { reports.emplace_back(current, total); }, {}, fileUrl("big.bin"), target), 0);
+    EXPECT_EQ(test::readFile(target), content);
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.back(), std::make_pair(uint64_t(content.size()), uint64_t(content.size())));
+    EXPECT_EQ(filesIn(target.parent_path()), 1u); // no temporary file left
+
+    // Without callables too, and over an existing file.
+    test::writeFile(dir / "out" / "x.dll", "old");
+    EXPECT_EQ(fetchUrlToFile({}, {}, fileUrl("x.dll"), dir / "out" / "x.dll"), 0);
+    EXPECT_EQ(test::readFile(dir / "out" / "x.dll"), "MZ library bytes");
+}
+
+TEST_F(DownloadTest, FailuresLeaveTheOldFileWhole)
+{
+    std::filesystem::create_directories(dir / "out");
+    const auto target = dir / "out" / "x.dll";
+    test::writeFile(target, "the good old library");
+
+    EXPECT_EQ(fetchUrlToFile({}, {}, fileUrl("missing.dll"), target), kDownloadFailed);
+    EXPECT_EQ(test::readFile(target), "the good old library");
+    EXPECT_EQ(filesIn(dir / "out"), 1u);
+
+    test::writeFile(dir / "catalog" / "big.bin", std::string(8 << 20, 'y'));
+    int reports = 0;
+    EXPECT_EQ(fetchUrlToFile([&](uint64_t, uint64_t) { ++reports; }, [] { return true; }, fileUrl("big.bin"), target), kDownloadAborted);
+    EXPECT_EQ(reports, 1); // the cancel is seen at the first report
+    EXPECT_EQ(test::readFile(target), "the good old library");
+    EXPECT_EQ(filesIn(dir / "out"), 1u);
+
+    const HttpConnection closed = connection();
+    server->stop();
+    EXPECT_EQ(fetchUrlToFile({}, {}, "https://" + closed.host + ":" + std::to_string(closed.port) + "/files/x.dll", target),
+        kDownloadCannotConnect);
+    EXPECT_EQ(test::readFile(target), "the good old library");
+}
+
+TEST_F(DownloadTest, FolderThatCannotBeMade)
+{
+    test::writeFile(dir / "plain-file", "x");
+    EXPECT_EQ(fetchUrlToFile({}, {}, fileUrl("x.dll"), dir / "plain-file" / "sub" / "x.dll"), kDownloadNoFolder);
+}
+
+TEST_F(DownloadTest, UntrustedServerIsRefused)
+{
+    test::writeFile(dir / "config" / "tvn" / "config.ini", "[server]\n"); // no extra authority
+    EXPECT_EQ(fetchUrlToFile({}, {}, fileUrl("x.dll"), dir / "out" / "x.dll"), kDownloadError);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out" / "x.dll"));
+}
