@@ -1,0 +1,260 @@
+// The repair engine's tasks and start operations.
+
+#include "repair/SystemTolvane.h"
+
+#include "app/EventBus.h"
+#include "app/GlobalConfig.h"
+#include "app/Log.h"
+#include "app/Paths.h"
+#include "net/Download.h"
+#include "net/DownloadApi.h"
+#include "platform/InstalledPrograms.h"
+#include "platform/Launcher.h"
+#include "platform/RegistryStore.h"
+
+#include <chrono>
+#include <thread>
+
+namespace tvn {
+
+namespace {
+
+void publish(const char* name, std::vector<EventBus::Value> values)
+{
+    EventBus::Bus::instance().publish(name, std::move(values));
+}
+
+std::string windowsDirectory()
+{
+    return GlobalConfig::instance().get("system", "windir", "C:\\Windows");
+}
+
+// DisplayName values longer than this many UTF-16 characters do not fit the 256-byte buffer.
+constexpr size_t kMaxDisplayName = 127;
+
+size_t utf16Length(std::string_view utf8)
+{
+    size_t units = 0;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if ((byte & 0xC0) != 0x80)
+            units += byte >= 0xF0 ? 2 : 1; // four-byte sequences are surrogate pairs
+    }
+    return units;
+}
+
+} // namespace
+
+std::string adjustDriveLetter(std::string path, std::string_view windowsDirectory)
+{
+    if (path.size() > 1 && (path[0] == 'C' || path[0] == 'c') && path[1] == ':' && !windowsDirectory.empty())
+        path[0] = windowsDirectory.front();
+    return path;
+}
+
+bool matchesInstalled(const std::vector<std::string>& displayNames, std::string_view displayName)
+{
+    const size_t dot = displayName.rfind('.');
+    const std::string_view prefix = dot == std::string_view::npos ? displayName.substr(0, 0) : displayName.substr(0, dot);
+    for (const std::string& name : displayNames) {
+        if (!name.empty() && name.starts_with(prefix))
+            return true;
+    }
+    return false;
+}
+
+bool SystemTolvane::isInstalled(std::string_view displayName) const
+{
+    std::vector<std::string> names;
+    platform::RegistryStore& store = platform::registryStore();
+    constexpr auto machine = platform::RegistryRoot::LocalMachine;
+    if (const auto subkeys = store.subkeys(machine, platform::kUninstallKey)) {
+        for (const std::string& subkey : *subkeys) {
+            const auto name = platform::regReadString(store, machine, std::string(platform::kUninstallKey) + "\\" + subkey, "DisplayName");
+            if (name && !name->empty() && utf16Length(*name) <= kMaxDisplayName)
+                names.push_back(*name);
+        }
+    }
+    for (std::string& name : platform::dpkgDisplayNames())
+        names.push_back(std::move(name));
+    return matchesInstalled(names, displayName);
+}
+
+void SystemTolvane::setToken(std::string token)
+{
+    std::lock_guard lock(m_tokenMutex);
+    m_token = std::move(token);
+}
+
+std::string SystemTolvane::token() const
+{
+    std::lock_guard lock(m_tokenMutex);
+    return m_token;
+}
+
+bool SystemTolvane::getDownloadUrl(std::string_view fileName, std::string_view fileType, std::string& url)
+{
+    std::string current = token();
+    if (current.empty()) {
+        postHeartImpl(current);
+        setToken(current);
+    }
+    if (current.empty()) {
+        LOG_INFO << "token: null";
+        return false;
+    }
+    url = getDownloadURLImpl(current, fileType, fileName);
+    return !url.empty();
+}
+
+void SystemTolvane::scanDllsTask(const std::vector<DllItem>& items)
+{
+    const std::string windows = windowsDirectory();
+    for (const DllItem& item : items) {
+        if (m_cancelled)
+            return;
+        bool exists = false;
+        for (const std::string& folder : item.checkPath) {
+            std::error_code error;
+            if (std::filesystem::exists(adjustDriveLetter(folder, windows) + item.fileName, error)) {
+                exists = true;
+                break;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+        publish("onScanDlls", { item.fileName, item.fileType, exists });
+    }
+}
+
+void SystemTolvane::repairDllTask(const DllItem& item)
+{
+    int32_t errorCode = kRepairDone;
+    std::string url;
+    if (!getDownloadUrl(item.fileName, item.fileType, url)) {
+        errorCode = kRepairNoAddress;
+    } else {
+        const std::string destination = adjustDriveLetter(item.filePath, windowsDirectory());
+        if (fetchUrlToFile({}, [this] { return m_cancelled.load(); }, url, destination) != 0)
+            errorCode = kRepairDownloadFailed;
+        else if (item.needReg && platform::shellExecute("regsvr32", { "/s", destination }) != platform::kShellExecuteStarted)
+            errorCode = kRepairLaunchFailed;
+    }
+    publish("onRepairDlls", { item.fileName, item.fileType, errorCode });
+}
+
+void SystemTolvane::scanSoftwaresTask(const std::vector<SoftwareItem>& items)
+{
+    for (const SoftwareItem& item : items) {
+        if (m_cancelled)
+            return;
+        publish("onScanSoftwares", { item.fileName, isInstalled(item.displayName) });
+    }
+}
+
+void SystemTolvane::installSoftwareTask(const SoftwareItem& item)
+{
+    int32_t errorCode = kRepairDone;
+    std::string url;
+    if (!getDownloadUrl(item.fileName, item.fileType, url)) {
+        errorCode = kRepairNoAddress;
+    } else {
+        const std::string destination = appDataPath(item.fileName).string();
+        if (fetchUrlToFile({}, [this] { return m_cancelled.load(); }, url, destination) != 0) {
+            errorCode = kRepairDownloadFailed;
+        } else if (const auto process = platform::startInstaller(destination, item.cmdParam); !process) {
+            errorCode = kRepairLaunchFailed;
+        } else {
+            // Waited for in 50 ms steps; a cancel leaves the installer running. Its exit code is
+            // not a verdict: installers disagree on what they return.
+            while (!platform::processEnded(*process)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                if (m_cancelled && !platform::processEnded(*process)) {
+                    platform::abandonProcess(*process);
+                    errorCode = kRepairLaunchFailed;
+                    break;
+                }
+            }
+        }
+    }
+    publish("onInstallSoftwares", { item.fileName, errorCode });
+}
+
+template<typename Post>
+void SystemTolvane::replaceWork(Post post)
+{
+    auto lock = m_pool.lock();
+    m_pool.stop();
+    post();
+    m_cancelled = false;
+    m_pool.start();
+}
+
+void SystemTolvane::scanDlls(std::vector<DllItem> items)
+{
+    if (items.empty())
+        return;
+    replaceWork([&] { m_pool.post([this, items = std::move(items)] { scanDllsTask(items); }); });
+}
+
+void SystemTolvane::scanSoftwares(std::vector<SoftwareItem> items)
+{
+    if (items.empty())
+        return;
+    replaceWork([&] { m_pool.post([this, items = std::move(items)] { scanSoftwaresTask(items); }); });
+}
+
+void SystemTolvane::repairDlls(std::vector<DllItem> items)
+{
+    if (items.empty())
+        return;
+    replaceWork([&] {
+        for (DllItem& item : items)
+            m_pool.post([this, item = std::move(item)] { repairDllTask(item); });
+    });
+}
+
+void SystemTolvane::installSoftwares(std::vector<SoftwareItem> items)
+{
+    if (items.empty())
+        return;
+    replaceWork([&] {
+        for (SoftwareItem& item : items)
+            m_pool.post([this, item = std::move(item)] { installSoftwareTask(item); });
+    });
+}
+
+void SystemTolvane::oneKeyScan(std::vector<DllItem> dlls, std::vector<SoftwareItem> softwares)
+{
+    if (dlls.empty() && softwares.empty())
+        return;
+    replaceWork([&] {
+        m_pool.post([this, dlls = std::move(dlls)] { scanDllsTask(dlls); });
+        m_pool.post([this, softwares = std::move(softwares)] { scanSoftwaresTask(softwares); });
+    });
+}
+
+void SystemTolvane::oneKeyRepair(std::vector<DllItem> dlls, std::vector<SoftwareItem> softwares)
+{
+    if (dlls.empty() && softwares.empty())
+        return;
+    replaceWork([&] {
+        for (DllItem& item : dlls)
+            m_pool.post([this, item = std::move(item)] { repairDllTask(item); });
+        for (SoftwareItem& item : softwares)
+            m_pool.post([this, item = std::move(item)] { installSoftwareTask(item); });
+    });
+}
+
+void SystemTolvane::cancelTask()
+{
+    std::thread([this] {
+        m_cancelled = true;
+        {
+            auto lock = m_pool.lock();
+            m_pool.stop();
+        }
+        publish("onCancelTask", {});
+    }).detach();
+}
+
+} // namespace tvn

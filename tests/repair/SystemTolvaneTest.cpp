@@ -1,0 +1,278 @@
+// The repair engine against the reference server, with the event bus pumped as the web process
+// pumps it. Each test runs in a process of its own: the engine is a singleton.
+#include "repair/SystemTolvane.h"
+
+#include "app/EventBus.h"
+#include "app/Logging.h"
+#include "platform/InstalledPrograms.h"
+#include "platform/RegistryStore.h"
+
+#include "tests/support/ServerFixture.h"
+
+#include <csignal>
+#include <sys/stat.h>
+#include <thread>
+
+using namespace tvn;
+using Behaviour = server::Behaviour;
+
+namespace {
+
+// Every message of the engine, as "name:value:value...".
+class Messages {
+public:
+    Messages()
+    {
+        for (const char* name : { "onScanDlls", "onRepairDlls", "onScanSoftwares", "onInstallSoftwares", "onCancelTask" }) {
+            m_subscriptions.push_back(EventBus::Bus::instance().subscribe(name, [this](const EventBus::Message* message) {
+                std::string text = message->name;
+                for (const auto& value : *message->values) {
+                    text += ':';
+                    if (const auto* string = std::get_if<std::string>(&value))
+                        text += *string;
+                    else if (const auto* flag = std::get_if<bool>(&value))
+                        text += *flag ? "true" : "false";
+                    else if (const auto* number = std::get_if<int32_t>(&value))
+                        text += std::to_string(*number);
+                }
+                m_seen.push_back(text);
+            }));
+        }
+    }
+
+    // Pumps the bus until `count` messages have come (or 30 s have passed).
+    const std::vector<std::string>& waitFor(size_t count)
+    {
+        return waitForLast("", count);
+    }
+
+    // The same, ending early once the last message is `last`.
+    const std::vector<std::string>& waitForLast(const std::string& last, size_t count = SIZE_MAX)
+    {
+        for (int i = 0; i < 6000 && m_seen.size() < count && (last.empty() || m_seen.empty() || m_seen.back() != last); ++i) {
+            EventBus::Bus::instance().queue().run();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return m_seen;
+    }
+
+    // Pumps for a while longer, to see that nothing more comes.
+    const std::vector<std::string>& settle(std::chrono::milliseconds time)
+    {
+        const auto end = std::chrono::steady_clock::now() + time;
+        while (std::chrono::steady_clock::now() < end) {
+            EventBus::Bus::instance().queue().run();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return m_seen;
+    }
+
+private:
+    std::vector<EventBus::Subscription> m_subscriptions;
+    std::vector<std::string> m_seen;
+};
+
+class EngineTest : public test::ServerFixture {
+protected:
+    void SetUp() override
+    {
+        test::ServerFixture::SetUp();
+        log::initialize({ dir / "main.log", log::Severity::Info });
+        std::filesystem::create_directories(dir / "bin");
+        setenv("PATH", ((dir / "bin").string() + ":" + std::getenv("PATH")).c_str(), 1);
+    }
+
+    DllItem dll(const std::string& name, bool needReg = false) const
+    {
+        return { (dir / "system" / name).string(), {}, name, "sys", needReg };
+    }
+
+    void writeScript(const std::filesystem::path& path, const std::string& body) const
+    {
+        test::writeFile(path, "#!/bin/sh\n" + body);
+        chmod(path.c_str(), 0755);
+    }
+
+    SystemTolvane& engine = SystemTolvane::instance();
+};
+
+} // namespace
+
+TEST(RepairRules, DriveLetters)
+{
+    EXPECT_EQ(adjustDriveLetter("C:\\Windows\\System32\\", "D:\\Windows"), "D:\\Windows\\System32\\");
+    EXPECT_EQ(adjustDriveLetter("c:\\x", "D:\\Windows"), "D:\\x");
+    EXPECT_EQ(adjustDriveLetter("E:\\Tools\\", "D:\\Windows"), "E:\\Tools\\");
+    EXPECT_EQ(adjustDriveLetter("C", "D:\\Windows"), "C");
+    EXPECT_EQ(adjustDriveLetter("/usr/lib/", "D:\\Windows"), "/usr/lib/");
+    EXPECT_EQ(adjustDriveLetter("C:\\x", ""), "C:\\x");
+}
+
+TEST(RepairRules, InstalledPrefixes)
+{
+    const std::vector<std::string> installed = { "", "Runtime 2019 x64 - 14.28.29913", "Short" };
+    EXPECT_TRUE(matchesInstalled(installed, "Runtime 2019 x64 - 14.28.30000"));
+    EXPECT_FALSE(matchesInstalled(installed, "runtime 2019 x64 - 14.28.1")); // case matters
+    EXPECT_FALSE(matchesInstalled(installed, "Shorter name.1"));           // longer than the value
+    EXPECT_TRUE(matchesInstalled(installed, "NoDot"));                     // empty prefix: any non-empty name
+    EXPECT_FALSE(matchesInstalled({}, "NoDot"));
+
+    EXPECT_EQ(platform::parseDpkgStatus("Package: libfoo\nStatus: install ok installed\nVersion: 1.2-3\n\n"
+                                        "Package: gone\nStatus: deinstall ok config-files\nVersion: 1\n\n"
+                                        "Package: bar\nVersion: 2.0\nStatus: install ok installed\n"),
+        (std::vector<std::string> { "libfoo 1.2-3", "bar 2.0" }));
+}
+
+TEST_F(EngineTest, ScanLooksInEachFolder)
+{
+    std::filesystem::create_directories(dir / "a");
+    test::writeFile(dir / "a" / "present.dll", "x");
+    test::writeFile(dir / "ajoined.dll", "x");
+    Messages messages;
+    engine.scanDlls({ { "", { (dir / "none/").string(), (dir / "a/").string() }, "present.dll", "sys", false },
+        { "", { (dir / "a").string() }, "joined.dll", "sys", false }, // no separator: "<dir>/a" + "joined.dll"
+        { "", {}, "nowhere.dll", "sys", false } });
+    EXPECT_EQ(messages.waitFor(3), (std::vector<std::string> { "onScanDlls:present.dll:sys:true", "onScanDlls:joined.dll:sys:true",
+                                       "onScanDlls:nowhere.dll:sys:false" }));
+}
+
+TEST_F(EngineTest, ThreeRepairsInOrder)
+{
+    test::writeFile(dir / "catalog" / "b.dll", "b");
+    test::writeFile(dir / "catalog" / "c.dll", "c");
+    Messages messages;
+    engine.repairDlls({ dll("x.dll"), dll("b.dll"), dll("c.dll") });
+    EXPECT_EQ(messages.waitFor(3),
+        (std::vector<std::string> { "onRepairDlls:x.dll:sys:0", "onRepairDlls:b.dll:sys:0", "onRepairDlls:c.dll:sys:0" }));
+    EXPECT_EQ(test::readFile(dir / "system" / "b.dll"), "b");
+    EXPECT_EQ(engine.token(), "reference-token"); // one heartbeat, then reused
+    size_t heartbeats = 0;
+    for (const auto& request : server->requests())
+        heartbeats += request.endpoint == "heart";
+    EXPECT_EQ(heartbeats, 1u);
+}
+
+TEST_F(EngineTest, ScanDuringARepairLetsTheCurrentItemFinish)
+{
+    server->setBehaviour("files", Behaviour::slow(600));
+    Messages messages;
+    engine.repairDlls({ dll("x.dll"), dll("x.dll"), dll("x.dll") });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    engine.scanDlls({ { "", {}, "a.dll", "sys", false }, { "", {}, "b.dll", "sys", false } });
+    EXPECT_EQ(messages.waitFor(3),
+        (std::vector<std::string> { "onRepairDlls:x.dll:sys:0", "onScanDlls:a.dll:sys:false", "onScanDlls:b.dll:sys:false" }));
+    EXPECT_EQ(messages.settle(std::chrono::milliseconds(300)).size(), 3u);
+}
+
+TEST_F(EngineTest, CancelDuringAScanEndsItBeforeTheNextItem)
+{
+    std::vector<DllItem> items(200, DllItem { "", {}, "x.dll", "sys", false });
+    Messages messages;
+    engine.scanDlls(items);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    engine.cancelTask();
+    const auto seen = messages.waitForLast("onCancelTask");
+    ASSERT_FALSE(seen.empty());
+    EXPECT_LT(seen.size(), 201u);
+    EXPECT_EQ(seen.back(), "onCancelTask");
+    EXPECT_TRUE(engine.cancelled());
+
+    // A new start runs normally again.
+    engine.scanDlls({ { "", {}, "after.dll", "sys", false } });
+    EXPECT_EQ(messages.waitFor(seen.size() + 1).back(), "onScanDlls:after.dll:sys:false");
+}
+
+TEST_F(EngineTest, CancelWithNothingRunning)
+{
+    Messages messages;
+    engine.cancelTask();
+    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onCancelTask" }));
+    engine.scanDlls({});
+    EXPECT_EQ(messages.settle(std::chrono::milliseconds(100)).size(), 1u); // empty input does nothing
+}
+
+TEST_F(EngineTest, NoTokenGivesNoAddress)
+{
+    server->setBehaviour("heart", Behaviour::answer(500, ""));
+    Messages messages;
+    engine.repairDlls({ dll("x.dll") });
+    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:1" }));
+    EXPECT_NE(test::readFile(dir / "main.log").find("[SystemTolvane::getDownloadUrl@"), std::string::npos);
+    EXPECT_NE(test::readFile(dir / "main.log").find("] token: null"), std::string::npos);
+    for (const auto& request : server->requests())
+        EXPECT_NE(request.endpoint, "downloadUrl");
+}
+
+TEST_F(EngineTest, FailedDownloadKeepsTheOldFile)
+{
+    std::filesystem::create_directories(dir / "system");
+    test::writeFile(dir / "system" / "x.dll", "old good copy");
+    server->setBehaviour("files", Behaviour::answer(404, "gone"));
+    Messages messages;
+    engine.repairDlls({ dll("x.dll") });
+    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:2" }));
+    EXPECT_EQ(test::readFile(dir / "system" / "x.dll"), "old good copy");
+}
+
+TEST_F(EngineTest, RegistrationIsStartedWithTheQuotedPath)
+{
+    writeScript(dir / "bin" / "regsvr32", "printf '%s\\n' \"$@\" > '" + (dir / "regsvr32-args").string() + "'\n");
+    DllItem item = dll("x.dll", true);
+    item.filePath = (dir / "system dir" / "x.dll").string();
+    Messages messages;
+    engine.repairDlls({ item, dll("x.dll", false) });
+    EXPECT_EQ(messages.waitFor(2), (std::vector<std::string> { "onRepairDlls:x.dll:sys:0", "onRepairDlls:x.dll:sys:0" }));
+    for (int i = 0; i < 200 && !std::filesystem::exists(dir / "regsvr32-args"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(test::readFile(dir / "regsvr32-args"), "/s\n" + item.filePath + "\n"); // the path as one argument
+}
+
+TEST_F(EngineTest, MissingRegistrationToolGives3)
+{
+    setenv("PATH", (dir / "bin").c_str(), 1); // no regsvr32 anywhere
+    Messages messages;
+    engine.repairDlls({ dll("x.dll", true) });
+    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:3" }));
+}
+
+TEST_F(EngineTest, InstallerExitCodeIsNotAVerdict)
+{
+    writeScript(dir / "catalog" / "setup.sh", "printf '%s|' \"$@\" > '" + (dir / "installer-args").string() + "'\nexit 7\n");
+    Messages messages;
+    engine.installSoftwares({ { "Pkg 1.0", "setup.sh", "", "/quiet \"/dir=a b\"", "" } });
+    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onInstallSoftwares:setup.sh:0" }));
+    EXPECT_EQ(test::readFile(dir / "installer-args"), "/quiet|/dir=a b|");
+    EXPECT_TRUE(std::filesystem::exists(dir / "config" / "tvn" / "setup.sh")); // kept in the app data folder
+}
+
+TEST_F(EngineTest, CancelWhileAnInstallerRunsGives3AndLeavesItRunning)
+{
+    const auto pidFile = dir / "installer-pid";
+    writeScript(dir / "catalog" / "forever.sh", "exec >/dev/null 2>&1\necho $$ > '" + pidFile.string() + "'\nexec sleep 30\n");
+    Messages messages;
+    engine.installSoftwares({ { "Pkg 1.0", "forever.sh", "", "", "" } });
+    for (int i = 0; i < 500 && !std::filesystem::exists(pidFile); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    engine.cancelTask();
+    EXPECT_EQ(messages.waitFor(2), (std::vector<std::string> { "onInstallSoftwares:forever.sh:3", "onCancelTask" }));
+    const pid_t installer = std::atoi(test::readFile(pidFile).c_str());
+    ASSERT_GT(installer, 0);
+    EXPECT_EQ(kill(installer, 0), 0); // still running
+    kill(installer, SIGKILL);
+}
+
+TEST_F(EngineTest, SoftwareScanReadsTheUninstallKeyAndPackages)
+{
+    auto& store = platform::registryStore();
+    const std::string uninstall(platform::kUninstallKey);
+    platform::regWriteString(store, platform::RegistryRoot::LocalMachine, uninstall + "\\{A}", "DisplayName", "Runtime 2019 x64 - 14.28.29913");
+    platform::regWriteString(store, platform::RegistryRoot::LocalMachine, uninstall + "\\{B}", "DisplayName", std::string(130, 'L'));
+    test::writeFile(dir / "dpkg-status", "Package: libexample\nStatus: install ok installed\nVersion: 3.1.4\n");
+    platform::setDpkgStatusFile(dir / "dpkg-status");
+
+    Messages messages;
+    engine.oneKeyScan({}, { { "Runtime 2019 x64 - 14.28.30000", "vc.exe", "", "", "" }, { "libexample 3.1.9", "ex.deb", "", "", "" },
+                              { std::string(130, 'L') + ".1", "long.exe", "", "", "" }, { "Absent 1.0", "absent.exe", "", "", "" } });
+    EXPECT_EQ(messages.waitFor(4), (std::vector<std::string> { "onScanSoftwares:vc.exe:true", "onScanSoftwares:ex.deb:true",
+                                       "onScanSoftwares:long.exe:false", "onScanSoftwares:absent.exe:false" }));
+}
