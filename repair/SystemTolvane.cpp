@@ -52,6 +52,16 @@ std::string adjustDriveLetter(std::string path, std::string_view windowsDirector
     return path;
 }
 
+bool dllExists(const DllItem& item, std::string_view windowsDirectory)
+{
+    for (const std::string& folder : item.checkPath) {
+        std::error_code error;
+        if (std::filesystem::exists(adjustDriveLetter(folder, windowsDirectory) + item.fileName, error))
+            return true;
+    }
+    return false;
+}
+
 bool matchesInstalled(const std::vector<std::string>& displayNames, std::string_view displayName)
 {
     const size_t dot = displayName.rfind('.');
@@ -113,14 +123,7 @@ void SystemTolvane::scanDllsTask(const std::vector<DllItem>& items)
     for (const DllItem& item : items) {
         if (m_cancelled)
             return;
-        bool exists = false;
-        for (const std::string& folder : item.checkPath) {
-            std::error_code error;
-            if (std::filesystem::exists(adjustDriveLetter(folder, windows) + item.fileName, error)) {
-                exists = true;
-                break;
-            }
-        }
+        const bool exists = dllExists(item, windows);
         std::this_thread::sleep_for(std::chrono::milliseconds(15));
         publish("onScanDlls", { item.fileName, item.fileType, exists });
     }

@@ -65,6 +65,10 @@ private:
 // path as it is.
 std::string adjustDriveLetter(std::string path, std::string_view windowsDirectory);
 
+// The scan's test for one item: something exists at some checkPath entry (drive-adjusted) with
+// the file name appended.
+bool dllExists(const DllItem& item, std::string_view windowsDirectory);
+
 // The installed test: `displayName` without its last "." and what follows is a prefix of one of
 // the listed names (case-sensitive; the first match wins).
 bool matchesInstalled(const std::vector<std::string>& displayNames, std::string_view displayName);
