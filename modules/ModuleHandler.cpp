@@ -28,12 +28,26 @@ void destroyHandler(gpointer handler) { std::unique_ptr<ModuleHandler>(static_ca
 
 } // namespace
 
-const std::map<std::string, ModuleFactory>& builtinModules()
+namespace {
+
+std::map<std::string, ModuleFactory>& moduleTable()
 {
-    static const std::map<std::string, ModuleFactory> modules = {
+    static std::map<std::string, ModuleFactory> modules = {
         { "test", [] { return std::make_shared<ModuleTest>(); } },
     };
     return modules;
+}
+
+} // namespace
+
+const std::map<std::string, ModuleFactory>& builtinModules()
+{
+    return moduleTable();
+}
+
+void addBuiltinModule(std::string name, ModuleFactory factory)
+{
+    moduleTable()[std::move(name)] = std::move(factory);
 }
 
 void ModuleHandler::install(JSCContext* context, int browserId, int frameId)

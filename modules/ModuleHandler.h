@@ -16,6 +16,10 @@ using ModuleFactory = std::function<std::shared_ptr<ModuleBase>()>;
 // The built-in modules by name (exact, case-sensitive).
 const std::map<std::string, ModuleFactory>& builtinModules();
 
+// Adds a module to the table; for a process that carries modules of its own (a benchmark's web
+// extension). Before any page runs: the table is not locked.
+void addBuiltinModule(std::string name, ModuleFactory);
+
 class ModuleHandler {
 public:
     ModuleHandler(int browserId, int frameId)

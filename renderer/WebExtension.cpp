@@ -20,6 +20,7 @@
 #include "modules/ModuleHandler.h"
 #include "modules/RendererMessages.h"
 #include "net/Report.h"
+#include "renderer/WebExtension.h"
 
 #include <clocale>
 #include <webkit2/webkit-web-extension.h>
@@ -104,6 +105,11 @@ void postToMainThread(std::function<void()> task)
 }
 
 } // namespace
+
+WebKitWebExtension* tvn::currentWebExtension()
+{
+    return renderer().extension;
+}
 
 extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(WebKitWebExtension* extension, const GVariant* userData)
 {
