@@ -1,0 +1,76 @@
+// The window's rules.
+
+#include "browser/WindowRules.h"
+
+namespace tvn {
+
+namespace {
+
+bool strictlyInside(const DraggableRegion& region, int x, int y)
+{
+    return region.x < x && x < region.x + region.width && region.y < y && y < region.y + region.height;
+}
+
+} // namespace
+
+bool inDraggableRegion(const std::vector<DraggableRegion>& regions, int x, int y, double scale)
+{
+    if (scale <= 0)
+        scale = 1;
+    const int pageX = static_cast<int>(x / scale);
+    const int pageY = static_cast<int>(y / scale);
+    bool draggable = false;
+    for (const DraggableRegion& region : regions) {
+        if (!strictlyInside(region, pageX, pageY))
+            continue;
+        if (!region.draggable)
+            return false; // holes win, whatever their order
+        draggable = true;
+    }
+    return draggable;
+}
+
+HitCode hitTest(int x, int y, int width, int height, bool resizable, bool maximized, bool draggable)
+{
+    const bool border = resizable && !maximized;
+    if (resizable && y < kResizeBorder) {
+        if (x < kResizeBorder)
+            return kHitTopLeft;
+        if (x >= width - kResizeBorder)
+            return kHitTopRight;
+        return kHitTop;
+    }
+    if (draggable)
+        return kHitCaption;
+    if (!border)
+        return kHitClient;
+    const bool left = x < kResizeBorder;
+    const bool right = x >= width - kResizeBorder;
+    const bool bottom = y >= height - kResizeBorder;
+    if (bottom)
+        return left ? kHitBottomLeft : right ? kHitBottomRight : kHitBottom;
+    if (left)
+        return kHitLeft;
+    if (right)
+        return kHitRight;
+    return kHitClient;
+}
+
+bool SizeThrottle::sizeChanged(int sizeType, int64_t nowMs)
+{
+    if (sizeType != kSizeRestored && sizeType != kSizeMaximized)
+        return false;
+    m_lastChange = nowMs;
+    return true;
+}
+
+bool SizeThrottle::shouldDeliver(int64_t changedAtMs)
+{
+    if (changedAtMs > m_lastNotification + kDelayMs || changedAtMs == m_lastChange) {
+        m_lastNotification = changedAtMs;
+        return true;
+    }
+    return false;
+}
+
+} // namespace tvn
