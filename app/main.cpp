@@ -4,12 +4,14 @@
 
 #include "app/CommandLine.h"
 #include "app/GlobalConfig.h"
+#include "app/Log.h"
 #include "app/Paths.h"
 #include "app/ProcessValues.h"
 #include "app/StartUp.h"
 #include "browser/Application.h"
 #include "browser/MainWindow.h"
 #include "net/Report.h"
+#include "platform/SingleInstance.h"
 
 #include <clocale>
 #include <gtk/gtk.h>
@@ -34,8 +36,20 @@ int runBrowser(const tvn::StartOptions& options, int argc, char** argv)
     const std::vector<std::string> arguments(argv, argv + argc);
     gtk_init(&argc, &argv);
     tvn::Application application(options.type.empty() ? "main" : options.type);
+
+    // One instance per executable path: a later start brings the first one's window forward.
+    tvn::platform::SingleInstance instance(tvn::singleInstanceName(tvn::modulePath()));
+    if (!instance.isFirst() && instance.activateFirst()) {
+        LOG_INFO << "another instance activated";
+        return 0;
+    }
+
     tvn::MainWindow window([&application] { application.CloseAll(); });
     window.Create();
+    instance.listen([&window] {
+        LOG_INFO << "activated by another instance";
+        window.present();
+    });
     application.setMainWindow(&window);
     application.OnContextInitialized(arguments);
     window.show();

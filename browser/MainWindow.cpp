@@ -51,6 +51,15 @@ void MainWindow::show()
     gtk_widget_show_all(GTK_WIDGET(m_window));
 }
 
+void MainWindow::present()
+{
+    if (!m_window)
+        return;
+    gtk_widget_show(GTK_WIDGET(m_window));
+    gtk_window_deiconify(m_window);
+    gtk_window_present(m_window);
+}
+
 void MainWindow::close()
 {
     if (m_window)

@@ -22,6 +22,8 @@ public:
     void Create();
     void show();
     void close();
+    // Shown, de-iconified and brought to the front (a second start asked for it).
+    void present();
 
     GtkWindow* window() const { return m_window; }
     // The X11 window id (0 when there is none); handed to the web processes.

@@ -33,8 +33,8 @@ struct Installation {
         std::filesystem::create_directories(dir / "config");
     }
 
-    // Runs tvn to its end (a minute at most); its exit code, or -1 when it had to be killed.
-    int run(const std::vector<std::string>& arguments = {})
+    // Starts tvn; its process id.
+    pid_t start(const std::vector<std::string>& arguments = {})
     {
         const pid_t child = fork();
         if (child == 0) {
@@ -48,6 +48,12 @@ struct Installation {
             execv(argv[0], argv.data());
             _exit(127);
         }
+        return child;
+    }
+
+    // Waits for tvn to end (a minute at most); its exit code, or -1 when it had to be killed.
+    static int wait(pid_t child)
+    {
         for (int waited = 0; waited < 600; ++waited) {
             int status = 0;
             if (waitpid(child, &status, WNOHANG) == child)
@@ -58,6 +64,8 @@ struct Installation {
         waitpid(child, nullptr, 0);
         return -1;
     }
+
+    int run(const std::vector<std::string>& arguments = {}) { return wait(start(arguments)); }
 
     std::string log(const char* role) const { return test::readFile(dir / "config" / "tvn" / "logs" / (std::string(role) + ".log")); }
 };
@@ -164,4 +172,26 @@ TEST(Browser, OnlyFramesOfThePageOriginGetModule)
     std::vector<std::string> reports = server.reports();
     std::sort(reports.begin(), reports.end());
     EXPECT_EQ(reports, (std::vector<std::string> { "127.0.0.1 function hello, frame", "localhost undefined " }));
+}
+
+// A second start of the same executable brings the first forward and exits 0 at once.
+TEST(Browser, SecondInstanceActivatesTheFirst)
+{
+    test::PageServer server;
+    Installation installation;
+    server.addPage("index.html", "<!doctype html><script>fetch('/report?up'); setTimeout(function () { window.close(); }, 4000);</script>");
+    test::writeFile(installation.app / "url.txt", server.url() + "/index.html");
+
+    const pid_t first = installation.start();
+    ASSERT_TRUE(server.waitForReports(1, std::chrono::seconds(30)));
+    EXPECT_EQ(installation.run(), 0);
+    EXPECT_EQ(Installation::wait(first), 0);
+
+    const std::string log = installation.log("main");
+    EXPECT_NE(log.find("] activated by another instance"), std::string::npos);
+    EXPECT_NE(log.find("] another instance activated"), std::string::npos);
+    size_t windows = 0;
+    for (size_t at = log.find("] window created"); at != std::string::npos; at = log.find("] window created", at + 1))
+        ++windows;
+    EXPECT_EQ(windows, 1u);
 }

@@ -1,0 +1,75 @@
+// The single-instance lock and its activation socket. Each test runs in a process of its own.
+#include "platform/SingleInstance.h"
+
+#include "tests/support/TempDir.h"
+
+#include <atomic>
+#include <gio/gio.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace tvn;
+using platform::SingleInstance;
+
+TEST(SingleInstance, SecondStartAsksTheFirst)
+{
+    test::TempDir dir;
+    setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+    SingleInstance first("tvn-test-instance");
+    ASSERT_TRUE(first.isFirst());
+    std::atomic<int> activations { 0 };
+    ASSERT_TRUE(first.listen([&] { ++activations; }));
+
+    // The later start asks from another thread while this one runs the main loop, as the first
+    // instance's GTK loop would.
+    std::atomic<bool> answered { false }, done { false };
+    std::thread second([&] {
+        SingleInstance later("tvn-test-instance");
+        EXPECT_FALSE(later.isFirst());
+        answered = later.activateFirst();
+        done = true;
+    });
+    for (int i = 0; i < 500 && !done; ++i) {
+        g_main_context_iteration(nullptr, FALSE);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    second.join();
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(activations, 1);
+
+    SingleInstance other("tvn-other-copy"); // another executable path: its own name
+    EXPECT_TRUE(other.isFirst());
+}
+
+TEST(SingleInstance, NoListenerYetMeansNoActivation)
+{
+    test::TempDir dir;
+    setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+    SingleInstance first("tvn-test-instance");
+    SingleInstance later("tvn-test-instance");
+    EXPECT_FALSE(later.isFirst());
+    EXPECT_FALSE(later.activateFirst()); // the first has no window yet: start as usual
+}
+
+// A first instance that died leaves its files; they do not block the next start.
+TEST(SingleInstance, StaleLockDoesNotBlock)
+{
+    test::TempDir dir;
+    setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+    const pid_t child = fork();
+    if (child == 0) {
+        SingleInstance dying("tvn-test-instance");
+        dying.listen([] { });
+        _exit(dying.isFirst() ? 0 : 1); // no destructor: the files stay behind
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(std::filesystem::exists(dir / "tvn-test-instance.sock"));
+
+    SingleInstance next("tvn-test-instance");
+    EXPECT_TRUE(next.isFirst());
+    EXPECT_TRUE(next.listen([] { }));
+}
