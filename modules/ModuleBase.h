@@ -8,7 +8,8 @@
 // the exception "Invalid arguments"; nothing is thrown across the native boundary.
 //
 // The script object owns its module; every function taken from it shares that ownership, so the
-// module lives until the engine has collected them all. Script thread only.
+// module lives until the engine has collected them all. Handlers capture their module as `this`
+// (the module owns them; a shared_ptr there would keep it alive forever). Script thread only.
 #pragma once
 
 #include "modules/ScriptValue.h"
