@@ -23,6 +23,17 @@ Application::~Application()
     m_clients.clear();
 }
 
+void Application::setMainWindow(MainWindow* window)
+{
+    m_mainWindow = window;
+    if (!window)
+        return;
+    window->setSizeListener([this](int sizeType, int width, int height) {
+        if (!m_clients.empty())
+            m_clients.front()->sendToPage("onSize", { sizeType, { { "w", width }, { "h", height } } });
+    });
+}
+
 void Application::onInitializeWebExtensions(WebKitWebContext* context, gpointer data)
 {
     auto* self = static_cast<Application*>(data);

@@ -25,7 +25,8 @@ public:
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
-    void setMainWindow(MainWindow* window) { m_mainWindow = window; }
+    // The window the page fills; its size changes go to the page as "onSize".
+    void setMainWindow(MainWindow* window);
 
     // WebKit's context, the app scheme and the start page; `arguments` is the browser's argv.
     void OnContextInitialized(const std::vector<std::string>& arguments);

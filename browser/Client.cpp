@@ -31,6 +31,11 @@ void Client::Close()
     webkit_web_view_try_close(m_view.get());
 }
 
+void Client::sendToPage(const char* name, const nlohmann::json& arguments)
+{
+    webkit_web_view_send_message_to_page(m_view.get(), webkit_user_message_new(name, jsonParameters(arguments)), nullptr, nullptr, nullptr);
+}
+
 void Client::addMethod(std::string name, Method method)
 {
     m_methods[std::move(name)] = std::move(method);

@@ -34,6 +34,9 @@ public:
 
     void addMethod(std::string name, Method);
 
+    // A message to the page's web process: its argument list as JSON.
+    void sendToPage(const char* name, const nlohmann::json& arguments);
+
     // The "call" message: [method, arguments, call id in decimal]. Answers by "result".
     void HandleCall(const std::string& method, const nlohmann::json& arguments, int64_t callId);
 

@@ -195,3 +195,26 @@ TEST(Browser, SecondInstanceActivatesTheFirst)
         ++windows;
     EXPECT_EQ(windows, 1u);
 }
+
+// A resize of the window reaches the page's web process as "onSize".
+TEST(Browser, ResizeReachesThePage)
+{
+    test::PageServer server;
+    Installation installation;
+    std::filesystem::create_directories(installation.dir / "config" / "tvn");
+    test::writeFile(installation.dir / "config" / "tvn" / "config.ini", "[app]\nloglevel = debug\n");
+    server.addPage("index.html", "<!doctype html><script>fetch('/report?up'); setTimeout(function () { window.close(); }, 3000);</script>");
+    test::writeFile(installation.app / "url.txt", server.url() + "/index.html");
+
+    const pid_t tvn = installation.start();
+    ASSERT_TRUE(server.waitForReports(1, std::chrono::seconds(30)));
+    const std::string resize = "xdotool search --sync --classname CefMainWindow_tvn windowsize %@ 700 500 >/dev/null 2>&1";
+    EXPECT_EQ(std::system(resize.c_str()), 0);
+    EXPECT_EQ(Installation::wait(tvn), 0);
+
+    const std::string log = installation.log("renderer");
+    size_t sizes = 0;
+    for (size_t at = log.find("message: onSize"); at != std::string::npos; at = log.find("message: onSize", at + 1))
+        ++sizes;
+    EXPECT_GE(sizes, 2u); // the first size, then the resize
+}
