@@ -86,6 +86,8 @@ bool CallBridge::CallBrowserAsync(JSCContext* context, int browserId, const std:
 bool CallBridge::CallThreadAsync(JSCContext* context, std::function<nlohmann::json()> work, ScriptValue& result)
 {
     LOG_INFO << "call thread async";
+    if (!context)
+        return false;
     auto handler = std::make_shared<PromiseHandler>();
     result = makeThenable(context, handler);
     // The worker hands its share of the handler back with the result, so the handler (and the

@@ -52,7 +52,7 @@ public:
 
     CallBridge(SendCall, PostToScriptThread);
 
-    // False (and no thenable) when there is no script context.
+    // Both: false (and no thenable) when there is no script context.
     bool CallBrowserAsync(JSCContext*, int browserId, const std::string& method, const std::vector<ScriptValue>& arguments, ScriptValue& result);
     bool CallThreadAsync(JSCContext*, std::function<nlohmann::json()> work, ScriptValue& result);
 
