@@ -4,6 +4,7 @@
 
 #include "bench/Ratios.h"
 #include "tests/support/PageServer.h"
+#include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
 #include <benchmark/benchmark.h>
@@ -29,17 +30,7 @@ double secondsToFirstScript(const std::vector<std::string>& command, const std::
 {
     server().clearReports();
     const auto start = std::chrono::steady_clock::now();
-    const pid_t child = fork();
-    if (child == 0) {
-        setenv("XDG_CONFIG_HOME", configFolder.c_str(), 1);
-        std::vector<std::string> arguments = command;
-        std::vector<char*> argv;
-        for (auto& argument : arguments)
-            argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
+    const pid_t child = tvn::test::startProgram(command, configFolder);
     const auto reported = server().waitForReports(1, std::chrono::seconds(60));
     int status = 0;
     if (!reported)

@@ -4,10 +4,9 @@
 
 #include "app/GlobalConfig.h"
 #include "app/Log.h"
+#include "net/Curl.h"
 #include "platform/AtomicFile.h"
 
-#include <curl/curl.h>
-#include <memory>
 
 namespace tvn {
 
@@ -51,10 +50,6 @@ int32_t resultOf(CURLcode code, long status, const Transfer& transfer)
     return status >= 200 && status < 300 ? 0 : kDownloadFailed;
 }
 
-struct CurlDeleter {
-    void operator()(CURL* handle) const noexcept { curl_easy_cleanup(handle); }
-};
-
 } // namespace
 
 int32_t fetchUrlToFile(const DownloadProgressFunction& progress, const DownloadCancelFunction& cancel, std::string_view url,
@@ -72,8 +67,7 @@ int32_t fetchUrlToFile(const DownloadProgressFunction& progress, const DownloadC
         LOG_ERROR << "download file cannot be created: " << path.string() << ", " << opened.message();
         return kDownloadCannotWrite;
     }
-    curl_global_init(CURL_GLOBAL_DEFAULT); // reference-counted by curl; cheap after the first call
-    std::unique_ptr<CURL, CurlDeleter> handle(curl_easy_init());
+    const CurlHandle handle = newCurlHandle();
     if (!handle)
         return kDownloadError;
 
@@ -91,12 +85,7 @@ int32_t fetchUrlToFile(const DownloadProgressFunction& progress, const DownloadC
     // A transfer that stalls (under one byte a second for a minute) ends rather than hanging forever.
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!authorities.empty()) {
-        curl_easy_setopt(curl, CURLOPT_CAINFO, authorities.c_str());
-        curl_easy_setopt(curl, CURLOPT_CAPATH, "/etc/ssl/certs");
-    }
+    verifyServers(curl, authorities);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onData);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);

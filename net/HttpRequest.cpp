@@ -3,25 +3,14 @@
 
 #include "net/HttpRequest.h"
 
+#include "net/Curl.h"
 #include "util/Strings.h"
 #include "util/UrlEncoding.h"
-
-#include <curl/curl.h>
-#include <mutex>
 
 namespace tvn {
 
 namespace {
 
-void initializeCurlOnce()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-struct CurlDeleter {
-    void operator()(CURL* handle) const noexcept { curl_easy_cleanup(handle); }
-};
 struct CurlListDeleter {
     void operator()(curl_slist* list) const noexcept { curl_slist_free_all(list); }
 };
@@ -49,7 +38,7 @@ size_t onBody(char* data, size_t size, size_t count, void* user)
 } // namespace
 
 struct HttpExchange::Transfer {
-    std::unique_ptr<CURL, CurlDeleter> handle;
+    CurlHandle handle;
     std::unique_ptr<curl_slist, CurlListDeleter> headerList;
     std::string url;
     std::string caBundle;
@@ -94,9 +83,8 @@ int HttpExchange::openTarget(const HttpConnection& connection, const std::string
         return kHttpWrongOrder;
     if (connection.host.empty())
         return kHttpNoServer;
-    initializeCurlOnce();
     auto transfer = std::make_unique<Transfer>();
-    transfer->handle.reset(curl_easy_init());
+    transfer->handle = newCurlHandle();
     if (!transfer->handle)
         return kHttpNoTransfer;
     transfer->url = (secure ? "https://" : "http://") + connection.host + ":" + std::to_string(connection.port) + target;
@@ -129,13 +117,7 @@ int HttpExchange::sendBody(const std::string* body)
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(kHttpTimeLimitMs));
     curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, 16384L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!m_transfer->caBundle.empty()) {
-        // The extra bundle as the file, the system's authorities through their hashed folder.
-        curl_easy_setopt(handle, CURLOPT_CAINFO, m_transfer->caBundle.c_str());
-        curl_easy_setopt(handle, CURLOPT_CAPATH, "/etc/ssl/certs");
-    }
+    verifyServers(handle, m_transfer->caBundle);
     if (body) {
         curl_easy_setopt(handle, CURLOPT_POSTFIELDS, body->data());
         curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body->size()));

@@ -3,6 +3,7 @@
 // it saw to a small HTTP server of the test's own; then it closes its window, which must end tvn
 // with exit code 0.
 #include "tests/support/PageServer.h"
+#include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 #include "tools/server/ReferenceServer.h"
 
@@ -36,19 +37,9 @@ struct Installation {
     // Starts tvn; its process id.
     pid_t start(const std::vector<std::string>& arguments = {})
     {
-        const pid_t child = fork();
-        if (child == 0) {
-            setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-            std::vector<std::string> all = { (app / "tvn").string() };
-            all.insert(all.end(), arguments.begin(), arguments.end());
-            std::vector<char*> argv;
-            for (auto& argument : all)
-                argv.push_back(argument.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        return child;
+        std::vector<std::string> command = { (app / "tvn").string() };
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        return test::startProgram(std::move(command), dir / "config");
     }
 
     // Waits for tvn to end (a minute at most); its exit code, or -1 when it had to be killed.
