@@ -7,7 +7,9 @@
 #include "app/Paths.h"
 #include "app/ProcessValues.h"
 #include "browser/AppSchemeHandler.h"
+#include "browser/ContextMenu.h"
 #include "browser/InitData.h"
+#include "browser/ScriptDialogs.h"
 #include "browser/StartPage.h"
 
 namespace tvn {
@@ -42,6 +44,7 @@ void Application::onInitializeWebExtensions(WebKitWebContext* context, gpointer 
     init.mainWindowId = self->m_mainWindow ? self->m_mainWindow->windowId() : 0;
     init.browserArguments = self->m_arguments;
     init.executablePath = modulePath().string();
+    init.windowChannel = self->m_windowChannel.address();
     init.startOrigin = self->m_startOrigin;
     const std::filesystem::path extensions = modulePath().parent_path() / kWebExtensionFolder;
     webkit_web_context_set_web_extensions_directory(context, extensions.c_str());
@@ -51,6 +54,13 @@ void Application::onInitializeWebExtensions(WebKitWebContext* context, gpointer 
 void Application::OnContextInitialized(const std::vector<std::string>& arguments)
 {
     m_arguments = arguments;
+    // Web processes act on the main window through the channel; the UI thread answers them.
+    const bool listening = m_windowChannel.listen([this](std::string_view request) {
+        return m_mainWindow ? answerWindowRequest(*m_mainWindow, request) : std::string("{\"ok\":false}");
+    });
+    if (!listening) {
+        LOG_ERROR << "window channel not listening";
+    }
     // The cache where it always was: <roaming app data>/Lanthorn/cache; no proxy for anything.
     const std::filesystem::path cache = std::filesystem::path(expandEnvironment("%appdata%")) / "Lanthorn" / "cache";
     GRef<WebKitWebsiteDataManager> manager = GRef<WebKitWebsiteDataManager>::adopt(webkit_website_data_manager_new(
@@ -78,14 +88,18 @@ void Application::CreateBrowser(const std::string& url)
     webkit_settings_set_allow_universal_access_from_file_urls(settings.get(), TRUE);
     auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", m_context.get(), "settings", settings.get(), nullptr));
     GRef<WebKitWebView> held = GRef<WebKitWebView>::retain(view);
+    setUpContextMenu(view, developerMenuEnabled(modulePath().parent_path()));
+    setUpScriptDialogs(view);
 
     // A page that closes itself (window.close()) closes the window, and with it the application.
     m_clients.push_back(std::make_unique<Client>(held, [this] {
         if (m_mainWindow)
             m_mainWindow->close();
     }));
-    if (m_mainWindow)
+    if (m_mainWindow && m_clients.size() == 1) {
         gtk_container_add(GTK_CONTAINER(m_mainWindow->window()), GTK_WIDGET(view));
+        m_mainWindow->setClient(m_clients.front().get());
+    }
     webkit_web_view_load_uri(view, url.c_str());
 }
 
@@ -95,6 +109,9 @@ void Application::CloseAll()
         return;
     m_closed = true;
     LOG_INFO << "application close all clients";
+    if (m_mainWindow)
+        m_mainWindow->setClient(nullptr);
+    m_mainWindow = nullptr; // it is being destroyed
     for (const auto& client : m_clients)
         client->Close();
     m_clients.clear();

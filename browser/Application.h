@@ -1,6 +1,6 @@
 // Application: the browser process's own object. It starts the process's log, sets up WebKit's
 // context (the app scheme, the cache folder, no proxy, the web extension and the data each web
-// process receives), chooses the start page, creates the page's view in the main window, and
+// process receives), answers the web processes' window channel, chooses the start page, creates the page's view in the main window, and
 // closes everything once when the main window goes.
 //
 // UI thread only.
@@ -9,6 +9,7 @@
 #include "browser/Client.h"
 #include "browser/MainWindow.h"
 #include "platform/GRef.h"
+#include "platform/WindowChannel.h"
 
 #include <memory>
 #include <string>
@@ -43,6 +44,7 @@ private:
     std::string m_role;
     MainWindow* m_mainWindow = nullptr;
     GRef<WebKitWebContext> m_context;
+    platform::WindowChannelServer m_windowChannel;
     std::vector<std::unique_ptr<Client>> m_clients;
     std::vector<std::string> m_arguments;
     std::string m_startOrigin;

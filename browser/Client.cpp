@@ -3,6 +3,8 @@
 #include "browser/Client.h"
 
 #include "app/Log.h"
+#include "browser/DragAndDrop.h"
+#include "browser/FileDialog.h"
 #include "browser/JsonMessage.h"
 
 #include <charconv>
@@ -15,7 +17,67 @@ Client::Client(GRef<WebKitWebView> view, std::function<void()> onPageClosed)
 {
     m_messageHandler = g_signal_connect(m_view.get(), "user-message-received", G_CALLBACK(onUserMessage), this);
     m_closeHandler = g_signal_connect(m_view.get(), "close", G_CALLBACK(onClose), this);
+    addFileMethods();
     LOG_INFO << "client created";
+}
+
+namespace {
+
+void sendMessage(WebKitWebView* view, const char* name, const nlohmann::json& arguments)
+{
+    webkit_web_view_send_message_to_page(view, webkit_user_message_new(name, jsonParameters(arguments)), nullptr, nullptr, nullptr);
+}
+
+GtkWindow* toplevelOf(WebKitWebView* view)
+{
+    GtkWidget* toplevel = gtk_widget_get_toplevel(GTK_WIDGET(view));
+    return gtk_widget_is_toplevel(toplevel) ? GTK_WINDOW(toplevel) : nullptr;
+}
+
+} // namespace
+
+// The methods that need the browser process's windows, and the files dragged over the page.
+void Client::addFileMethods()
+{
+    WebKitWebView* view = m_view.get();
+    addMethod("openFileDialog", [view](const nlohmann::json& arguments, std::function<void(nlohmann::json)> reply) {
+        const std::optional<FileDialogRequest> request = fileDialogRequest(arguments);
+        if (!request)
+            return;
+        runFileDialog(toplevelOf(view), *request, [reply = std::move(reply)](std::vector<std::string> paths) {
+            reply({ { "files", paths } });
+        });
+    });
+
+    addMethod("doDragDrop", [view](const nlohmann::json& arguments, std::function<void(nlohmann::json)> reply) {
+        if (arguments.size() != 1 || !arguments[0].is_array())
+            return;
+        std::vector<std::string> paths;
+        for (const nlohmann::json& path : arguments[0])
+            if (path.is_string())
+                paths.push_back(path.get<std::string>());
+        // Answered when the drag is over, dropped or cancelled, with the list as it was given.
+        auto answer = [reply = std::move(reply), given = arguments[0]] { reply({ { "files", given } }); };
+        switch (startFileDrag(GTK_WIDGET(toplevelOf(view)), paths, answer)) {
+        case FileDragStart::NoFiles:
+            LOG_INFO << "do drag drop: no file to drag";
+            break;
+        case FileDragStart::NotStarted:
+            answer();
+            break;
+        case FileDragStart::Started:
+            break;
+        }
+    });
+
+    // The watch goes with the view, which may outlive this client: it holds the view only.
+    watchFileDrags(view, [view](const std::vector<std::string>& files) {
+        LOG_INFO << "on drag enter: ";
+        for (const std::string& file : files)
+            LOG_INFO << "  - " << file;
+        const nlohmann::json drag = { { "type", "file" }, { "files", files } };
+        sendMessage(view, "drag", nlohmann::json::array({ drag }));
+    });
 }
 
 Client::~Client()
@@ -33,7 +95,7 @@ void Client::Close()
 
 void Client::sendToPage(const char* name, const nlohmann::json& arguments)
 {
-    webkit_web_view_send_message_to_page(m_view.get(), webkit_user_message_new(name, jsonParameters(arguments)), nullptr, nullptr, nullptr);
+    sendMessage(m_view.get(), name, arguments);
 }
 
 void Client::addMethod(std::string name, Method method)
@@ -45,6 +107,10 @@ gboolean Client::onUserMessage(WebKitWebView*, WebKitUserMessage* message, gpoin
 {
     auto* self = static_cast<Client*>(data);
     const std::string name = webkit_user_message_get_name(message);
+    if (name == kDraggableRegionsMessage) { // a layout change, not worth a log line
+        self->m_draggableRegions = draggableRegionsFromJson(argumentsOf(webkit_user_message_get_parameters(message)));
+        return TRUE;
+    }
     LOG_INFO << "on process message received: " << name;
     if (name != "call")
         return FALSE;
@@ -58,6 +124,12 @@ gboolean Client::onUserMessage(WebKitWebView*, WebKitUserMessage* message, gpoin
         return TRUE; // not a call id the page sends: dropped
     self->HandleCall(arguments[0].get<std::string>(), arguments[1], callId);
     return TRUE;
+}
+
+bool Client::inDraggableRegion(int x, int y) const
+{
+    // Regions are in page pixels; the view's zoom is the page's scale.
+    return tvn::inDraggableRegion(m_draggableRegions, x, y, webkit_web_view_get_zoom_level(m_view.get()));
 }
 
 void Client::onClose(WebKitWebView*, gpointer data)
@@ -77,8 +149,7 @@ void Client::HandleCall(const std::string& method, const nlohmann::json& argumen
     }
     // The reply keeps the view alive until it is sent.
     found->second(arguments, [view = m_view, callId](nlohmann::json dictionary) {
-        const nlohmann::json reply = { std::to_string(callId), dictionary.is_object() ? dictionary : nlohmann::json::object() };
-        webkit_web_view_send_message_to_page(view.get(), webkit_user_message_new("result", jsonParameters(reply)), nullptr, nullptr, nullptr);
+        sendMessage(view.get(), "result", { std::to_string(callId), dictionary.is_object() ? dictionary : nlohmann::json::object() });
     });
 }
 

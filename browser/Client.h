@@ -2,10 +2,12 @@
 //
 // It closes its view on request and is the browser's end of the script bridge: a "call" message
 // from the page is dispatched by method name and answered with a "result" message carrying the
-// same call id. A method it does not know is logged and never answered. (The methods that need
-// the window, its dialogs and drag and drop come with the window's work.)
+// same call id. A method it does not know is logged and never answered. Its own methods are the
+// file dialog ("openFileDialog") and dragging files out of the page ("doDragDrop"); files dragged
+// over the page go to it as "drag". It keeps the page's draggable regions for hit-testing.
 #pragma once
 
+#include "browser/WindowRules.h"
 #include "platform/GRef.h"
 
 #include <functional>
@@ -40,13 +42,19 @@ public:
     // The "call" message: [method, arguments, call id in decimal]. Answers by "result".
     void HandleCall(const std::string& method, const nlohmann::json& arguments, int64_t callId);
 
+    // Whether (x, y), in pixels from the view's top-left corner, lies in one of the page's
+    // draggable regions (which the page's web process reports as its layout changes).
+    bool inDraggableRegion(int x, int y) const;
+
 private:
     static gboolean onUserMessage(WebKitWebView*, WebKitUserMessage*, gpointer self);
     static void onClose(WebKitWebView*, gpointer self);
+    void addFileMethods();
 
     GRef<WebKitWebView> m_view;
     std::function<void()> m_onPageClosed;
     std::map<std::string, Method> m_methods;
+    std::vector<DraggableRegion> m_draggableRegions;
     gulong m_messageHandler = 0;
     gulong m_closeHandler = 0;
 };

@@ -1,8 +1,14 @@
 // MainWindow: the program's one top-level window, undecorated, whose whole area the page fills.
-// Destroying it closes the application. (Hit-testing, resizing and size notifications of the
-// frameless window live with the window module's work.)
+//
+// What a frameless window lacks, it supplies itself: presses in the page's top strip and
+// draggable regions move it (a double click there maximises or restores a resizable window);
+// while resizable, a 5-pixel border at the left, right and bottom and the top 5 pixels resize it;
+// maximised, it covers its monitor's work area. Size changes reach the page through the throttle
+// as "onSize". Web processes drive it over the window channel (WindowControl). Destroying it
+// closes the application. UI thread only.
 #pragma once
 
+#include "browser/WindowCommands.h"
 #include "browser/WindowRules.h"
 #include "platform/GRef.h"
 
@@ -12,11 +18,13 @@
 
 namespace tvn {
 
-class MainWindow {
+class Client;
+
+class MainWindow final : public WindowControl {
 public:
     // Called once when the window is destroyed, after "window destroyed" is logged.
     explicit MainWindow(std::function<void()> onDestroyed);
-    ~MainWindow();
+    ~MainWindow() override;
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
@@ -27,23 +35,70 @@ public:
     // Shown, de-iconified and brought to the front (a second start asked for it).
     void present();
 
-    // Told of size changes (size type, width, height) through the throttle: at most about one per
-    // 50 ms while sizes stream in, each at least 50 ms late, the last always; none while minimised.
+    // The client whose view fills the window: its presses are hit-tested, its regions drag.
+    void setClient(Client*);
+
+    // Told of size changes (size type, width, height of the page) through the throttle: at most
+    // about one per 50 ms while sizes stream in, each at least 50 ms late, the last always; none
+    // while minimised.
     void setSizeListener(std::function<void(int sizeType, int width, int height)> listener) { m_sizeListener = std::move(listener); }
 
     GtkWindow* window() const { return m_window; }
-    // The X11 window id (0 when there is none); handed to the web processes.
-    int64_t windowId() const;
+
+    // WindowControl: what the window channel's commands do.
+    int64_t windowId() const override; // the X11 window id, 0 when there is none
+    State state() const override;
+    void setTopmost(bool) override;
+    void OnSetResizeable(bool) override;
+    void closeWindow() override { close(); }
+    void showWindow(Show) override;
+    void setWindowPos(bool move, int x, int y, bool size, int width, int height) override;
+    void centerWindow(std::optional<int> width, std::optional<int> height) override;
+    void bringToFront() override { present(); }
+    void flash() override;
+    void setIcon(const std::vector<uint8_t>& image) override;
 
 private:
     static void onDestroy(GtkWidget*, gpointer self);
-    static void onSizeAllocate(GtkWidget*, GdkRectangle*, gpointer self);
+    static void onViewSizeAllocate(GtkWidget*, GdkRectangle*, gpointer self);
+    static gboolean onWindowState(GtkWidget*, GdkEventWindowState*, gpointer self);
+    static gboolean onWindowPress(GtkWidget*, GdkEventButton*, gpointer self);
+    static gboolean onViewPress(GtkWidget*, GdkEventButton*, gpointer self);
+    static gboolean onMotion(GtkWidget*, GdkEventMotion*, gpointer self);
+    static gboolean onRelease(GtkWidget*, GdkEventButton*, gpointer self);
+    static gboolean onFocusIn(GtkWidget*, GdkEventFocus*, gpointer self);
     static gboolean onSizeDue(gpointer pending);
+
+    bool isMaximized() const;
+    bool hasFrame() const { return m_resizeable && !isMaximized(); }
+    // The 5-pixel frame around the page (left, right, bottom) while resizable and not maximised.
+    void applyFrame();
+    // A press at window coordinates (x, y) that belongs to the window: move, resize or maximise.
+    void windowPress(GdkEventButton*, int x, int y, bool draggable);
+    // The page's current size and the window's state through the throttle; `again` even when
+    // neither changed.
+    void noteSize(bool again);
     void removePendingSizes();
+    void disconnectView();
 
     GtkWindow* m_window = nullptr; // owned by GTK's toplevel list until destroyed
     std::function<void()> m_onDestroyed;
     gulong m_destroyHandler = 0;
+    Client* m_client = nullptr;
+    GtkWidget* m_view = nullptr;
+    std::vector<gulong> m_viewHandlers;
+    bool m_resizeable = false;
+    bool m_topmost = false;
+
+    // A press on the caption: the move starts once the pointer has gone past the drag threshold,
+    // so that a double click can still maximise.
+    struct CaptionPress {
+        guint button = 0;
+        int rootX = 0, rootY = 0;
+        guint32 time = 0;
+    };
+    std::optional<CaptionPress> m_captionPress;
+
     std::function<void(int, int, int)> m_sizeListener;
     SizeThrottle m_throttle;
     int m_lastType = -1, m_lastWidth = -1, m_lastHeight = -1;
@@ -56,5 +111,8 @@ struct WindowSize {
     int height;
 };
 WindowSize mainWindowSize(unsigned dpi);
+
+// The resize edge of a hit code; nullopt for codes that do not resize.
+std::optional<GdkWindowEdge> resizeEdge(HitCode);
 
 } // namespace tvn

@@ -2,6 +2,8 @@
 
 #include "browser/WindowRules.h"
 
+#include <algorithm>
+
 namespace tvn {
 
 namespace {
@@ -12,6 +14,25 @@ bool strictlyInside(const DraggableRegion& region, int x, int y)
 }
 
 } // namespace
+
+std::vector<DraggableRegion> draggableRegionsFromJson(const nlohmann::json& list)
+{
+    std::vector<DraggableRegion> regions;
+    if (!list.is_array())
+        return regions;
+    for (const nlohmann::json& entry : list) {
+        if (!entry.is_array() || entry.size() != 5)
+            continue;
+        bool numbers = true;
+        for (const nlohmann::json& field : entry)
+            numbers = numbers && field.is_number();
+        if (!numbers)
+            continue;
+        const auto field = [&entry](size_t index) { return static_cast<int>(std::clamp(entry[index].get<double>(), -1e9, 1e9)); };
+        regions.push_back({ field(0), field(1), field(2), field(3), field(4) != 0 });
+    }
+    return regions;
+}
 
 bool inDraggableRegion(const std::vector<DraggableRegion>& regions, int x, int y, double scale)
 {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <vector>
 
 namespace tvn {
@@ -34,6 +35,11 @@ struct DraggableRegion {
     int height = 0;
     bool draggable = true;
 };
+
+// The web process's report of the main frame's regions: [[x, y, width, height, draggable], ...],
+// draggable 1 or 0. Entries of another shape are skipped.
+inline constexpr const char* kDraggableRegionsMessage = "draggableRegions";
+std::vector<DraggableRegion> draggableRegionsFromJson(const nlohmann::json&);
 
 // (x, y) in device pixels from the page's top-left corner, divided by the scale and truncated,
 // lies strictly inside a draggable region (edges are outside) and inside no non-draggable one.

@@ -4,6 +4,7 @@
 
 #include "app/Log.h"
 #include "modules/ModuleTest.h"
+#include "modules/ModuleWindow.h"
 
 namespace tvn {
 
@@ -34,6 +35,7 @@ std::map<std::string, ModuleFactory>& moduleTable()
 {
     static std::map<std::string, ModuleFactory> modules = {
         { "test", [] { return std::make_shared<ModuleTest>(); } },
+        { "window", [] { return std::make_shared<ModuleWindow>(); } },
     };
     return modules;
 }

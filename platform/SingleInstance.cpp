@@ -2,6 +2,8 @@
 
 #include "platform/SingleInstance.h"
 
+#include "platform/WindowChannel.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -18,13 +20,6 @@ namespace {
 
 constexpr char kRequest[] = "activate\n";
 constexpr char kAnswer[] = "ok\n";
-
-std::filesystem::path runtimeFolder()
-{
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime == '/')
-        return runtime;
-    return "/tmp";
-}
 
 } // namespace
 

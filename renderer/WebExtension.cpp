@@ -2,7 +2,7 @@
 //
 // At load it runs the start-up every process shares (channel id, installation source, the
 // "checkbdvid" event), starts the process's log (renderer.log) and the 10 ms event-bus pump, and
-// sets up the call bridge. For every frame whose origin is the start page's own, it installs
+// sets up the call bridge, the link to the main window and the watch on draggable regions. For every frame whose origin is the start page's own, it installs
 // `module` into the frame's script context when the window object is (re)created. It answers the
 // browser's messages to each page.
 
@@ -19,7 +19,10 @@
 #include "modules/CallBridge.h"
 #include "modules/ModuleHandler.h"
 #include "modules/RendererMessages.h"
+#include "modules/WindowRequest.h"
 #include "net/Report.h"
+#include "platform/WindowChannel.h"
+#include "renderer/DraggableRegions.h"
 #include "renderer/WebExtension.h"
 
 #include <clocale>
@@ -33,6 +36,7 @@ struct Renderer {
     WebKitWebExtension* extension = nullptr;
     InitData init;
     std::unique_ptr<CallBridge> bridge;
+    std::unique_ptr<platform::WindowChannelClient> windowChannel;
 };
 
 Renderer& renderer()
@@ -132,6 +136,10 @@ extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(W
     state.bridge = std::make_unique<CallBridge>(sendCall, postToMainThread);
     CallBridge::setCurrent(state.bridge.get());
     g_timeout_add(10, pumpEventBus, nullptr);
+
+    state.windowChannel = std::make_unique<platform::WindowChannelClient>(state.init.windowChannel);
+    setMainWindowLink(state.init.mainWindowId, [](const std::string& request) { return renderer().windowChannel->request(request); });
+    watchDraggableRegions();
 
     g_signal_connect(extension, "page-created", G_CALLBACK(onPageCreated), nullptr);
     g_signal_connect(webkit_script_world_get_default(), "window-object-cleared", G_CALLBACK(onWindowObjectCleared), nullptr);

@@ -17,7 +17,7 @@ packages=(
     ca-certificates
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth xdotool curl
+    xvfb xauth xdotool x11-utils openbox curl
 )
 
 missing=()

@@ -1,8 +1,11 @@
-// The browser process's pure pieces: the window's size by DPI, the web process's start data, and
-// the user-message parameters.
+// The browser process's pure pieces: the window's size by DPI, the web process's start data, the
+// user-message parameters, the developer menu's marker and labels, the prompt's text limit.
+#include "browser/ContextMenu.h"
 #include "browser/InitData.h"
 #include "browser/JsonMessage.h"
 #include "browser/MainWindow.h"
+#include "browser/ScriptDialogs.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -49,4 +52,27 @@ TEST(JsonMessage, Parameters)
     EXPECT_EQ(argumentsOf(notJson), nlohmann::json::array());
     g_variant_unref(notJson);
     EXPECT_EQ(argumentsOf(nullptr), nlohmann::json::array());
+}
+
+TEST(ContextMenu, DeveloperMarkerAndLabels)
+{
+    test::TempDir dir;
+    EXPECT_FALSE(developerMenuEnabled(dir.path(), dir / "root-dev.$$$"));
+    test::writeFile(dir / "root-dev.$$$", "");
+    EXPECT_TRUE(developerMenuEnabled(dir.path(), dir / "root-dev.$$$"));
+    std::filesystem::remove(dir / "root-dev.$$$");
+    test::writeFile(dir / "dev.$$$", "");
+    EXPECT_TRUE(developerMenuEnabled(dir.path(), dir / "root-dev.$$$"));
+
+    EXPECT_EQ(gtkMnemonic("&Reload"), "_Reload");
+    EXPECT_EQ(gtkMnemonic("&Show DevTools"), "_Show DevTools");
+    EXPECT_EQ(gtkMnemonic("Save && quit_now"), "Save & quit__now");
+}
+
+TEST(ScriptDialogs, TextsCutToCharacters)
+{
+    EXPECT_EQ(cutToCharacters(std::string(2000, 'a'), kPromptLimit).size(), 1023u);
+    EXPECT_EQ(cutToCharacters("确定取消", 3), "确定取");                // characters, not bytes
+    EXPECT_EQ(cutToCharacters("ab\xE7\xA1", 10), "ab");          // a broken sequence goes
+    EXPECT_EQ(cutToCharacters("", 5), "");
 }

@@ -51,6 +51,19 @@ TEST(WindowRules, DraggableRegions)
     EXPECT_FALSE(inDraggableRegion({}, 1, 1, 1.0));
 }
 
+// The web process's report: entries of another shape are skipped, not trusted.
+TEST(WindowRules, RegionsFromTheReport)
+{
+    const nlohmann::json report = nlohmann::json::parse(R"([[0, 0, 200, 40, 1], [150.6, 10, 30, 20, 0], [1, 2, 3], "x", [1, 2, 3, 4, "1"], [0, 0, 1e300, 5, 1]])");
+    const std::vector<DraggableRegion> regions = draggableRegionsFromJson(report);
+    ASSERT_EQ(regions.size(), 3u);
+    EXPECT_TRUE(regions[0].draggable);
+    EXPECT_EQ(regions[1].x, 150);
+    EXPECT_FALSE(regions[1].draggable);
+    EXPECT_EQ(regions[2].width, 1'000'000'000); // clamped, never undefined
+    EXPECT_TRUE(draggableRegionsFromJson(nlohmann::json::object()).empty());
+}
+
 // Fifty size changes 4 ms apart: a few notifications, the last size among them and last.
 TEST(WindowRules, SizeThrottle)
 {

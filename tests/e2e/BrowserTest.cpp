@@ -2,6 +2,7 @@
 // a copy of the application folder on a test page. The page drives `module(...)` and reports what
 // it saw to a small HTTP server of the test's own; then it closes its window, which must end tvn
 // with exit code 0.
+#include "tests/e2e/Installation.h"
 #include "tests/support/PageServer.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
@@ -15,51 +16,10 @@
 #include <unistd.h>
 
 using namespace tvn;
+using test::Installation;
 using test::TempDir;
 
 namespace {
-
-// A copy of the application folder in a place of its own, and a configuration folder.
-struct Installation {
-    TempDir dir;
-    std::filesystem::path app = dir / "install" / "app";
-
-    Installation()
-    {
-        std::filesystem::create_directories(app / "webextensions");
-        for (const char* file : { "tvn", "tvn-pak" })
-            std::filesystem::copy_file(std::filesystem::path(TVN_APP_FOLDER) / file, app / file);
-        std::filesystem::copy_file(std::filesystem::path(TVN_APP_FOLDER) / "webextensions" / "libtvn-webextension.so",
-            app / "webextensions" / "libtvn-webextension.so");
-        std::filesystem::create_directories(dir / "config");
-    }
-
-    // Starts tvn; its process id.
-    pid_t start(const std::vector<std::string>& arguments = {})
-    {
-        std::vector<std::string> command = { (app / "tvn").string() };
-        command.insert(command.end(), arguments.begin(), arguments.end());
-        return test::startProgram(std::move(command), dir / "config");
-    }
-
-    // Waits for tvn to end (a minute at most); its exit code, or -1 when it had to be killed.
-    static int wait(pid_t child)
-    {
-        for (int waited = 0; waited < 600; ++waited) {
-            int status = 0;
-            if (waitpid(child, &status, WNOHANG) == child)
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        kill(child, SIGKILL);
-        waitpid(child, nullptr, 0);
-        return -1;
-    }
-
-    int run(const std::vector<std::string>& arguments = {}) { return wait(start(arguments)); }
-
-    std::string log(const char* role) const { return test::readFile(dir / "config" / "tvn" / "logs" / (std::string(role) + ".log")); }
-};
 
 // The page script: runs `body` (which fills `results`), reports them, then closes the window.
 std::string testPage(const std::string& reportUrl, const std::string& body)

@@ -1,10 +1,11 @@
 // The module framework, value conversions and thenables in a standalone JavaScriptCore context:
 // no browser, no web process.
+#include "app/EventBus.h"
 #include "app/TaskQueue.h"
 #include "modules/CallBridge.h"
 #include "modules/ModuleHandler.h"
 #include "modules/RendererMessages.h"
-#include "app/EventBus.h"
+#include "tests/support/Script.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -19,16 +20,7 @@ protected:
     void SetUp() override { ModuleHandler::install(context.get(), 7, 3); }
 
     // Runs `code`; the value of its last expression as a string ("!" and the message on an exception).
-    std::string run(const std::string& code)
-    {
-        const ScriptValue value = ScriptValue::adopt(jsc_context_evaluate(context.get(), code.c_str(), -1));
-        if (JSCException* exception = jsc_context_get_exception(context.get())) {
-            std::string message = std::string("!") + jsc_exception_get_message(exception);
-            jsc_context_clear_exception(context.get());
-            return message;
-        }
-        return scriptString(value.get());
-    }
+    std::string run(const std::string& code) { return test::runScript(context.get(), code); }
 
     // The message a statement throws, or "" when it throws nothing.
     std::string thrown(const std::string& statement)

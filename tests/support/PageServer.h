@@ -26,6 +26,19 @@ public:
             m_arrivals.push_back(std::chrono::steady_clock::now());
             m_reported.notify_all();
         });
+        // The next command for a page that takes its orders from the test (empty after a while
+        // without one, and the page asks again).
+        m_server.Get(R"(/command)", [this](const httplib::Request&, httplib::Response& response) {
+            response.set_header("Access-Control-Allow-Origin", "*");
+            response.set_header("Cache-Control", "no-store");
+            std::unique_lock lock(m_mutex);
+            std::string command;
+            if (m_commandQueued.wait_for(lock, std::chrono::seconds(2), [this] { return !m_commands.empty() || m_stopping; }) && !m_commands.empty()) {
+                command = std::move(m_commands.front());
+                m_commands.erase(m_commands.begin());
+            }
+            response.set_content(command, "text/plain");
+        });
         m_server.Get(R"(/(.*))", [this](const httplib::Request& request, httplib::Response& response) {
             std::lock_guard lock(m_mutex);
             const auto page = m_pages.find(request.matches[1].str());
@@ -42,6 +55,11 @@ public:
     }
     ~PageServer()
     {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+            m_commandQueued.notify_all();
+        }
         m_server.stop();
         m_thread.join();
     }
@@ -60,6 +78,14 @@ public:
         if (!m_reported.wait_for(lock, limit, [&] { return m_reports.size() >= count; }))
             return std::nullopt;
         return m_arrivals[count - 1];
+    }
+
+    // Queues a script for a page built by commandPage(); it evaluates it and reports the result.
+    void addCommand(std::string script)
+    {
+        std::lock_guard lock(m_mutex);
+        m_commands.push_back(std::move(script));
+        m_commandQueued.notify_all();
     }
 
     void clearReports()
@@ -87,7 +113,28 @@ private:
     std::map<std::string, std::string> m_pages;
     std::vector<std::string> m_reports;
     std::vector<std::chrono::steady_clock::time_point> m_arrivals;
+    std::condition_variable m_commandQueued;
+    std::vector<std::string> m_commands;
+    bool m_stopping = false;
 };
+
+// A page that runs the scripts the test queues (addCommand), one after another, and reports each
+// one's value as a string ("!" and the message when it throws). `head` goes into the page first.
+inline std::string commandPage(const std::string& head = "")
+{
+    return "<!doctype html><html><head>" + head + R"(</head><body><script>
+function next() {
+    fetch('/command', { cache: 'no-store' }).then(function (r) { return r.text(); }).then(function (code) {
+        if (!code)
+            return next();
+        var result;
+        try { result = String((0, eval)(code)); } catch (e) { result = '!' + e.message; } // global: vars outlive the command
+        return fetch('/report?' + encodeURIComponent(result)).then(next);
+    }, function () { setTimeout(next, 100); });
+}
+next();
+</script></body></html>)";
+}
 
 
 } // namespace tvn::test

@@ -1,0 +1,51 @@
+// The main window's side of the window channel: a web process's request (one JSON object
+// {"window", "command", ...fields}) carried out on a window and answered with one JSON object.
+//
+// Commands: "state" (answers topmost, resizable, maximized, width, height: the outer size),
+// "setTopmost" {value}, "setResizeable" {value: 0 or 1}, "close", "show", "hide", "minimize",
+// "maximize", "restore", "setWindowPos" {x, y, w, h: each optional}, "centerWindow" {w, h: each
+// optional}, "bringWindowToFront", "flash", "setIcon" {image: Base64}. A request for another window
+// id, or one that is not understood, does nothing and answers {"ok": false}.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tvn {
+
+// What the commands act on; the main window implements it (tests use their own).
+class WindowControl {
+public:
+    struct State {
+        bool topmost = false;
+        bool resizable = false;
+        bool maximized = false;
+        int width = 0; // outer size, device pixels
+        int height = 0;
+    };
+    enum class Show { Show, Hide, Minimize, Maximize, Restore };
+
+    virtual ~WindowControl() = default;
+    virtual int64_t windowId() const = 0;
+    virtual State state() const = 0;
+    virtual void setTopmost(bool) = 0;
+    virtual void OnSetResizeable(bool) = 0;
+    virtual void closeWindow() = 0;
+    virtual void showWindow(Show) = 0;
+    // Moves when `move`, sizes when `size`; the window is shown either way.
+    virtual void setWindowPos(bool move, int x, int y, bool size, int width, int height) = 0;
+    // Centres on the primary screen at the given size (the current one where absent).
+    virtual void centerWindow(std::optional<int> width, std::optional<int> height) = 0;
+    virtual void bringToFront() = 0;
+    virtual void flash() = 0;
+    // Image bytes in any format the image loader reads; bytes that are no image clear the icon.
+    virtual void setIcon(const std::vector<uint8_t>& image) = 0;
+};
+
+// Carries out one request line on `window`; the reply line.
+std::string answerWindowRequest(WindowControl& window, std::string_view request);
+
+} // namespace tvn

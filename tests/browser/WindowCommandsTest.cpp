@@ -1,0 +1,87 @@
+// The window channel's commands, carried out on a window of the test's own.
+#include "browser/WindowCommands.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+using namespace tvn;
+
+namespace {
+
+// Records what was done to it, one line per call.
+class RecordingWindow final : public WindowControl {
+public:
+    int64_t windowId() const override { return id; }
+    State state() const override { return { true, false, true, 1168, 832 }; }
+    void setTopmost(bool value) override { log.push_back(std::string("topmost ") + (value ? "1" : "0")); }
+    void OnSetResizeable(bool value) override { log.push_back(std::string("resizeable ") + (value ? "1" : "0")); }
+    void closeWindow() override { log.push_back("close"); }
+    void showWindow(Show show) override { log.push_back("show " + std::to_string(static_cast<int>(show))); }
+    void setWindowPos(bool move, int x, int y, bool size, int width, int height) override
+    {
+        log.push_back("pos " + std::string(move ? "move " : "") + std::to_string(x) + "," + std::to_string(y) + (size ? " size " : " ")
+            + std::to_string(width) + "x" + std::to_string(height));
+    }
+    void centerWindow(std::optional<int> width, std::optional<int> height) override
+    {
+        log.push_back("center " + (width ? std::to_string(*width) : "-") + "x" + (height ? std::to_string(*height) : "-"));
+    }
+    void bringToFront() override { log.push_back("front"); }
+    void flash() override { log.push_back("flash"); }
+    void setIcon(const std::vector<uint8_t>& image) override { log.push_back("icon " + std::string(image.begin(), image.end())); }
+
+    int64_t id = 0x600001;
+    std::vector<std::string> log;
+};
+
+std::string ask(WindowControl& window, nlohmann::json request)
+{
+    if (!request.contains("window"))
+        request["window"] = 0x600001;
+    return answerWindowRequest(window, request.dump());
+}
+
+} // namespace
+
+TEST(WindowCommands, CarriedOutOnTheWindow)
+{
+    RecordingWindow window;
+    EXPECT_EQ(ask(window, { { "command", "state" } }), R"({"height":832,"maximized":true,"ok":true,"resizable":false,"topmost":true,"width":1168})");
+    EXPECT_EQ(ask(window, { { "command", "setTopmost" }, { "value", true } }), R"({"ok":true})");
+    ask(window, { { "command", "setResizeable" }, { "value", 2 } }); // any non-zero value
+    ask(window, { { "command", "setResizeable" }, { "value", 0 } });
+    for (const char* command : { "close", "show", "hide", "minimize", "maximize", "restore", "bringWindowToFront", "flash" })
+        ask(window, { { "command", command } });
+    ask(window, { { "command", "setIcon" }, { "image", "aGk=" } });
+    ask(window, { { "command", "setIcon" } });
+    EXPECT_EQ(window.log, (std::vector<std::string> { "topmost 1", "resizeable 1", "resizeable 0", "close", "show 0", "show 1", "show 2",
+                              "show 3", "show 4", "front", "flash", "icon hi", "icon " }));
+}
+
+// A position or a size counts as given when either of its two fields is; the absent one is 0.
+TEST(WindowCommands, WindowPositionsAndCentring)
+{
+    RecordingWindow window;
+    ask(window, { { "command", "setWindowPos" }, { "x", 10 }, { "y", 20 } });
+    ask(window, { { "command", "setWindowPos" }, { "w", 800 }, { "h", 600 } });
+    ask(window, { { "command", "setWindowPos" }, { "x", 15 }, { "y", 2 }, { "w", 800 } });
+    ask(window, { { "command", "setWindowPos" } });
+    ask(window, { { "command", "centerWindow" } });
+    ask(window, { { "command", "centerWindow" }, { "w", 500 } });
+    EXPECT_EQ(window.log, (std::vector<std::string> { "pos move 10,20 0x0", "pos 0,0 size 800x600", "pos move 15,2 size 800x0", "pos 0,0 0x0",
+                              "center -x-", "center 500x-" }));
+}
+
+// What is not a request for this window does nothing and says so.
+TEST(WindowCommands, RefusedRequests)
+{
+    RecordingWindow window;
+    for (const std::string& line : { std::string("not json"), std::string("[1]"), std::string(R"({"command":"close"})"),
+             std::string(R"({"window":"6291457","command":"close"})"), std::string(R"({"window":1,"command":"close"})"),
+             std::string(R"({"window":6291457,"command":"explode"})"), std::string(R"({"window":6291457,"command":7})") })
+        EXPECT_EQ(answerWindowRequest(window, line), R"({"ok":false})") << line;
+
+    window.id = 0; // no window: nothing is its
+    EXPECT_EQ(answerWindowRequest(window, R"({"window":0,"command":"close"})"), R"({"ok":false})");
+    EXPECT_TRUE(window.log.empty());
+}

@@ -1,0 +1,58 @@
+// The application installed for an end-to-end test: a copy of the built application folder in a
+// temporary place, a configuration folder of its own, and tvn started from there.
+#pragma once
+
+#include "tests/support/Process.h"
+#include "tests/support/TempDir.h"
+
+#include <chrono>
+#include <csignal>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace tvn::test {
+
+// A copy of the application folder in a place of its own, and a configuration folder.
+struct Installation {
+    TempDir dir;
+    std::filesystem::path app = dir / "install" / "app";
+
+    Installation()
+    {
+        std::filesystem::create_directories(app / "webextensions");
+        for (const char* file : { "tvn", "tvn-pak" })
+            std::filesystem::copy_file(std::filesystem::path(TVN_APP_FOLDER) / file, app / file);
+        std::filesystem::copy_file(std::filesystem::path(TVN_APP_FOLDER) / "webextensions" / "libtvn-webextension.so",
+            app / "webextensions" / "libtvn-webextension.so");
+        std::filesystem::create_directories(dir / "config");
+    }
+
+    // Starts tvn; its process id.
+    pid_t start(const std::vector<std::string>& arguments = {})
+    {
+        std::vector<std::string> command = { (app / "tvn").string() };
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        return startProgram(std::move(command), dir / "config");
+    }
+
+    // Waits for tvn to end (a minute at most); its exit code, or -1 when it had to be killed.
+    static int wait(pid_t child)
+    {
+        for (int waited = 0; waited < 600; ++waited) {
+            int status = 0;
+            if (waitpid(child, &status, WNOHANG) == child)
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        return -1;
+    }
+
+    int run(const std::vector<std::string>& arguments = {}) { return wait(start(arguments)); }
+
+    std::string log(const char* role) const { return readFile(dir / "config" / "tvn" / "logs" / (std::string(role) + ".log")); }
+};
+
+} // namespace tvn::test
