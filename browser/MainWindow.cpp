@@ -228,9 +228,52 @@ void MainWindow::windowPress(GdkEventButton* event, int x, int y, bool draggable
             static_cast<int>(event->y_root), event->time);
 }
 
+namespace {
+
+// The pointer's look over a resize edge, as the window system draws it for framed windows.
+const char* edgeCursor(HitCode code)
+{
+    switch (code) {
+    case kHitLeft:
+        return "w-resize";
+    case kHitRight:
+        return "e-resize";
+    case kHitTop:
+        return "n-resize";
+    case kHitTopLeft:
+        return "nw-resize";
+    case kHitTopRight:
+        return "ne-resize";
+    case kHitBottom:
+        return "s-resize";
+    case kHitBottomLeft:
+        return "sw-resize";
+    case kHitBottomRight:
+        return "se-resize";
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+// Over the window's own frame (the view sets its own pointer elsewhere).
+void MainWindow::updateFrameCursor(GdkEventMotion* event)
+{
+    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(m_window));
+    if (event->window != window)
+        return;
+    const HitCode code = hitTest(static_cast<int>(event->x), static_cast<int>(event->y), gtk_widget_get_allocated_width(GTK_WIDGET(m_window)),
+        gtk_widget_get_allocated_height(GTK_WIDGET(m_window)), m_resizeable, isMaximized(), false);
+    const char* name = edgeCursor(code);
+    GRef<GdkCursor> cursor = name ? GRef<GdkCursor>::adopt(gdk_cursor_new_from_name(gdk_window_get_display(window), name)) : GRef<GdkCursor>();
+    gdk_window_set_cursor(window, cursor.get());
+}
+
 gboolean MainWindow::onMotion(GtkWidget*, GdkEventMotion* event, gpointer data)
 {
     auto* self = static_cast<MainWindow*>(data);
+    self->updateFrameCursor(event);
     if (!self->m_captionPress)
         return FALSE;
     if (!(event->state & GDK_BUTTON1_MASK)) {

@@ -75,6 +75,7 @@ private:
     void applyFrame();
     // A press at window coordinates (x, y) that belongs to the window: move, resize or maximise.
     void windowPress(GdkEventButton*, int x, int y, bool draggable);
+    void updateFrameCursor(GdkEventMotion*);
     // The page's current size and the window's state through the throttle; `again` even when
     // neither changed.
     void noteSize(bool again);

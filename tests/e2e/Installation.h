@@ -18,12 +18,14 @@ struct Installation {
     TempDir dir;
     std::filesystem::path app = dir / "install" / "app";
 
-    Installation()
+    // `testExtension`: the tests' web extension (with the "e2e" module) in place of the real one.
+    explicit Installation(bool testExtension = false)
     {
         std::filesystem::create_directories(app / "webextensions");
         for (const char* file : { "tvn", "tvn-pak" })
             std::filesystem::copy_file(std::filesystem::path(TVN_APP_FOLDER) / file, app / file);
-        std::filesystem::copy_file(std::filesystem::path(TVN_APP_FOLDER) / "webextensions" / "libtvn-webextension.so",
+        std::filesystem::copy_file(testExtension ? std::filesystem::path(TVN_E2E_EXTENSION)
+                                                 : std::filesystem::path(TVN_APP_FOLDER) / "webextensions" / "libtvn-webextension.so",
             app / "webextensions" / "libtvn-webextension.so");
         std::filesystem::create_directories(dir / "config");
     }

@@ -144,7 +144,7 @@ protected:
     }
 
     test::PageServer server;
-    Installation installation;
+    Installation installation { true }; // with the "e2e" module
     pid_t tvn = -1;
     std::string id;
 
@@ -347,6 +347,100 @@ TEST_F(Window, ScriptDialogsGiveWhatTheUserAnswered)
     send("prompt('long', 'a'.repeat(2000)).length");
     answer({ "key Escape" });
     EXPECT_EQ(result(), "1023");
+}
+
+// Files dragged from another program over the page: the browser process reports them to the
+// page's web process once, and the page still gets its drop.
+TEST_F(Window, FilesDraggedOverThePage)
+{
+    test::writeFile(installation.dir / "a.txt", "a");
+    test::writeFile(installation.dir / "b c.zip", "b");
+    const pid_t source = test::startProgram({ TVN_TEST_DRAG_SOURCE, (installation.dir / "a.txt").string(), (installation.dir / "b c.zip").string() },
+        installation.dir / "config");
+    const std::string sourceWindow = output("xdotool search --sync --name 'tvn test drag source' | head -1");
+    ASSERT_FALSE(sourceWindow.empty());
+    run("window.dropped = 'none'; document.addEventListener('dragover', function (e) { e.preventDefault(); });"
+        "document.addEventListener('drop', function (e) { e.preventDefault(); window.dropped = Array.from(e.dataTransfer.types).join(); })");
+    std::system(("xdotool windowmove " + id + " 400 200").c_str());
+    ASSERT_TRUE(eventually([&] { return geometry().x == 400; }));
+
+    std::ostringstream command;
+    command << "xdotool mousemove 100 90 sleep 0.3 mousedown 1";
+    for (int step = 1; step <= 12; ++step)
+        command << " sleep 0.1 mousemove " << 100 + step * 60 << " " << 90 + step * 30;
+    command << " sleep 0.5 mouseup 1";
+    ASSERT_EQ(std::system(command.str().c_str()), 0);
+    // (WebKitGTK gives the page no File objects for such a drop; the page asks the dragdrop module.)
+    EXPECT_TRUE(eventually([&] { return run("window.dropped").find("text/uri-list") != std::string::npos; })) << run("window.dropped");
+    kill(source, SIGTERM);
+    waitpid(source, nullptr, 0);
+
+    const std::string log = installation.log("main");
+    const std::string entered = "] on drag enter: \n";
+    const size_t at = log.find(entered);
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_NE(log.find("]   - " + (installation.dir / "a.txt").string() + "\n", at), std::string::npos);
+    EXPECT_NE(log.find("]   - " + (installation.dir / "b c.zip").string() + "\n", at), std::string::npos);
+    EXPECT_EQ(log.find(entered, at + 1), std::string::npos) << "one report per drag";
+    EXPECT_NE(installation.log("renderer").find("on process message : drag"), std::string::npos);
+}
+
+// The file dialog of "openFileDialog": the files chosen, through the filter; nothing when cancelled.
+TEST_F(Window, FileDialogAnswersWithTheChosenFiles)
+{
+    const std::filesystem::path folder = installation.dir / "files";
+    std::filesystem::create_directories(folder);
+    test::writeFile(folder / "a.txt", "a");
+    test::writeFile(folder / "b.zip", "b");
+    test::writeFile(folder / "c.TXT", "c");
+    const auto openDialog = [&](const std::string& variable) {
+        run("var " + variable + " = 'pending'; module('e2e').call('openFileDialog', { mode: '1', title: 'pick', default_path: '" + folder.string()
+            + "', accept_filters: '.txt,,.zip' }).then(function (r) { " + variable + " = r.files.sort().join('|'); }); 1");
+        std::string dialog;
+        EXPECT_TRUE(eventually([&] {
+            dialog = output("xdotool search --onlyvisible --name '^pick$'");
+            dialog.erase(dialog.find_last_not_of("\n") + 1);
+            return !dialog.empty() && dialog.find('\n') == std::string::npos;
+        }));
+        EXPECT_TRUE(eventually([&] {
+            std::system(("xdotool windowactivate " + dialog).c_str());
+            return output("xdotool getactivewindow") == dialog + "\n";
+        }));
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    };
+
+    openDialog("chosen");
+    ASSERT_EQ(std::system("xdotool key ctrl+a sleep 0.3 key alt+o"), 0); // all the first filter shows, then Open
+    EXPECT_TRUE(eventually([&] { return run("chosen") != "pending"; }));
+    EXPECT_EQ(run("chosen"), (folder / "a.txt").string() + "|" + (folder / "c.TXT").string());
+
+    openDialog("cancelled");
+    ASSERT_EQ(std::system("xdotool key Escape"), 0);
+    EXPECT_TRUE(eventually([&] { return otherWindows().empty(); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(run("cancelled"), "pending");
+}
+
+// "doDragDrop": a drag of the files from the page, answered when it ends (here on no target).
+TEST_F(Window, DoDragDropAnswersWhenTheDragEnds)
+{
+    test::writeFile(installation.dir / "a.txt", "a");
+    test::writeFile(installation.dir / "b.txt", "b");
+    const std::string a = (installation.dir / "a.txt").string(), b = (installation.dir / "b.txt").string();
+    run("var dragged = 'pending', missing = 'pending';"
+        "module('e2e').call('doDragDrop', ['/no/such/file']).then(function () { missing = 'answered'; });"
+        "document.addEventListener('mousedown', function () {"
+        "  module('e2e').call('doDragDrop', ['" + a + "', '" + b + "']).then(function (r) { dragged = r.files.join('|'); }); }); 1");
+    const Geometry g = geometry();
+    std::ostringstream command;
+    command << "xdotool mousemove " << g.x + 300 << " " << g.y + 300 << " sleep 0.2 mousedown 1 sleep 0.5";
+    for (int step = 1; step <= 5; ++step)
+        command << " sleep 0.1 mousemove " << g.x + 300 + step * 20 << " " << g.y + 300 + step * 10;
+    command << " sleep 0.3 key Escape sleep 0.2 mouseup 1";
+    ASSERT_EQ(std::system(command.str().c_str()), 0);
+    EXPECT_TRUE(eventually([&] { return run("dragged") != "pending"; }));
+    EXPECT_EQ(run("dragged"), a + "|" + b);
+    EXPECT_EQ(run("missing"), "pending"); // no file to drag: no answer
 }
 
 // Without the developer marker the page's menu has nothing left to offer: no menu opens.
