@@ -6,6 +6,7 @@
 #include "browser/DragAndDrop.h"
 #include "browser/FileDialog.h"
 #include "browser/JsonMessage.h"
+#include "browser/ScriptDialogs.h"
 
 #include <charconv>
 
@@ -28,12 +29,6 @@ void sendMessage(WebKitWebView* view, const char* name, const nlohmann::json& ar
     webkit_web_view_send_message_to_page(view, webkit_user_message_new(name, jsonParameters(arguments)), nullptr, nullptr, nullptr);
 }
 
-GtkWindow* toplevelOf(WebKitWebView* view)
-{
-    GtkWidget* toplevel = gtk_widget_get_toplevel(GTK_WIDGET(view));
-    return gtk_widget_is_toplevel(toplevel) ? GTK_WINDOW(toplevel) : nullptr;
-}
-
 } // namespace
 
 // The methods that need the browser process's windows, and the files dragged over the page.
@@ -44,7 +39,7 @@ void Client::addFileMethods()
         const std::optional<FileDialogRequest> request = fileDialogRequest(arguments);
         if (!request)
             return;
-        runFileDialog(toplevelOf(view), *request, [reply = std::move(reply)](std::vector<std::string> paths) {
+        runFileDialog(dialogOwner(view), *request, [reply = std::move(reply)](std::vector<std::string> paths) {
             reply({ { "files", paths } });
         });
     });
@@ -58,7 +53,7 @@ void Client::addFileMethods()
                 paths.push_back(path.get<std::string>());
         // Answered when the drag is over, dropped or cancelled, with the list as it was given.
         auto answer = [reply = std::move(reply), given = arguments[0]] { reply({ { "files", given } }); };
-        switch (startFileDrag(GTK_WIDGET(toplevelOf(view)), paths, answer)) {
+        switch (startFileDrag(GTK_WIDGET(dialogOwner(view)), paths, answer)) {
         case FileDragStart::NoFiles:
             LOG_INFO << "do drag drop: no file to drag";
             break;

@@ -29,7 +29,10 @@ std::vector<std::string> filesFromUriList(std::string_view uriList)
 
 namespace {
 
-constexpr char kUriList[] = "text/uri-list";
+GdkAtom uriListAtom()
+{
+    return gdk_atom_intern_static_string("text/uri-list");
+}
 
 // One view's watch. The engine asks for the drag's data itself when a drag enters; the watch reads
 // the file list from that delivery and never asks on its own, so the engine sees no stray data.
@@ -42,7 +45,7 @@ struct DragWatch {
 bool carriesFileList(GdkDragContext* context)
 {
     for (GList* target = gdk_drag_context_list_targets(context); target; target = target->next)
-        if (GUnique<char>(gdk_atom_name(GDK_POINTER_TO_ATOM(target->data))).get() == std::string_view(kUriList))
+        if (GDK_POINTER_TO_ATOM(target->data) == uriListAtom())
             return true;
     return false;
 }
@@ -66,8 +69,7 @@ void onDragDataReceived(GtkWidget*, GdkDragContext* context, int, int, GtkSelect
     auto* watch = static_cast<DragWatch*>(data);
     if (context != watch->current || watch->reported)
         return;
-    GdkAtom target = gtk_selection_data_get_target(selection);
-    if (GUnique<char>(gdk_atom_name(target)).get() != std::string_view(kUriList))
+    if (gtk_selection_data_get_target(selection) != uriListAtom())
         return;
     watch->reported = true;
     const guchar* bytes = gtk_selection_data_get_data(selection);

@@ -43,8 +43,7 @@ std::string caseFreePattern(const std::string& extension)
 {
     std::string pattern = "*";
     for (const char c : extension) {
-        const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        const char upper = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        const char lower = g_ascii_tolower(c), upper = g_ascii_toupper(c);
         if (lower != upper)
             pattern += std::string("[") + lower + upper + "]";
         else if (c == '*' || c == '?' || c == '[' || c == ']')

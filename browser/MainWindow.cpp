@@ -159,9 +159,14 @@ void MainWindow::close()
         gtk_window_close(m_window);
 }
 
+GdkWindow* MainWindow::gdkWindow() const
+{
+    return m_window ? gtk_widget_get_window(GTK_WIDGET(m_window)) : nullptr;
+}
+
 int64_t MainWindow::windowId() const
 {
-    GdkWindow* window = m_window ? gtk_widget_get_window(GTK_WIDGET(m_window)) : nullptr;
+    GdkWindow* window = gdkWindow();
     if (!window || !GDK_IS_X11_WINDOW(window))
         return 0;
     return static_cast<int64_t>(gdk_x11_window_get_xid(window));
@@ -169,7 +174,7 @@ int64_t MainWindow::windowId() const
 
 bool MainWindow::isMaximized() const
 {
-    GdkWindow* window = m_window ? gtk_widget_get_window(GTK_WIDGET(m_window)) : nullptr;
+    GdkWindow* window = gdkWindow();
     return window && (gdk_window_get_state(window) & GDK_WINDOW_STATE_MAXIMIZED);
 }
 
@@ -260,7 +265,7 @@ const char* edgeCursor(HitCode code)
 // Over the window's own frame (the view sets its own pointer elsewhere).
 void MainWindow::updateFrameCursor(GdkEventMotion* event)
 {
-    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(m_window));
+    GdkWindow* window = gdkWindow();
     if (event->window != window)
         return;
     const HitCode code = hitTest(static_cast<int>(event->x), static_cast<int>(event->y), gtk_widget_get_allocated_width(GTK_WIDGET(m_window)),
@@ -328,7 +333,7 @@ void MainWindow::noteSize(bool again)
 {
     if (!m_window || !m_view)
         return;
-    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(m_window));
+    GdkWindow* window = gdkWindow();
     const GdkWindowState state = window ? gdk_window_get_state(window) : GdkWindowState(0);
     const int type = state & GDK_WINDOW_STATE_ICONIFIED ? kSizeMinimized
         : state & GDK_WINDOW_STATE_MAXIMIZED            ? kSizeMaximized
@@ -369,7 +374,7 @@ WindowControl::State MainWindow::state() const
     state.topmost = m_topmost;
     state.resizable = m_resizeable;
     state.maximized = isMaximized();
-    GdkWindow* window = m_window ? gtk_widget_get_window(GTK_WIDGET(m_window)) : nullptr;
+    GdkWindow* window = gdkWindow();
     if (window) {
         GdkRectangle frame {};
         gdk_window_get_frame_extents(window, &frame);
@@ -415,7 +420,7 @@ void MainWindow::showWindow(Show command)
         gtk_window_maximize(m_window);
         break;
     case Show::Restore: {
-        GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(m_window));
+        GdkWindow* window = gdkWindow();
         if (window && (gdk_window_get_state(window) & GDK_WINDOW_STATE_ICONIFIED))
             gtk_window_deiconify(m_window);
         else if (isMaximized())

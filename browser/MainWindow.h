@@ -69,6 +69,7 @@ private:
     static gboolean onFocusIn(GtkWidget*, GdkEventFocus*, gpointer self);
     static gboolean onSizeDue(gpointer pending);
 
+    GdkWindow* gdkWindow() const; // null until realised, and once destroyed
     bool isMaximized() const;
     bool hasFrame() const { return m_resizeable && !isMaximized(); }
     // The 5-pixel frame around the page (left, right, bottom) while resizable and not maximised.

@@ -17,13 +17,13 @@ std::string cutToCharacters(std::string_view text, size_t limit)
     return std::string(valid.substr(0, bytes));
 }
 
-namespace {
-
-GtkWindow* ownerOf(WebKitWebView* view)
+GtkWindow* dialogOwner(WebKitWebView* view)
 {
     GtkWidget* toplevel = gtk_widget_get_toplevel(GTK_WIDGET(view));
     return gtk_widget_is_toplevel(toplevel) ? GTK_WINDOW(toplevel) : nullptr;
 }
+
+namespace {
 
 // A message box: the message, no caption; its response.
 int messageBox(GtkWindow* owner, const char* message, GtkButtonsType buttons)
@@ -82,10 +82,10 @@ gboolean onScriptDialog(WebKitWebView* view, WebKitScriptDialog* dialog, gpointe
     const char* message = webkit_script_dialog_get_message(dialog);
     switch (webkit_script_dialog_get_dialog_type(dialog)) {
     case WEBKIT_SCRIPT_DIALOG_ALERT:
-        messageBox(ownerOf(view), message, GTK_BUTTONS_OK);
+        messageBox(dialogOwner(view), message, GTK_BUTTONS_OK);
         return TRUE;
     case WEBKIT_SCRIPT_DIALOG_CONFIRM:
-        webkit_script_dialog_confirm_set_confirmed(dialog, messageBox(ownerOf(view), message, GTK_BUTTONS_YES_NO) == GTK_RESPONSE_YES);
+        webkit_script_dialog_confirm_set_confirmed(dialog, messageBox(dialogOwner(view), message, GTK_BUTTONS_YES_NO) == GTK_RESPONSE_YES);
         return TRUE;
     case WEBKIT_SCRIPT_DIALOG_PROMPT: {
         const char* initial = webkit_script_dialog_prompt_get_default_text(dialog);

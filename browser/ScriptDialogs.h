@@ -18,6 +18,9 @@ inline constexpr size_t kPromptLimit = 1023;
 // `text` cut to at most `limit` characters (UTF-8 code points; a broken sequence is cut before).
 std::string cutToCharacters(std::string_view text, size_t limit);
 
+// The top-level window holding `view` (the owner of its dialogs); null before it is placed in one.
+GtkWindow* dialogOwner(WebKitWebView* view);
+
 // Connects the dialogs to `view`.
 void setUpScriptDialogs(WebKitWebView* view);
 
