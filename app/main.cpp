@@ -46,10 +46,13 @@ int runBrowser(const tvn::StartOptions& options, int argc, char** argv)
 
     tvn::MainWindow window([&application] { application.CloseAll(); });
     window.Create();
-    instance.listen([&window] {
+    const bool listening = instance.listen([&window] {
         LOG_INFO << "activated by another instance";
         window.present();
     });
+    if (!listening) {
+        LOG_ERROR << "single instance not listening";
+    }
     application.setMainWindow(&window);
     application.OnContextInitialized(arguments);
     window.show();

@@ -13,21 +13,26 @@ namespace tvn {
 
 namespace {
 
+struct Folders {
+    std::filesystem::path app;
+    std::filesystem::path dist;
+};
+
 struct SchemeJob {
     GRef<WebKitURISchemeRequest> request;
     std::string uri;
-    std::filesystem::path appFolder;
+    Folders folders;
     std::optional<ResourceResponse> response;
 };
 
-void destroyFolder(gpointer folder) { std::unique_ptr<std::filesystem::path>(static_cast<std::filesystem::path*>(folder)); }
+void destroyFolders(gpointer folders) { std::unique_ptr<Folders>(static_cast<Folders*>(folders)); }
 void destroyJob(gpointer job) { std::unique_ptr<SchemeJob>(static_cast<SchemeJob*>(job)); }
 
 // Worker thread: the pack is opened, checked and the entry inflated here.
 void answerOnWorker(GTask* task, gpointer, gpointer data, GCancellable*)
 {
     auto* job = static_cast<SchemeJob*>(data);
-    job->response = answerAppRequest(job->uri, job->appFolder);
+    job->response = answerAppRequest(job->uri, job->folders.app, job->folders.dist);
     g_task_return_boolean(task, TRUE);
 }
 
@@ -51,12 +56,12 @@ void finishOnMain(GObject*, GAsyncResult* result, gpointer)
     webkit_uri_scheme_request_finish_with_response(job->request.get(), response.get());
 }
 
-void onAppRequest(WebKitURISchemeRequest* request, gpointer folder)
+void onAppRequest(WebKitURISchemeRequest* request, gpointer folders)
 {
     auto job = std::make_unique<SchemeJob>();
     job->request = GRef<WebKitURISchemeRequest>::retain(request);
     job->uri = webkit_uri_scheme_request_get_uri(request);
-    job->appFolder = *static_cast<std::filesystem::path*>(folder);
+    job->folders = *static_cast<Folders*>(folders);
     GRef<GTask> task = GRef<GTask>::adopt(g_task_new(nullptr, nullptr, finishOnMain, nullptr));
     g_task_set_task_data(task.get(), job.release(), destroyJob);
     g_task_run_in_thread(task.get(), answerOnWorker);
@@ -64,10 +69,10 @@ void onAppRequest(WebKitURISchemeRequest* request, gpointer folder)
 
 } // namespace
 
-void registerAppScheme(WebKitWebContext* context, const std::filesystem::path& appFolder)
+void registerAppScheme(WebKitWebContext* context, const std::filesystem::path& appFolder, const std::filesystem::path& distFolder)
 {
-    auto folder = std::make_unique<std::filesystem::path>(appFolder);
-    webkit_web_context_register_uri_scheme(context, "app", onAppRequest, folder.release(), destroyFolder);
+    auto folders = std::make_unique<Folders>(Folders { appFolder, distFolder });
+    webkit_web_context_register_uri_scheme(context, "app", onAppRequest, folders.release(), destroyFolders);
 }
 
 } // namespace tvn

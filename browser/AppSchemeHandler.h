@@ -1,5 +1,6 @@
 // The "app" scheme in the browser process: each request is answered from the resource packs
-// beside the executable, read on a worker thread so that a large entry never stalls the window.
+// beside the executable, or from the dist folder when that is the start page's source, read on a
+// worker thread so that a large entry never stalls the window.
 #pragma once
 
 #include <filesystem>
@@ -7,6 +8,6 @@
 
 namespace tvn {
 
-void registerAppScheme(WebKitWebContext*, const std::filesystem::path& appFolder);
+void registerAppScheme(WebKitWebContext*, const std::filesystem::path& appFolder, const std::filesystem::path& distFolder);
 
 } // namespace tvn

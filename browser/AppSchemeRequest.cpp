@@ -2,9 +2,12 @@
 
 #include "browser/AppSchemeRequest.h"
 
+#include "browser/LocalResourceHandler.h"
 #include "browser/MimeTypes.h"
 #include "browser/PakArchive.h"
+#include "browser/StartPage.h"
 #include "util/Strings.h"
+#include "util/UrlEncoding.h"
 
 #include <algorithm>
 
@@ -44,8 +47,29 @@ std::optional<AppRequestTarget> appRequestTarget(std::string_view url)
     return AppRequestTarget { packName, std::string(path.empty() ? path : path.substr(1)) };
 }
 
-std::optional<ResourceResponse> answerAppRequest(std::string_view url, const std::filesystem::path& appFolder)
+std::optional<std::filesystem::path> distFolderFile(std::string_view url, const std::filesystem::path& distFolder)
 {
+    url = withoutFragment(url);
+    constexpr std::string_view scheme = "app://";
+    if (distFolder.empty() || url.size() < scheme.size() || asciiLower(url.substr(0, scheme.size())) != scheme)
+        return std::nullopt;
+    std::string_view rest = url.substr(scheme.size());
+    rest = rest.substr(0, rest.find('?'));
+    const size_t slash = rest.find('/');
+    if (asciiLower(rest.substr(0, slash)) != kDistFolderHost)
+        return std::nullopt;
+    const std::string path = urlDecode(slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1));
+    for (const std::string& step : splitNonEmpty(path, '/'))
+        if (step == "." || step == "..")
+            return std::nullopt;
+    return distFolder / path;
+}
+
+std::optional<ResourceResponse> answerAppRequest(std::string_view url, const std::filesystem::path& appFolder,
+    const std::filesystem::path& distFolder)
+{
+    if (const auto file = distFolderFile(url, distFolder))
+        return LocalResourceHandler::answerFile(*file);
     const auto target = appRequestTarget(url);
     if (!target)
         return std::nullopt;

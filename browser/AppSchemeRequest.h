@@ -4,6 +4,10 @@
 // "app://dist.pak/js/app.js?v=2" reads the entry "js/app.js" of the pack "dist.pak" in the
 // application folder. The path is taken as the URL carries it, without its leading "/", query or
 // fragment, and is not percent-decoded: a pack names its entries as URLs spell them.
+//
+// "app://dist/js/app.js" reads the file js/app.js of the dist folder, when that folder is the start
+// page's source, with the rules of local files (the path percent-decoded, the MIME type from the
+// file's extension); a path that steps out of the folder ("..") is not served.
 #pragma once
 
 #include "browser/ResourceResponse.h"
@@ -30,6 +34,12 @@ std::optional<AppRequestTarget> appRequestTarget(std::string_view url);
 // request fails outright: no handler, the pack cannot be opened, or no such entry. An entry that
 // is found but cannot be read (a directory, a bad digest or stream) is answered with its announced
 // length and an empty body.
-std::optional<ResourceResponse> answerAppRequest(std::string_view url, const std::filesystem::path& appFolder);
+// `distFolder` (may be empty) is the folder "app://dist/" serves.
+std::optional<ResourceResponse> answerAppRequest(std::string_view url, const std::filesystem::path& appFolder,
+    const std::filesystem::path& distFolder = {});
+
+// The file of the dist folder an "app://dist/..." URL names; nullopt for any other URL and for a
+// path with a "." or ".." step.
+std::optional<std::filesystem::path> distFolderFile(std::string_view url, const std::filesystem::path& distFolder);
 
 } // namespace tvn

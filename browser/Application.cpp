@@ -9,6 +9,7 @@
 #include "browser/AppSchemeHandler.h"
 #include "browser/ContextMenu.h"
 #include "browser/InitData.h"
+#include "browser/NavigationPolicy.h"
 #include "browser/ScriptDialogs.h"
 #include "browser/StartPage.h"
 
@@ -69,25 +70,27 @@ void Application::OnContextInitialized(const std::vector<std::string>& arguments
     m_context = GRef<WebKitWebContext>::adopt(webkit_web_context_new_with_website_data_manager(manager.get()));
     g_signal_connect(m_context.get(), "initialize-web-extensions", G_CALLBACK(onInitializeWebExtensions), this);
 
-    LOG_INFO << "register scheme";
     const std::filesystem::path appFolder = modulePath().parent_path();
-    registerAppScheme(m_context.get(), appFolder);
-
     const StartPage page = chooseStartPage(appFolder, bdVid());
-    LOG_INFO << page.logLine;
-    m_startOrigin = urlOrigin(page.url);
+    LOG_INFO << "register scheme";
+    registerAppScheme(m_context.get(), appFolder, page.distFolder);
+    for (const std::string& line : page.logLines)
+        LOG_INFO << line;
+    m_startOrigin = page.origin;
     CreateBrowser(page.url);
 }
 
 void Application::CreateBrowser(const std::string& url)
 {
     GRef<WebKitSettings> settings = GRef<WebKitSettings>::adopt(webkit_settings_new());
-    // The page is not held to same-origin rules: it reads its own packs and local files freely.
-    webkit_settings_set_disable_web_security(settings.get(), TRUE);
-    webkit_settings_set_allow_file_access_from_file_urls(settings.get(), TRUE);
-    webkit_settings_set_allow_universal_access_from_file_urls(settings.get(), TRUE);
+    // Same-origin rules hold, and a file:// page reads no other file: WebKit cannot scope file
+    // access to a folder, and the page's own files come through the app scheme.
+    webkit_settings_set_disable_web_security(settings.get(), FALSE);
+    webkit_settings_set_allow_file_access_from_file_urls(settings.get(), FALSE);
+    webkit_settings_set_allow_universal_access_from_file_urls(settings.get(), FALSE);
     auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", m_context.get(), "settings", settings.get(), nullptr));
     GRef<WebKitWebView> held = GRef<WebKitWebView>::retain(view);
+    guardNavigation(view, m_startOrigin);
     setUpContextMenu(view, developerMenuEnabled(modulePath().parent_path()));
     setUpScriptDialogs(view);
 

@@ -6,7 +6,9 @@
 #include "browser/DragAndDrop.h"
 #include "browser/FileDialog.h"
 #include "browser/JsonMessage.h"
+#include "browser/NavigationPolicy.h"
 #include "browser/ScriptDialogs.h"
+#include "util/JsonText.h"
 
 #include <charconv>
 
@@ -29,6 +31,21 @@ void sendMessage(WebKitWebView* view, const char* name, const nlohmann::json& ar
     webkit_web_view_send_message_to_page(view, webkit_user_message_new(name, jsonParameters(arguments)), nullptr, nullptr, nullptr);
 }
 
+// File names as the page gets them: a name that is not UTF-8 (the file system allows any bytes)
+// cannot be represented in script, so it goes with replacement characters, and is logged.
+std::vector<std::string> namesForPage(const std::vector<std::string>& paths)
+{
+    std::vector<std::string> names;
+    names.reserve(paths.size());
+    for (const std::string& path : paths) {
+        names.push_back(validUtf8(path));
+        if (names.back() != path) {
+            LOG_WARN << "file name is not utf-8: " << names.back();
+        }
+    }
+    return names;
+}
+
 } // namespace
 
 // The methods that need the browser process's windows, and the files dragged over the page.
@@ -40,7 +57,7 @@ void Client::addFileMethods()
         if (!request)
             return;
         runFileDialog(dialogOwner(view), *request, [reply = std::move(reply)](std::vector<std::string> paths) {
-            reply({ { "files", paths } });
+            reply({ { "files", namesForPage(paths) } });
         });
     });
 
@@ -70,7 +87,8 @@ void Client::addFileMethods()
         LOG_INFO << "on drag enter: ";
         for (const std::string& file : files)
             LOG_INFO << "  - " << file;
-        const nlohmann::json drag = { { "type", "file" }, { "files", files } };
+        noteDraggedFiles(view, files);
+        const nlohmann::json drag = { { "type", "file" }, { "files", namesForPage(files) } };
         sendMessage(view, "drag", nlohmann::json::array({ drag }));
     });
 }

@@ -2,6 +2,8 @@
 
 #include "browser/InitData.h"
 
+#include "util/JsonText.h"
+
 namespace tvn {
 
 namespace {
@@ -12,10 +14,11 @@ GVariant* toVariant(const InitData& data)
 {
     GVariantBuilder arguments;
     g_variant_builder_init(&arguments, G_VARIANT_TYPE("as"));
+    // A GVariant string must be UTF-8; an argument or a path need not be.
     for (const std::string& argument : data.browserArguments)
-        g_variant_builder_add(&arguments, "s", argument.c_str());
-    return g_variant_new(kFormat, static_cast<gint64>(data.mainWindowId), &arguments, data.executablePath.c_str(),
-        data.windowChannel.c_str(), data.startOrigin.c_str());
+        g_variant_builder_add(&arguments, "s", validUtf8(argument).c_str());
+    return g_variant_new(kFormat, static_cast<gint64>(data.mainWindowId), &arguments, validUtf8(data.executablePath).c_str(),
+        validUtf8(data.windowChannel).c_str(), validUtf8(data.startOrigin).c_str());
 }
 
 std::optional<InitData> initDataFromVariant(GVariant* variant)

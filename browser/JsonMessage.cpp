@@ -2,11 +2,13 @@
 
 #include "browser/JsonMessage.h"
 
+#include "util/JsonText.h"
+
 namespace tvn {
 
 GVariant* jsonParameters(const nlohmann::json& arguments)
 {
-    return g_variant_new_string(arguments.dump().c_str());
+    return g_variant_new_string(jsonText(arguments).c_str());
 }
 
 nlohmann::json argumentsOf(GVariant* parameters)

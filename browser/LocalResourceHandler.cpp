@@ -28,11 +28,16 @@ std::optional<ResourceResponse> LocalResourceHandler::answer(std::string_view ur
     const auto path = Open(url);
     if (!path)
         return std::nullopt;
+    return answerFile(*path);
+}
+
+ResourceResponse LocalResourceHandler::answerFile(const std::filesystem::path& path)
+{
     ResourceResponse response;
-    response.mimeType = mimeTypeFor(pathExtension(*path));
-    std::ifstream file(*path, std::ios::binary);
+    response.mimeType = mimeTypeFor(pathExtension(path));
+    std::ifstream file(path, std::ios::binary);
     std::error_code error;
-    if (!file || !std::filesystem::is_regular_file(*path, error)) {
+    if (!file || !std::filesystem::is_regular_file(path, error)) {
         response.status = 404;
         return response;
     }

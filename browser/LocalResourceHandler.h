@@ -18,6 +18,9 @@ public:
     // The file's content with its MIME type; a file that cannot be read is answered 404 with an
     // empty body. nullopt for a URL that is not "file:///".
     static std::optional<ResourceResponse> answer(std::string_view url);
+
+    // The same answer for a path already taken from a URL.
+    static ResourceResponse answerFile(const std::filesystem::path&);
 };
 
 } // namespace tvn

@@ -3,6 +3,7 @@
 #include "browser/WindowCommands.h"
 
 #include "util/Base64.h"
+#include "util/JsonText.h"
 
 #include <nlohmann/json.hpp>
 
@@ -89,7 +90,7 @@ std::string answerWindowRequest(WindowControl& window, std::string_view line)
             done = carryOut(window, command->get<std::string>(), request, reply);
     }
     reply["ok"] = done;
-    return reply.dump();
+    return jsonText(reply);
 }
 
 } // namespace tvn

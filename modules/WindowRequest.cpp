@@ -3,6 +3,7 @@
 #include "modules/WindowRequest.h"
 
 #include "app/Log.h"
+#include "util/JsonText.h"
 
 #include <mutex>
 
@@ -52,7 +53,7 @@ std::optional<nlohmann::json> requestMainWindow(const std::string& command, nloh
         fields = nlohmann::json::object();
     fields["window"] = windowId;
     fields["command"] = command;
-    const std::optional<std::string> reply = transport(fields.dump());
+    const std::optional<std::string> reply = transport(jsonText(fields));
     if (!reply) {
         LOG_ERROR << "window request not answered: " << command;
         return std::nullopt;

@@ -6,6 +6,7 @@
 #include "app/Log.h"
 #include "net/Curl.h"
 #include "platform/AtomicFile.h"
+#include "util/Strings.h"
 
 
 namespace tvn {
@@ -78,7 +79,10 @@ int32_t fetchUrlToFile(const DownloadProgressFunction& progress, const DownloadC
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // A transfer that began over TLS stays on it: a redirect to plain http would hand the file's
+    // content to anyone on the path.
+    const bool secure = asciiLower(address.substr(0, 6)) == "https:";
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);

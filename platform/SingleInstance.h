@@ -2,12 +2,15 @@
 // (flock, so the lock dies with its process: a stale file never blocks a new start) and listens on
 // a Unix socket beside it; a later instance asks it, through the socket, to present its window.
 //
-// Files: <runtime dir>/<name>.lock and <name>.sock, the runtime dir being $XDG_RUNTIME_DIR or /tmp.
+// Files: <runtime folder>/<name>.lock and <name>.sock (see RuntimeFolder.h). Only processes of the
+// same user are answered; a client that says nothing is let go after a moment, and the first
+// instance's loop never waits on one.
 #pragma once
+
+#include "platform/LocalSocket.h"
 
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <string>
 
 namespace tvn::platform {
@@ -31,12 +34,16 @@ public:
     bool listen(std::function<void()> activate);
 
 private:
-    std::filesystem::path m_lockPath;
+    // Closed after the server is gone, so that a next instance never has its socket removed by us.
+    struct LockFile {
+        int fd = -1;
+        ~LockFile();
+    };
+
     std::filesystem::path m_socketPath;
-    int m_lockFd = -1;
+    LockFile m_lock;
     bool m_first = true;
-    struct Listener;
-    std::unique_ptr<Listener> m_listener;
+    LocalSocketServer m_server;
 };
 
 } // namespace tvn::platform

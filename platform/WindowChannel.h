@@ -1,16 +1,16 @@
 // The window channel: a web process's synchronous request to the browser process's UI thread,
 // what a message sent to another process's window is on Windows.
 //
-// The browser process listens on a Unix socket (<runtime dir>/tvn-window-<pid>.sock, the runtime
-// dir being $XDG_RUNTIME_DIR or /tmp) and answers each request on its GLib main loop; it never
-// waits on a web process (requests are read and replies written without blocking). A web process
-// sends one line and blocks until the reply line has come. A request and its reply are one line of
-// text each (JSON in practice: it never holds a raw newline).
+// The browser process listens on a Unix socket (<runtime folder>/tvn-window-<pid>.sock) and answers
+// each request on its GLib main loop; it never waits on a web process. A web process sends one
+// line and blocks until the reply line has come. A request and its reply are one line of text each
+// (JSON in practice: it never holds a raw newline). Only processes of the same user are answered,
+// and a request line may not exceed kWindowChannelMaxRequest bytes.
 #pragma once
 
-#include <filesystem>
+#include "platform/LocalSocket.h"
+
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -18,25 +18,22 @@
 
 namespace tvn::platform {
 
+// Large enough for an icon or clipboard text; a longer request ends its connection.
+inline constexpr size_t kWindowChannelMaxRequest = 16u << 20;
+
 class WindowChannelServer {
 public:
     // The answer to one request line (without its newline); the reply line.
     using Handler = std::function<std::string(std::string_view request)>;
 
-    WindowChannelServer();
-    ~WindowChannelServer();
-    WindowChannelServer(const WindowChannelServer&) = delete;
-    WindowChannelServer& operator=(const WindowChannelServer&) = delete;
-
-    // Starts listening on the thread-default main context; false when the socket cannot be made.
+    // Starts listening on the thread-default main context; false when there is no private runtime
+    // folder or the socket cannot be made.
     bool listen(Handler);
     // The socket's path; empty until listening.
     std::string address() const;
 
 private:
-    struct Listener;
-    struct Connection;
-    std::unique_ptr<Listener> m_listener;
+    LocalSocketServer m_server;
 };
 
 class WindowChannelClient {
@@ -47,7 +44,8 @@ public:
     WindowChannelClient& operator=(const WindowChannelClient&) = delete;
 
     // Sends one request line and waits for its reply; nullopt when there is no browser process to
-    // answer (no address, refused, or the connection broke). One request at a time per client.
+    // answer (no address, refused, a peer of another user, or the connection broke). One request
+    // at a time per client.
     std::optional<std::string> request(std::string_view line);
 
 private:
@@ -59,8 +57,5 @@ private:
     int m_fd = -1;
     std::string m_pending; // bytes read past the last reply line
 };
-
-// The folder for per-user sockets and locks: $XDG_RUNTIME_DIR when it is an absolute path, else /tmp.
-std::filesystem::path runtimeFolder();
 
 } // namespace tvn::platform

@@ -79,8 +79,7 @@ void onPageCreated(WebKitWebExtension*, WebKitWebPage* page, gpointer)
 void onWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKitFrame* frame, gpointer)
 {
     const char* uri = webkit_frame_get_uri(frame);
-    const std::string origin = urlOrigin(uri ? uri : "");
-    if (origin.empty() || origin != renderer().init.startOrigin)
+    if (!uri || !inStartOrigin(uri, renderer().init.startOrigin))
         return;
     const int browserId = static_cast<int>(webkit_web_page_get_id(page));
     const int frameId = static_cast<int>(webkit_frame_get_id(frame) & 0xFFFFFFFF);

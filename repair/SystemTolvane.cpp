@@ -11,6 +11,7 @@
 #include "platform/InstalledPrograms.h"
 #include "platform/Launcher.h"
 #include "platform/RegistryStore.h"
+#include "util/Strings.h"
 
 #include <chrono>
 #include <thread>
@@ -50,6 +51,11 @@ std::string adjustDriveLetter(std::string path, std::string_view windowsDirector
     if (path.size() > 1 && (path[0] == 'C' || path[0] == 'c') && path[1] == ':' && !windowsDirectory.empty())
         path[0] = windowsDirectory.front();
     return path;
+}
+
+bool isPlainFileName(std::string_view name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string_view::npos;
 }
 
 bool dllExists(const DllItem& item, std::string_view windowsDirectory)
@@ -114,6 +120,12 @@ bool SystemTolvane::getDownloadUrl(std::string_view fileName, std::string_view f
         return false;
     }
     url = getDownloadURLImpl(current, fileType, fileName);
+    // An address over plain http could be anyone's file: the answers carry no digest to check it
+    // against, so only TLS addresses are used.
+    if (!url.empty() && asciiLower(url.substr(0, 6)) != "https:") {
+        LOG_ERROR << "download address refused, not https: " << url;
+        url.clear();
+    }
     return !url.empty();
 }
 
@@ -158,7 +170,11 @@ void SystemTolvane::installSoftwareTask(const SoftwareItem& item)
 {
     int32_t errorCode = kRepairDone;
     std::string url;
-    if (!getDownloadUrl(item.fileName, item.fileType, url)) {
+    if (!isPlainFileName(item.fileName)) {
+        // The name becomes a path in the application folder and a program that is run.
+        LOG_ERROR << "install refused, not a plain file name: " << item.fileName;
+        errorCode = kRepairDownloadFailed;
+    } else if (!getDownloadUrl(item.fileName, item.fileType, url)) {
         errorCode = kRepairNoAddress;
     } else {
         const std::string destination = appDataPath(item.fileName).string();

@@ -69,6 +69,9 @@ std::string adjustDriveLetter(std::string path, std::string_view windowsDirector
 // the file name appended.
 bool dllExists(const DllItem& item, std::string_view windowsDirectory);
 
+// A software item's file name is a plain file name: not empty, no "/" or "\\", not "." or "..".
+bool isPlainFileName(std::string_view name);
+
 // The installed test: `displayName` without its last "." and what follows is a prefix of one of
 // the listed names (case-sensitive; the first match wins).
 bool matchesInstalled(const std::vector<std::string>& displayNames, std::string_view displayName);

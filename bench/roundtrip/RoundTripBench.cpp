@@ -69,7 +69,7 @@ const Medians& measure()
         gtk_init(&argc, nullptr);
         tvn::GRef<WebKitWebContext> context = tvn::GRef<WebKitWebContext>::adopt(webkit_web_context_new());
         tvn::InitData init;
-        init.startOrigin = tvn::urlOrigin(server.url());
+        init.startOrigin = tvn::startOriginOf(server.url());
         webkit_web_context_set_web_extensions_directory(context.get(), TVN_BENCH_EXTENSIONS);
         webkit_web_context_set_web_extensions_initialization_user_data(context.get(), tvn::toVariant(init));
 

@@ -4,7 +4,9 @@
 #include "browser/InitData.h"
 #include "browser/JsonMessage.h"
 #include "browser/MainWindow.h"
+#include "browser/NavigationPolicy.h"
 #include "browser/ScriptDialogs.h"
+#include "util/JsonText.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -35,6 +37,11 @@ TEST(InitData, RoundTrip)
     EXPECT_EQ(back->windowChannel, data.windowChannel);
     EXPECT_EQ(back->startOrigin, data.startOrigin);
 
+    // Arguments need not be UTF-8; a GVariant string must be.
+    GVariant* odd = g_variant_ref_sink(toVariant({ 1, { "--file=\xC0\xAF" }, "/opt/tvn/tvn", "", "" }));
+    EXPECT_EQ(initDataFromVariant(odd)->browserArguments, std::vector<std::string> { "--file=\xEF\xBF\xBD\xEF\xBF\xBD" });
+    g_variant_unref(odd);
+
     GVariant* other = g_variant_ref_sink(g_variant_new_string("x"));
     EXPECT_FALSE(initDataFromVariant(other));
     g_variant_unref(other);
@@ -47,6 +54,11 @@ TEST(JsonMessage, Parameters)
     GVariant* parameters = g_variant_ref_sink(jsonParameters(call));
     EXPECT_EQ(argumentsOf(parameters), call);
     g_variant_unref(parameters);
+
+    // A file name need not be UTF-8: it travels with replacement characters instead of throwing.
+    GVariant* named = g_variant_ref_sink(jsonParameters({ "/tmp/\xFF\xFEname.txt" }));
+    EXPECT_EQ(argumentsOf(named), nlohmann::json::array({ "/tmp/\xEF\xBF\xBD\xEF\xBF\xBDname.txt" }));
+    g_variant_unref(named);
 
     GVariant* notJson = g_variant_ref_sink(g_variant_new_string("{not json"));
     EXPECT_EQ(argumentsOf(notJson), nlohmann::json::array());
@@ -75,4 +87,33 @@ TEST(ScriptDialogs, TextsCutToCharacters)
     EXPECT_EQ(cutToCharacters("确定取消", 3), "确定取");                // characters, not bytes
     EXPECT_EQ(cutToCharacters("ab\xE7\xA1", 10), "ab");          // a broken sequence goes
     EXPECT_EQ(cutToCharacters("", 5), "");
+}
+
+// The main frame stays home; the world goes to the desktop's browser; dropped files go nowhere.
+TEST(NavigationPolicy, Verdicts)
+{
+    const std::string home = "app://dist.pak";
+    EXPECT_EQ(navigationVerdict("app://dist.pak/other.html", home, false), NavigationVerdict::Stay);
+    EXPECT_EQ(navigationVerdict("https://example.com/a", home, false), NavigationVerdict::OpenOutside);
+    EXPECT_EQ(navigationVerdict("HTTP://example.com/a", home, false), NavigationVerdict::OpenOutside);
+    for (const char* refused : { "mailto:a@example.com", "file:///etc/passwd", "app://other.pak/index.html", "data:text/html,x", "javascript:1", "about:blank", "ftp://a/" })
+        EXPECT_EQ(navigationVerdict(refused, home, false), NavigationVerdict::Refuse) << refused;
+
+    // A file start page: its folder is home, yet a file dropped there never becomes the page.
+    const std::string folder = "file:///srv/site/";
+    EXPECT_EQ(navigationVerdict("file:///srv/site/b.html", folder, false), NavigationVerdict::Stay);
+    EXPECT_EQ(navigationVerdict("file:///srv/site/b.html", folder, true), NavigationVerdict::Refuse);
+    EXPECT_EQ(navigationVerdict("https://example.com/", home, true), NavigationVerdict::Refuse);
+}
+
+TEST(JsonText, NeverThrowsOnBytes)
+{
+    EXPECT_EQ(validUtf8("plain"), "plain");
+    EXPECT_EQ(validUtf8("\xE7\xA1\xAE\xF0\x9F\x98\x80"), "\xE7\xA1\xAE\xF0\x9F\x98\x80");     // 确 and an emoji stay
+    EXPECT_EQ(validUtf8("a\xFF" "b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(validUtf8("\xE7\xA1"), "\xEF\xBF\xBD\xEF\xBF\xBD");                           // a cut sequence
+    EXPECT_EQ(validUtf8("\xC0\xAF"), "\xEF\xBF\xBD\xEF\xBF\xBD");                           // overlong "/"
+    EXPECT_EQ(validUtf8("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");       // a surrogate
+    EXPECT_EQ(validUtf8("\xF4\x90\x80\x80").substr(0, 3), "\xEF\xBF\xBD");                   // beyond U+10FFFF
+    EXPECT_EQ(jsonText(nlohmann::json { { "f", "\xFF" } }), "{\"f\":\"\xEF\xBF\xBD\"}");
 }

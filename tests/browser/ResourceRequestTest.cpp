@@ -115,6 +115,32 @@ TEST(AppSchemeRequest, RootAndFailures)
     EXPECT_FALSE(answerAppRequest("app://other.zip/index.html", folder.dir.path()));
 }
 
+// The dist folder through the app scheme: its files as local files are read, never a step outside.
+TEST(AppSchemeRequest, ServesTheDistFolder)
+{
+    TempDir dir;
+    const auto dist = dir / "dist";
+    std::filesystem::create_directories(dist / "js");
+    test::writeFile(dist / "index.html", "<p>");
+    test::writeFile(dist / "js" / "my app.js", "x");
+    test::writeFile(dir / "secret.txt", "secret");
+
+    auto response = answerAppRequest("app://dist/index.html?bd_vid=1", dir.path(), dist);
+    ASSERT_TRUE(response);
+    EXPECT_EQ(response->status, 200);
+    EXPECT_EQ(response->mimeType, "text/html");
+    EXPECT_EQ(response->body, "<p>");
+    EXPECT_EQ(answerAppRequest("APP://Dist/js/my%20app.js#top", dir.path(), dist)->body, "x");
+    EXPECT_EQ(answerAppRequest("app://dist/missing.js", dir.path(), dist)->status, 404);
+
+    EXPECT_FALSE(distFolderFile("app://dist/../secret.txt", dist));
+    EXPECT_FALSE(distFolderFile("app://dist/%2e%2e/secret.txt", dist));
+    EXPECT_FALSE(distFolderFile("app://dist/js/..%2F..%2Fsecret.txt", dist));
+    EXPECT_FALSE(distFolderFile("app://dist/index.html", {})); // the folder is not the source
+    EXPECT_FALSE(distFolderFile("app://distant/index.html", dist));
+    EXPECT_FALSE(answerAppRequest("app://dist/index.html", dir.path())); // nor a pack named so
+}
+
 // A found entry that cannot be read announces its size and has no body.
 TEST(AppSchemeRequest, UnreadableEntryHasAnEmptyBody)
 {
@@ -158,28 +184,54 @@ TEST(LocalResourceHandler, DecodesCutsAndTypes)
     EXPECT_EQ(LocalResourceHandler::answer(base)->status, 404); // a folder
 }
 
-TEST(StartPage, UrlTxtThenPackThenDist)
+TEST(StartPage, UrlTxtThenPackThenDistFolder)
 {
     TempDir dir;
     const auto app = dir / "build" / "app";
     std::filesystem::create_directories(app);
 
+    // No source at all: the folder beside the executable, through the app scheme.
     StartPage page = chooseStartPage(app, "");
-    EXPECT_EQ(page.url, "file://" + (app / "dist" / "index.html").string() + "?bd_vid=");
+    EXPECT_EQ(page.url, "app://dist/index.html?bd_vid=");
+    EXPECT_EQ(page.origin, "app://dist");
+    EXPECT_EQ(page.distFolder, app / "dist");
     std::filesystem::create_directories(dir / "dist");
     test::writeFile(dir / "dist" / "index.html", "<p>");
     page = chooseStartPage(app, "9");
-    EXPECT_EQ(page.url, "file://" + (app / ".." / ".." / "dist" / "index.html").string() + "?bd_vid=9");
-    EXPECT_EQ(page.logLine, "open from dist, " + (app / ".." / ".." / "dist" / "index.html").string());
+    EXPECT_EQ(page.url, "app://dist/index.html?bd_vid=9");
+    EXPECT_EQ(page.distFolder, app / ".." / ".." / "dist");
+    EXPECT_EQ(page.logLines, (std::vector<std::string> { "open from dist, " + (app / ".." / ".." / "dist" / "index.html").string() }));
 
     test::writeFile(app / "dist.pak", "pak");
-    EXPECT_EQ(chooseStartPage(app, "").url, "app://dist.pak/index.html?bd_vid=");
-    EXPECT_EQ(chooseStartPage(app, "12345").url, "app://dist.pak/index.html?bd_vid=12345");
+    page = chooseStartPage(app, "12345");
+    EXPECT_EQ(page.url, "app://dist.pak/index.html?bd_vid=12345");
+    EXPECT_EQ(page.origin, "app://dist.pak");
+    EXPECT_TRUE(page.distFolder.empty());
 
+    // url.txt is trimmed: a trailing line break no longer ends up in the URL or its origin.
     test::writeFile(app / "url.txt", "http://127.0.0.1:8080/page\r\n");
     page = chooseStartPage(app, "12345");
-    EXPECT_EQ(page.url, "http://127.0.0.1:8080/page\n"); // the line break stays
-    EXPECT_EQ(page.logLine, "open from url.txt, http://127.0.0.1:8080/page\n");
+    EXPECT_EQ(page.url, "http://127.0.0.1:8080/page");
+    EXPECT_EQ(page.origin, "http://127.0.0.1:8080");
+    EXPECT_EQ(page.logLines, (std::vector<std::string> { "open from url.txt, http://127.0.0.1:8080/page" }));
+
+    // A URL the window may not show is refused, logged, and the next source is used.
+    test::writeFile(app / "url.txt", "http://example.com/\n");
+    page = chooseStartPage(app, "");
+    EXPECT_EQ(page.url, "app://dist.pak/index.html?bd_vid=");
+    EXPECT_EQ(page.logLines, (std::vector<std::string> { "url.txt refused, http://example.com/", "open from dist.pak" }));
+}
+
+TEST(StartPage, UrlTxtSchemesAndLoopbackHosts)
+{
+    for (const char* accepted : { "app://dist.pak/index.html", "file:///opt/site/index.html", "https://example.com/",
+             "http://127.0.0.1:8080/", "http://127.9.8.7/", "HTTP://LocalHost/a", "http://[::1]:81/", "http://user@localhost/" })
+        EXPECT_EQ(acceptedUrlTxt(accepted), accepted) << accepted;
+    EXPECT_EQ(acceptedUrlTxt("  https://a.example/ \n"), "https://a.example/");
+    for (const char* refused : { "", "\n", "http://example.com/", "http://127.0.0.1.example.com/", "http://128.0.0.1/",
+             "http://localhost@example.com/", "http://[::2]/", "ftp://127.0.0.1/", "javascript:alert(1)", "data:text/html,x",
+             "about:blank", "/home/a/index.html" })
+        EXPECT_FALSE(acceptedUrlTxt(refused)) << refused;
 }
 
 TEST(StartPage, Origins)
@@ -187,7 +239,32 @@ TEST(StartPage, Origins)
     EXPECT_EQ(urlOrigin("app://dist.pak/index.html?bd_vid=1"), "app://dist.pak");
     EXPECT_EQ(urlOrigin("APP://Dist.pak/x"), "app://dist.pak");
     EXPECT_EQ(urlOrigin("http://user@127.0.0.1:8080/a#b"), "http://127.0.0.1:8080");
-    EXPECT_EQ(urlOrigin("file:///home/a/index.html"), "file://");
+    EXPECT_EQ(urlOrigin("http://a.example:80/"), "http://a.example");
+    EXPECT_EQ(urlOrigin("https://a.example:443/"), "https://a.example");
+    EXPECT_EQ(urlOrigin("file:///home/a/index.html"), "");
     EXPECT_EQ(urlOrigin("about:blank"), "");
     EXPECT_EQ(urlOrigin("data:text/html,x"), "");
+
+    EXPECT_EQ(startOriginOf("file:///home/a/site/index.html?bd_vid=1"), "file:///home/a/site/");
+    EXPECT_EQ(startOriginOf("app://dist/index.html"), "app://dist");
+
+    const std::string pack = "app://dist.pak";
+    EXPECT_TRUE(inStartOrigin("app://dist.pak/sub/frame.html", pack));
+    EXPECT_FALSE(inStartOrigin("app://other.pak/index.html", pack));
+    EXPECT_FALSE(inStartOrigin("app://dist/index.html", pack));
+    EXPECT_FALSE(inStartOrigin("about:blank", pack));
+    EXPECT_FALSE(inStartOrigin("app://dist.pak/", "")); // no start origin: nothing belongs
+    EXPECT_TRUE(inStartOrigin("http://127.0.0.1:80/x", "http://127.0.0.1"));
+    EXPECT_FALSE(inStartOrigin("http://127.0.0.1:8081/x", "http://127.0.0.1:8080"));
+
+    // A file start page's origin is its folder, and only its folder.
+    const std::string folder = "file:///home/a/my%20site/";
+    EXPECT_TRUE(inStartOrigin("file:///home/a/my%20site/index.html", folder));
+    EXPECT_TRUE(inStartOrigin("file:///home/a/my site/sub/b.html#x", folder));
+    EXPECT_FALSE(inStartOrigin("file:///home/a/my%20site2/index.html", folder));
+    EXPECT_FALSE(inStartOrigin("file:///home/a/index.html", folder));
+    EXPECT_FALSE(inStartOrigin("file:///home/a/my%20site/../.ssh/id_rsa", folder));
+    EXPECT_FALSE(inStartOrigin("file:///home/a/my%20site/%2E%2E/x.html", folder));
+    EXPECT_FALSE(inStartOrigin("file://host/home/a/my%20site/index.html", folder));
+    EXPECT_FALSE(inStartOrigin("http://home/a/my%20site/index.html", folder));
 }

@@ -1,6 +1,7 @@
 // fetchUrlToFile against the reference server's files.
 #include "net/Download.h"
 
+#include "tests/support/PageServer.h"
 #include "tests/support/ServerFixture.h"
 
 using namespace tvn;
@@ -72,4 +73,22 @@ TEST_F(DownloadTest, UntrustedServerIsRefused)
     test::writeFile(dir / "config" / "tvn" / "config.ini", "[server]\n"); // no extra authority
     EXPECT_EQ(fetchUrlToFile({}, {}, fileUrl("x.dll"), dir / "out" / "x.dll"), kDownloadError);
     EXPECT_FALSE(std::filesystem::exists(dir / "out" / "x.dll"));
+}
+
+// A transfer that began over TLS may be redirected over TLS only.
+TEST_F(DownloadTest, RedirectsStayOnTls)
+{
+    test::writeFile(dir / "catalog" / "x.dll", "the library");
+    test::PageServer plain;
+    plain.addPage("x.dll", "from anyone on the path");
+
+    server->setBehaviour("files", server::Behaviour::redirect(plain.url() + "/x.dll"));
+    EXPECT_EQ(fetchUrlToFile({}, {}, fileUrl("y.dll"), dir / "out" / "x.dll"), kDownloadError);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out" / "x.dll"));
+
+    // Plain http may still be followed when the transfer began there (an address that came with a
+    // digest to check), and onto TLS as well.
+    server->setBehaviour("files", server::Behaviour {});
+    EXPECT_EQ(fetchUrlToFile({}, {}, plain.url() + "/x.dll", dir / "out" / "x.dll"), 0);
+    EXPECT_EQ(test::readFile(dir / "out" / "x.dll"), "from anyone on the path");
 }

@@ -1,4 +1,5 @@
 // The single-instance lock and its activation socket. Each test runs in a process of its own.
+#include "platform/LocalSocket.h"
 #include "platform/SingleInstance.h"
 
 #include "tests/support/TempDir.h"
@@ -6,6 +7,7 @@
 #include <atomic>
 #include <gio/gio.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -72,4 +74,34 @@ TEST(SingleInstance, StaleLockDoesNotBlock)
     SingleInstance next("tvn-test-instance");
     EXPECT_TRUE(next.isFirst());
     EXPECT_TRUE(next.listen([] { }));
+}
+
+// A client that connects and says nothing neither freezes the first instance nor keeps a later
+// start from being answered; it is let go.
+TEST(SingleInstance, AStalledClientBlocksNothing)
+{
+    test::TempDir dir;
+    setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+    SingleInstance first("tvn-test-instance");
+    std::atomic<int> activations { 0 };
+    ASSERT_TRUE(first.listen([&] { ++activations; }));
+
+    std::atomic<bool> answered { false }, stalledLetGo { false }, done { false };
+    std::thread others([&] {
+        const int stalled = platform::connectLocalSocket(dir / "tvn-test-instance.sock");
+        SingleInstance later("tvn-test-instance");
+        answered = later.activateFirst();
+        char c = 0;
+        stalledLetGo = ::recv(stalled, &c, 1, 0) == 0;
+        ::close(stalled);
+        done = true;
+    });
+    for (int i = 0; i < 5000 && !done; ++i) {
+        g_main_context_iteration(nullptr, FALSE);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    others.join();
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(activations, 1);
+    EXPECT_TRUE(stalledLetGo);
 }

@@ -276,3 +276,32 @@ TEST_F(EngineTest, SoftwareScanReadsTheUninstallKeyAndPackages)
     EXPECT_EQ(messages.waitFor(4), (std::vector<std::string> { "onScanSoftwares:vc.exe:true", "onScanSoftwares:ex.deb:true",
                                        "onScanSoftwares:long.exe:false", "onScanSoftwares:absent.exe:false" }));
 }
+
+// An address over plain http is not used: nothing would tell its file from anyone else's.
+TEST_F(EngineTest, PlainHttpAddressIsNotUsed)
+{
+    server->setBehaviour("downloadUrl", Behaviour::answer(200, R"({"code":0,"data":{"url":"http://127.0.0.1:9/x.dll"}})"));
+    Messages messages;
+    engine.repairDlls({ dll("x.dll") });
+    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:1" }));
+    EXPECT_FALSE(std::filesystem::exists(dir / "system" / "x.dll"));
+    EXPECT_NE(test::readFile(dir / "main.log").find("] download address refused, not https: http://127.0.0.1:9/x.dll"), std::string::npos);
+}
+
+// A software item's file name becomes a path and a program: one that is not a plain name fails
+// before anything is asked for, downloaded or run.
+TEST_F(EngineTest, InstallerNameMustBeAPlainFileName)
+{
+    EXPECT_TRUE(isPlainFileName("setup 1.0.exe"));
+    for (const char* name : { "", ".", "..", "../setup.sh", "a/b", "..\\setup.exe", "/bin/sh" })
+        EXPECT_FALSE(isPlainFileName(name)) << name;
+
+    writeScript(dir / "catalog" / "setup.sh", "touch '" + (dir / "ran").string() + "'\n");
+    Messages messages;
+    engine.installSoftwares({ { "Pkg 1.0", "../catalog/setup.sh", "", "", "" }, { "Pkg 1.0", "setup.sh", "", "", "" } });
+    EXPECT_EQ(messages.waitFor(2), (std::vector<std::string> { "onInstallSoftwares:../catalog/setup.sh:2", "onInstallSoftwares:setup.sh:0" }));
+    size_t asked = 0;
+    for (const auto& request : server->requests())
+        asked += request.endpoint == "downloadUrl";
+    EXPECT_EQ(asked, 1u); // only for the plain name
+}

@@ -2,12 +2,15 @@
 
 #include "tools/server/Certificates.h"
 
+#include <fcntl.h>
 #include <memory>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tvn::server {
 
@@ -76,11 +79,26 @@ Certificate newCertificate(EVP_PKEY* key, const char* commonName, X509* issuer, 
     return certificate;
 }
 
+// Key files are the user's alone: made with mode 0600, never through a link.
 std::unique_ptr<FILE, FileDeleter> openForWriting(const std::filesystem::path& path)
 {
-    std::unique_ptr<FILE, FileDeleter> file(std::fopen(path.c_str(), "wb"));
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    check(fd >= 0 && ::fchmod(fd, 0600) == 0, "cannot write the state folder");
+    std::unique_ptr<FILE, FileDeleter> file(::fdopen(fd, "wb"));
+    if (!file)
+        ::close(fd);
     check(file != nullptr, "cannot write the state folder");
     return file;
+}
+
+// The state folder holds the authority's key: a folder of this user's own, closed to others.
+void makePrivateFolder(const std::filesystem::path& folder)
+{
+    std::filesystem::create_directories(folder);
+    struct stat status {};
+    check(::lstat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode), "the state folder is not a folder");
+    check(status.st_uid == ::getuid(), "the state folder belongs to another user");
+    check(::chmod(folder.c_str(), 0700) == 0, "cannot close the state folder to others");
 }
 
 } // namespace
@@ -88,11 +106,11 @@ std::unique_ptr<FILE, FileDeleter> openForWriting(const std::filesystem::path& p
 CertificateFiles ensureCertificates(const std::filesystem::path& folder)
 {
     const CertificateFiles files { folder / "ca.pem", folder / "server.pem", folder / "server.key" };
+    makePrivateFolder(folder);
     if (std::filesystem::exists(files.authority) && std::filesystem::exists(files.certificate)
         && std::filesystem::exists(files.privateKey))
         return files;
 
-    std::filesystem::create_directories(folder);
     const Key authorityKey = newKey();
     const Certificate authority = newCertificate(authorityKey.get(), "tvn reference authority", nullptr, authorityKey.get(), 1);
     const Key serverKey = newKey();

@@ -13,8 +13,9 @@ struct CertificateFiles {
     std::filesystem::path privateKey;  // server.key
 };
 
-// The files in `folder`, made there (with the folder) when any is missing. Throws
-// std::runtime_error when they can be neither found nor made.
+// The files in `folder`, made there (with the folder) when any is missing; the folder is closed to
+// other users (mode 0700) and the files are made with mode 0600. Throws std::runtime_error when
+// they can be neither found nor made, or when the folder is not a folder of this user's own.
 CertificateFiles ensureCertificates(const std::filesystem::path& folder);
 
 } // namespace tvn::server

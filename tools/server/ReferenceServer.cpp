@@ -3,6 +3,7 @@
 #include "tools/server/ReferenceServer.h"
 
 #include "tools/server/Certificates.h"
+#include "util/JsonText.h"
 #include "util/UrlEncoding.h"
 
 #include <chrono>
@@ -122,7 +123,7 @@ void ReferenceServer::record(const std::string& endpoint, const httplib::Request
     if (!m_options.recordFile.empty()) {
         const nlohmann::json line = { { "endpoint", endpoint }, { "method", recorded.method }, { "target", recorded.target },
             { "headers", recorded.headers }, { "body", recorded.body }, { "fields", recorded.reportFields } };
-        std::ofstream(m_options.recordFile, std::ios::app) << line.dump() << '\n';
+        std::ofstream(m_options.recordFile, std::ios::app) << jsonText(line) << '\n';
     }
     m_requests.push_back(std::move(recorded));
 }
@@ -140,6 +141,9 @@ bool ReferenceServer::misbehave(const std::string& endpoint, httplib::Response& 
     case Behaviour::Kind::Status:
         response.status = behaviour.status;
         response.set_content(behaviour.body, kJson);
+        return true;
+    case Behaviour::Kind::Redirect:
+        response.set_redirect(behaviour.body, behaviour.status);
         return true;
     case Behaviour::Kind::BadJson:
         response.set_content("{\"data\": not json", kJson);
@@ -207,11 +211,12 @@ void ReferenceServer::route()
     });
 
     // Control, for a server run as its own process: POST /_control/behaviour?endpoint=heart&kind=
-    // status|badjson|slow|never|normal[&status=500][&body=...][&delay=2000].
+    // status|badjson|slow|never|redirect|normal[&status=500][&body=...][&delay=2000] (a redirect's
+    // address is its body).
     m_server->Post("/_control/behaviour", [this](const httplib::Request& request, httplib::Response& response) {
         static const std::map<std::string, Behaviour::Kind> kinds = { { "normal", Behaviour::Kind::Normal },
             { "status", Behaviour::Kind::Status }, { "badjson", Behaviour::Kind::BadJson }, { "slow", Behaviour::Kind::Slow },
-            { "never", Behaviour::Kind::Never } };
+            { "never", Behaviour::Kind::Never }, { "redirect", Behaviour::Kind::Redirect } };
         const auto kind = kinds.find(request.get_param_value("kind"));
         if (kind == kinds.end() || !request.has_param("endpoint")) {
             response.status = 400;
@@ -220,6 +225,8 @@ void ReferenceServer::route()
         Behaviour behaviour;
         behaviour.kind = kind->second;
         behaviour.status = std::atoi(request.get_param_value("status").c_str());
+        if (behaviour.kind == Behaviour::Kind::Redirect && behaviour.status == 0)
+            behaviour.status = 302;
         behaviour.body = request.get_param_value("body");
         behaviour.delayMs = std::atoi(request.get_param_value("delay").c_str());
         setBehaviour(request.get_param_value("endpoint"), behaviour);

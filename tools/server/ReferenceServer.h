@@ -41,15 +41,16 @@ struct RecordedRequest {
 };
 
 struct Behaviour {
-    enum class Kind { Normal, Status, BadJson, Slow, Never } kind = Kind::Normal;
+    enum class Kind { Normal, Status, BadJson, Slow, Never, Redirect } kind = Kind::Normal;
     int status = 500;     // Status: the status to answer
-    std::string body;     // Status: the body to answer
+    std::string body;     // Status: the body to answer; Redirect: the address to send the client to
     int delayMs = 0;      // Slow: the delay before the normal answer
 
     static Behaviour answer(int status, std::string body) { return { Kind::Status, status, std::move(body), 0 }; }
     static Behaviour badJson() { return { Kind::BadJson, 200, {}, 0 }; }
     static Behaviour slow(int delayMs) { return { Kind::Slow, 200, {}, delayMs }; }
     static Behaviour never() { return { Kind::Never, 0, {}, 0 }; }
+    static Behaviour redirect(std::string location) { return { Kind::Redirect, 302, std::move(location), 0 }; }
 };
 
 struct ReferenceServerOptions {

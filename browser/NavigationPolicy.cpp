@@ -1,0 +1,110 @@
+// The navigation verdicts and their glue to the view's policy decisions.
+
+#include "browser/NavigationPolicy.h"
+
+#include "app/Log.h"
+#include "browser/StartPage.h"
+#include "platform/GRef.h"
+#include "util/Strings.h"
+
+#include <algorithm>
+#include <gio/gio.h>
+#include <memory>
+
+namespace tvn {
+
+NavigationVerdict navigationVerdict(std::string_view url, std::string_view startOrigin, bool droppedFile)
+{
+    if (droppedFile)
+        return NavigationVerdict::Refuse;
+    if (inStartOrigin(url, startOrigin))
+        return NavigationVerdict::Stay;
+    const std::string scheme = asciiLower(url.substr(0, url.find(':')));
+    if (scheme == "http" || scheme == "https")
+        return NavigationVerdict::OpenOutside;
+    return NavigationVerdict::Refuse;
+}
+
+namespace {
+
+constexpr char kGuardKey[] = "tvn-navigation-guard";
+
+struct NavigationGuard {
+    std::string startOrigin;
+    std::vector<std::string> draggedFiles;
+
+    bool isDroppedFile(const char* uri) const
+    {
+        GUnique<char> path(g_filename_from_uri(uri, nullptr, nullptr));
+        return path && std::find(draggedFiles.begin(), draggedFiles.end(), path.get()) != draggedFiles.end();
+    }
+};
+
+void openOutside(const char* uri)
+{
+    GError* rawError = nullptr;
+    if (!g_app_info_launch_default_for_uri(uri, nullptr, &rawError)) {
+        GUnique<GError> error(rawError);
+        LOG_ERROR << "open in the default browser failed: " << uri << ", " << error->message;
+        return;
+    }
+    LOG_INFO << "open in the default browser: " << uri;
+}
+
+// Navigation decisions come for every frame alike (WebKitGTK does not say which frame), so only
+// what holds for any frame is decided on them: a dropped file is never loaded, and no new window
+// opens (one for elsewhere goes to the desktop's browser). The main frame's own document is judged
+// when its response comes, before anything of it is shown: redirects have been followed by then.
+gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type, gpointer data)
+{
+    const auto* guard = static_cast<NavigationGuard*>(data);
+    std::string uri;
+    bool decided = false;
+    if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+        auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+        if (!webkit_response_policy_decision_is_main_frame_main_resource(response))
+            return FALSE;
+        uri = webkit_uri_response_get_uri(webkit_response_policy_decision_get_response(response));
+        decided = true;
+    } else if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION || type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+        WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+        uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+        decided = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION || guard->isDroppedFile(uri.c_str());
+    }
+    if (!decided)
+        return FALSE;
+    const NavigationVerdict verdict = navigationVerdict(uri, guard->startOrigin, guard->isDroppedFile(uri.c_str()));
+    if (verdict == NavigationVerdict::Stay && type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE)
+        return FALSE;
+    webkit_policy_decision_ignore(decision);
+    if (verdict == NavigationVerdict::OpenOutside)
+        openOutside(uri.c_str());
+    else
+        LOG_INFO << "navigation refused: " << uri;
+    return TRUE;
+}
+
+NavigationGuard* guardOf(WebKitWebView* view)
+{
+    return static_cast<NavigationGuard*>(g_object_get_data(G_OBJECT(view), kGuardKey));
+}
+
+} // namespace
+
+void guardNavigation(WebKitWebView* view, std::string startOrigin)
+{
+    auto guard = std::make_unique<NavigationGuard>();
+    guard->startOrigin = std::move(startOrigin);
+    NavigationGuard* raw = guard.get();
+    g_object_set_data_full(G_OBJECT(view), kGuardKey, guard.release(), [](gpointer data) { std::unique_ptr<NavigationGuard>(static_cast<NavigationGuard*>(data)); });
+    g_signal_connect(view, "decide-policy", G_CALLBACK(onDecidePolicy), raw);
+
+}
+
+void noteDraggedFiles(WebKitWebView* view, std::vector<std::string> files)
+{
+    if (NavigationGuard* guard = guardOf(view))
+        guard->draggedFiles = std::move(files);
+}
+
+} // namespace tvn
