@@ -52,9 +52,11 @@ void openOutside(const char* uri)
 }
 
 // Navigation decisions come for every frame alike (WebKitGTK does not say which frame), so only
-// what holds for any frame is decided on them: a dropped file is never loaded, and no new window
-// opens (one for elsewhere goes to the desktop's browser). The main frame's own document is judged
-// when its response comes, before anything of it is shown: redirects have been followed by then.
+// what holds for any frame is decided on them: a dropped file is never loaded, a link the user
+// follows (or a form sent) to elsewhere goes to the desktop's browser in whatever frame it was,
+// and no new window opens. Such a navigation is refused before it starts, so the page loses none
+// of its requests in flight. Whatever else the main frame loads (a script's navigation, a
+// redirect) is judged when its response comes, before anything of it is shown.
 gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type, gpointer data)
 {
     const auto* guard = static_cast<NavigationGuard*>(data);
@@ -69,7 +71,10 @@ gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPo
     } else if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION || type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
         WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
         uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
-        decided = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION || guard->isDroppedFile(uri.c_str());
+        const WebKitNavigationType kind = webkit_navigation_action_get_navigation_type(action);
+        const bool followed = kind == WEBKIT_NAVIGATION_TYPE_LINK_CLICKED || kind == WEBKIT_NAVIGATION_TYPE_FORM_SUBMITTED;
+        decided = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION || guard->isDroppedFile(uri.c_str())
+            || (followed && navigationVerdict(uri, guard->startOrigin, false) != NavigationVerdict::Stay);
     }
     if (!decided)
         return FALSE;
@@ -82,6 +87,19 @@ gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPo
     else
         LOG_INFO << "navigation refused: " << uri;
     return TRUE;
+}
+
+// window.open and links that ask for a new window: the page has one window, so none is made; one
+// for elsewhere goes to the desktop's browser.
+GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer data)
+{
+    const auto* guard = static_cast<NavigationGuard*>(data);
+    const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+    if (navigationVerdict(uri, guard->startOrigin, guard->isDroppedFile(uri)) == NavigationVerdict::OpenOutside)
+        openOutside(uri);
+    else
+        LOG_INFO << "new window refused: " << uri;
+    return nullptr;
 }
 
 NavigationGuard* guardOf(WebKitWebView* view)
@@ -98,6 +116,7 @@ void guardNavigation(WebKitWebView* view, std::string startOrigin)
     NavigationGuard* raw = guard.get();
     g_object_set_data_full(G_OBJECT(view), kGuardKey, guard.release(), [](gpointer data) { std::unique_ptr<NavigationGuard>(static_cast<NavigationGuard*>(data)); });
     g_signal_connect(view, "decide-policy", G_CALLBACK(onDecidePolicy), raw);
+    g_signal_connect(view, "create", G_CALLBACK(onCreate), raw);
 
 }
 

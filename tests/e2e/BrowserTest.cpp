@@ -80,17 +80,23 @@ TEST(Browser, PageFromThePack)
     const auto site = installation.dir / "site";
     std::filesystem::create_directories(site / "js");
     test::writeFile(site / "index.html", "<!doctype html><script src=\"js/my%20check.js\"></script>");
-    // The page's script lives in a file whose name a URL must encode.
-    std::string script = testPage(server.url(), kModuleChecks + "results.push(location.href);");
-    script = script.substr(script.find("<script>") + 8);
-    test::writeFile(site / "js" / "my check.js", script.substr(0, script.find("</script>")));
+    test::writeFile(site / "catalog.json", "{\"dlls\": 2}");
+    // The page's script lives in a file whose name a URL must encode; it reads the pack's data, as
+    // web security allows a page of its own origin.
+    const std::string script = "var results = [];\n"
+        "fetch('catalog.json').then(function (r) { return r.json(); })\n"
+        ".then(function (c) { results.push('dlls ' + c.dlls); }, function (e) { results.push('no catalog ' + e); })\n"
+        ".then(function () {\n" + kModuleChecks + "results.push(location.href);\n"
+        "return fetch('" + server.url() + "/report?' + encodeURIComponent(results.join('|')));\n"
+        "}).then(function () { window.close(); }, function () { window.close(); });\n";
+    test::writeFile(site / "js" / "my check.js", script);
     const std::string pack = "'" + (installation.app / "tvn-pak").string() + "' pack '" + site.string() + "' '"
         + (installation.app / "dist.pak").string() + "'";
     ASSERT_EQ(std::system(pack.c_str()), 0);
 
     EXPECT_EQ(installation.run(), 0);
     EXPECT_EQ(server.reports(),
-        (std::vector<std::string> { "hello, world|invalid parameters|Invalid arguments|true|app://dist.pak/index.html?bd_vid=" }));
+        (std::vector<std::string> { "dlls 2|hello, world|invalid parameters|Invalid arguments|true|app://dist.pak/index.html?bd_vid=" }));
     EXPECT_NE(installation.log("main").find("] open from dist.pak"), std::string::npos);
 }
 

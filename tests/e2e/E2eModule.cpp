@@ -1,9 +1,11 @@
 // The "e2e" module, carried only by the end-to-end tests' web extension:
 //   call(method, ...arguments)  a thenable settled by the browser process's method of that name
+//   dragFiles()                 the files of the last drag over the page, as the web process has them
 // It lets a test page reach the browser process's methods before the modules that use them exist.
 
 #include "modules/CallBridge.h"
 #include "modules/ModuleHandler.h"
+#include "modules/RendererMessages.h"
 
 namespace tvn {
 
@@ -21,6 +23,10 @@ public:
             }
             const std::vector<ScriptValue> arguments(call.arguments.begin() + 1, call.arguments.end());
             return CallBridge::current()->CallBrowserAsync(call.context, browserId(), scriptString(call.arguments[0].get()), arguments, call.result);
+        });
+        RegisterMethod("dragFiles", [](MethodCall& call) {
+            call.result = toScriptValue(call.context, dragFileList());
+            return true;
         });
         return object;
     }

@@ -1,156 +1,17 @@
 // End to end: the main window on a small desktop (a window manager and a panel under Xvfb; see
 // with-window-manager.sh). The page takes its orders from the test (commandPage), the test acts
 // on the window with xdotool like a user, and reads the window back from the X server.
-#include "tests/e2e/Installation.h"
-#include "tests/support/PageServer.h"
-
-#include <cstdio>
-#include <gtest/gtest.h>
-#include <map>
-#include <sstream>
+#include "tests/e2e/Desktop.h"
 
 using namespace tvn;
 using test::Installation;
 
 namespace {
 
-// A shell command's standard output (its error output discarded).
-std::string output(const std::string& command)
-{
-    std::string text;
-    if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
-        char buffer[4096];
-        for (size_t n; (n = fread(buffer, 1, sizeof(buffer), pipe)) > 0;)
-            text.append(buffer, n);
-        pclose(pipe);
-    }
-    return text;
-}
-
-struct Geometry {
-    int x = 0, y = 0, width = 0, height = 0;
-    bool operator==(const Geometry&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Geometry& g)
-{
-    return out << g.width << "x" << g.height << "+" << g.x << "+" << g.y;
-}
-
-// Polls `condition` for up to ten seconds.
-template<typename Condition>
-bool eventually(Condition condition)
-{
-    for (int i = 0; i < 100; ++i) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return condition();
-}
-
-// tvn on a page that the test drives, and its window as the X server sees it.
-class Window : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        std::filesystem::create_directories(installation.dir / "config" / "tvn");
-        test::writeFile(installation.dir / "config" / "tvn" / "config.ini", "[app]\nloglevel = debug\n");
-        server.addPage("index.html", test::commandPage(pageHead()));
-        test::writeFile(installation.app / "url.txt", server.url() + "/index.html");
-        beforeStart();
-        tvn = installation.start();
-        ASSERT_EQ(run("1"), "1");
-        id = output("xdotool search --sync --classname CefMainWindow_tvn");
-        id.erase(id.find_last_not_of("\n") + 1);
-        ASSERT_FALSE(id.empty());
-        ASSERT_EQ(id.find('\n'), std::string::npos) << "one main window";
-    }
-
-    void TearDown() override
-    {
-        if (tvn > 0) {
-            server.addCommand("window.close()");
-            EXPECT_EQ(Installation::wait(tvn), 0);
-            if (HasFailure())
-                std::cerr << installation.log("main");
-        }
-    }
-
-    virtual std::string pageHead() { return ""; }
-    virtual void beforeStart() { }
-
-    // The windows tvn shows besides the main window (dialogs, menus: their class is "tvn").
-    std::vector<std::string> otherWindows()
-    {
-        std::istringstream lines(output("xdotool search --onlyvisible --classname '^tvn$'"));
-        std::vector<std::string> ids;
-        for (std::string line; std::getline(lines, line);)
-            if (!line.empty())
-                ids.push_back(line);
-        return ids;
-    }
-
-    // Runs `script` in the page; its value as a string.
-    std::string run(const std::string& script)
-    {
-        send(script);
-        return result();
-    }
-    void send(const std::string& script)
-    {
-        m_expected = server.reports().size() + 1;
-        server.addCommand(script);
-    }
-    std::string result()
-    {
-        if (!server.waitForReports(m_expected, std::chrono::seconds(30)))
-            return "(no answer)";
-        return server.reports()[m_expected - 1];
-    }
-
-    Geometry geometry()
-    {
-        std::istringstream lines(output("xdotool getwindowgeometry --shell " + id));
-        std::map<std::string, int> values;
-        for (std::string line; std::getline(lines, line);)
-            if (const size_t equals = line.find('='); equals != std::string::npos)
-                values[line.substr(0, equals)] = std::atoi(line.c_str() + equals + 1);
-        return { values["X"], values["Y"], values["WIDTH"], values["HEIGHT"] };
-    }
-    bool geometryBecomes(const Geometry& expected)
-    {
-        return eventually([&] { return geometry() == expected; });
-    }
-    std::string property(const std::string& name) { return output("xprop -id " + id + " " + name); }
-    bool hasState(const std::string& state) { return property("_NET_WM_STATE").find(state) != std::string::npos; }
-
-    // xdotool as the user: a press at window coordinates (x, y), moves by (dx, dy) in steps, release.
-    void drag(int x, int y, int dx, int dy)
-    {
-        const Geometry g = geometry();
-        std::ostringstream command;
-        command << "xdotool mousemove " << g.x + x << " " << g.y + y << " sleep 0.2 mousedown 1";
-        for (int step = 1; step <= 5; ++step)
-            command << " sleep 0.1 mousemove " << g.x + x + dx * step / 5 << " " << g.y + y + dy * step / 5;
-        command << " sleep 0.3 mouseup 1";
-        ASSERT_EQ(std::system(command.str().c_str()), 0);
-    }
-    void doubleClick(int x, int y)
-    {
-        const Geometry g = geometry();
-        const std::string command = "xdotool mousemove " + std::to_string(g.x + x) + " " + std::to_string(g.y + y) + " sleep 0.2 click --repeat 2 --delay 80 1";
-        ASSERT_EQ(std::system(command.c_str()), 0);
-    }
-
-    test::PageServer server;
-    Installation installation { true }; // with the "e2e" module
-    pid_t tvn = -1;
-    std::string id;
-
-private:
-    size_t m_expected = 0;
-};
+using test::Geometry;
+using test::Window;
+using test::eventually;
+using test::output;
 
 // The work area of the test desktop: the screen less the panel's 30-pixel top strip.
 const Geometry kWorkArea { 0, 30, 1920, 1050 };
@@ -354,25 +215,11 @@ TEST_F(Window, FilesDraggedOverThePage)
 {
     test::writeFile(installation.dir / "a.txt", "a");
     test::writeFile(installation.dir / "b c.zip", "b");
-    const pid_t source = test::startProgram({ TVN_TEST_DRAG_SOURCE, (installation.dir / "a.txt").string(), (installation.dir / "b c.zip").string() },
-        installation.dir / "config");
-    const std::string sourceWindow = output("xdotool search --sync --name 'tvn test drag source' | head -1");
-    ASSERT_FALSE(sourceWindow.empty());
     run("window.dropped = 'none'; document.addEventListener('dragover', function (e) { e.preventDefault(); });"
         "document.addEventListener('drop', function (e) { e.preventDefault(); window.dropped = Array.from(e.dataTransfer.types).join(); })");
-    std::system(("xdotool windowmove " + id + " 400 200").c_str());
-    ASSERT_TRUE(eventually([&] { return geometry().x == 400; }));
-
-    std::ostringstream command;
-    command << "xdotool mousemove 100 90 sleep 0.3 mousedown 1";
-    for (int step = 1; step <= 12; ++step)
-        command << " sleep 0.1 mousemove " << 100 + step * 60 << " " << 90 + step * 30;
-    command << " sleep 0.5 mouseup 1";
-    ASSERT_EQ(std::system(command.str().c_str()), 0);
+    dragIn({ installation.dir / "a.txt", installation.dir / "b c.zip" });
     // (WebKitGTK gives the page no File objects for such a drop; the page asks the dragdrop module.)
     EXPECT_TRUE(eventually([&] { return run("window.dropped").find("text/uri-list") != std::string::npos; })) << run("window.dropped");
-    kill(source, SIGTERM);
-    waitpid(source, nullptr, 0);
 
     const std::string log = installation.log("main");
     const std::string entered = "] on drag enter: \n";
@@ -392,28 +239,13 @@ TEST_F(Window, FileDialogAnswersWithTheChosenFiles)
     test::writeFile(folder / "a.txt", "a");
     test::writeFile(folder / "b.zip", "b");
     test::writeFile(folder / "c.TXT", "c");
-    const auto openDialog = [&](const std::string& variable) {
-        run("var " + variable + " = 'pending'; module('e2e').call('openFileDialog', { mode: '1', title: 'pick', default_path: '" + folder.string()
-            + "', accept_filters: '.txt,,.zip' }).then(function (r) { " + variable + " = r.files.sort().join('|'); }); 1");
-        std::string dialog;
-        EXPECT_TRUE(eventually([&] {
-            dialog = output("xdotool search --onlyvisible --name '^pick$'");
-            dialog.erase(dialog.find_last_not_of("\n") + 1);
-            return !dialog.empty() && dialog.find('\n') == std::string::npos;
-        }));
-        EXPECT_TRUE(eventually([&] {
-            std::system(("xdotool windowactivate " + dialog).c_str());
-            return output("xdotool getactivewindow") == dialog + "\n";
-        }));
-        std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    };
-
-    openDialog("chosen");
+    const std::string filters = "accept_filters: '.txt,,.zip'";
+    openFileDialog("chosen", folder, filters);
     ASSERT_EQ(std::system("xdotool key ctrl+a sleep 0.3 key alt+o"), 0); // all the first filter shows, then Open
     EXPECT_TRUE(eventually([&] { return run("chosen") != "pending"; }));
     EXPECT_EQ(run("chosen"), (folder / "a.txt").string() + "|" + (folder / "c.TXT").string());
 
-    openDialog("cancelled");
+    openFileDialog("cancelled", folder, filters);
     ASSERT_EQ(std::system("xdotool key Escape"), 0);
     EXPECT_TRUE(eventually([&] { return otherWindows().empty(); }));
     std::this_thread::sleep_for(std::chrono::milliseconds(500));

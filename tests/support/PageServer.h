@@ -119,17 +119,19 @@ private:
 };
 
 // A page that runs the scripts the test queues (addCommand), one after another, and reports each
-// one's value as a string ("!" and the message when it throws). `head` goes into the page first.
-inline std::string commandPage(const std::string& head = "")
+// one's value as a string ("!" and the message when it throws). `head` goes into the page first;
+// `server` is the page server's address for a page that is not served by it.
+inline std::string commandPage(const std::string& head = "", const std::string& server = "")
 {
     return "<!doctype html><html><head>" + head + R"(</head><body><script>
 function next() {
-    fetch('/command', { cache: 'no-store' }).then(function (r) { return r.text(); }).then(function (code) {
+    // A request the page's own navigation cut off may never settle: give up on it after a while.
+    fetch(')" + server + R"(/command', { cache: 'no-store', signal: AbortSignal.timeout(5000) }).then(function (r) { return r.text(); }).then(function (code) {
         if (!code)
             return next();
         var result;
         try { result = String((0, eval)(code)); } catch (e) { result = '!' + e.message; } // global: vars outlive the command
-        return fetch('/report?' + encodeURIComponent(result)).then(next);
+        return fetch(')" + server + R"(/report?' + encodeURIComponent(result)).then(next, next);
     }, function () { setTimeout(next, 100); });
 }
 next();

@@ -1,0 +1,211 @@
+// The end-to-end tests' desktop session: tvn started on a page that takes its orders from the
+// test (commandPage), its main window found on the X server, and helpers to act on it with xdotool
+// like a user and read it back. Run under with-window-manager.sh.
+#pragma once
+
+#include "tests/e2e/Installation.h"
+#include "tests/support/PageServer.h"
+
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <iostream>
+#include <map>
+#include <sstream>
+
+namespace tvn::test {
+
+// A shell command's standard output (its error output discarded).
+inline std::string output(const std::string& command)
+{
+    std::string text;
+    if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
+        char buffer[4096];
+        for (size_t n; (n = fread(buffer, 1, sizeof(buffer), pipe)) > 0;)
+            text.append(buffer, n);
+        pclose(pipe);
+    }
+    return text;
+}
+
+struct Geometry {
+    int x = 0, y = 0, width = 0, height = 0;
+    bool operator==(const Geometry&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Geometry& g)
+{
+    return out << g.width << "x" << g.height << "+" << g.x << "+" << g.y;
+}
+
+// Polls `condition` for up to ten seconds.
+template<typename Condition>
+inline bool eventually(Condition condition)
+{
+    for (int i = 0; i < 100; ++i) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return condition();
+}
+
+// tvn on a page that the test drives, and its window as the X server sees it.
+class Window : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::filesystem::create_directories(installation.dir / "config" / "tvn");
+        writeFile(installation.dir / "config" / "tvn" / "config.ini", "[app]\nloglevel = debug\n");
+        server.addPage("index.html", commandPage(pageHead()));
+        writeFile(installation.app / "url.txt", server.url() + "/index.html");
+        beforeStart();
+        tvn = installation.start();
+        ASSERT_EQ(run("1"), "1");
+        id = output("xdotool search --sync --classname CefMainWindow_tvn");
+        id.erase(id.find_last_not_of("\n") + 1);
+        ASSERT_FALSE(id.empty());
+        ASSERT_EQ(id.find('\n'), std::string::npos) << "one main window";
+    }
+
+    void TearDown() override
+    {
+        if (m_dragSource > 0) {
+            kill(m_dragSource, SIGTERM);
+            waitpid(m_dragSource, nullptr, 0);
+        }
+        if (tvn > 0) {
+            server.addCommand("window.close()");
+            EXPECT_EQ(Installation::wait(tvn), 0);
+            if (HasFailure())
+                std::cerr << installation.log("main");
+        }
+    }
+
+    virtual std::string pageHead() { return ""; }
+    virtual void beforeStart() { }
+
+    // The windows tvn shows besides the main window (dialogs, menus: their class is "tvn").
+    std::vector<std::string> otherWindows()
+    {
+        std::istringstream lines(output("xdotool search --onlyvisible --classname '^tvn$'"));
+        std::vector<std::string> ids;
+        for (std::string line; std::getline(lines, line);)
+            if (!line.empty())
+                ids.push_back(line);
+        return ids;
+    }
+
+    // Runs `script` in the page; its value as a string.
+    std::string run(const std::string& script)
+    {
+        send(script);
+        return result();
+    }
+    void send(const std::string& script)
+    {
+        m_expected = server.reports().size() + 1;
+        server.addCommand(script);
+    }
+    // After the page lost a request in flight (its own navigation cut it off), the server may hand
+    // the next command to that dead request: ask until the page answers again.
+    bool resync()
+    {
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            m_expected = server.reports().size() + 1;
+            server.addCommand("'sync'");
+            if (server.waitForReports(m_expected, std::chrono::seconds(4)))
+                return true;
+        }
+        return false;
+    }
+    std::string result()
+    {
+        if (!server.waitForReports(m_expected, std::chrono::seconds(30)))
+            return "(no answer)";
+        return server.reports()[m_expected - 1];
+    }
+
+    Geometry geometry()
+    {
+        std::istringstream lines(output("xdotool getwindowgeometry --shell " + id));
+        std::map<std::string, int> values;
+        for (std::string line; std::getline(lines, line);)
+            if (const size_t equals = line.find('='); equals != std::string::npos)
+                values[line.substr(0, equals)] = std::atoi(line.c_str() + equals + 1);
+        return { values["X"], values["Y"], values["WIDTH"], values["HEIGHT"] };
+    }
+    bool geometryBecomes(const Geometry& expected)
+    {
+        return eventually([&] { return geometry() == expected; });
+    }
+    std::string property(const std::string& name) { return output("xprop -id " + id + " " + name); }
+    bool hasState(const std::string& state) { return property("_NET_WM_STATE").find(state) != std::string::npos; }
+
+    // xdotool as the user: a press at window coordinates (x, y), moves by (dx, dy) in steps, release.
+    void drag(int x, int y, int dx, int dy)
+    {
+        const Geometry g = geometry();
+        std::ostringstream command;
+        command << "xdotool mousemove " << g.x + x << " " << g.y + y << " sleep 0.2 mousedown 1";
+        for (int step = 1; step <= 5; ++step)
+            command << " sleep 0.1 mousemove " << g.x + x + dx * step / 5 << " " << g.y + y + dy * step / 5;
+        command << " sleep 0.3 mouseup 1";
+        ASSERT_EQ(std::system(command.str().c_str()), 0);
+    }
+    // Drags `files` from another program (the test drag source, which stays until the test ends:
+    // the drop's data comes from it) and drops them on the page.
+    void dragIn(const std::vector<std::filesystem::path>& files)
+    {
+        std::vector<std::string> command = { TVN_TEST_DRAG_SOURCE };
+        for (const auto& file : files)
+            command.push_back(file.string());
+        m_dragSource = startProgram(command, installation.dir / "config");
+        ASSERT_FALSE(output("xdotool search --sync --name 'tvn test drag source' | head -1").empty());
+        std::system(("xdotool windowmove " + id + " 400 200").c_str());
+        ASSERT_TRUE(eventually([&] { return geometry().x == 400; }));
+        std::ostringstream drag;
+        drag << "xdotool mousemove 100 90 sleep 0.3 mousedown 1";
+        for (int step = 1; step <= 12; ++step)
+            drag << " sleep 0.1 mousemove " << 100 + step * 60 << " " << 90 + step * 30;
+        // Hover a moment, as a user does: the page's web process answers the drag's motion before
+        // the drop is taken.
+        drag << " sleep 0.4 mousemove 830 455 sleep 0.4 mousemove 820 450 sleep 0.5 mouseup 1";
+        EXPECT_EQ(std::system(drag.str().c_str()), 0);
+    }
+    // Opens the file dialog from the page in `folder` ("openFileDialog", several files, with the
+    // options given as script); `variable` is "pending" until it is answered, then the chosen
+    // paths, sorted, joined by "|". Returns once the dialog has the keyboard.
+    void openFileDialog(const std::string& variable, const std::filesystem::path& folder, const std::string& options)
+    {
+        run("var " + variable + " = 'pending'; module('e2e').call('openFileDialog', { mode: '1', title: 'pick', default_path: '" + folder.string()
+            + "', " + options + " }).then(function (r) { " + variable + " = r.files.sort().join('|'); }); 1");
+        std::string dialog;
+        EXPECT_TRUE(eventually([&] {
+            dialog = output("xdotool search --onlyvisible --name '^pick$'");
+            dialog.erase(dialog.find_last_not_of("\n") + 1);
+            return !dialog.empty() && dialog.find('\n') == std::string::npos;
+        }));
+        EXPECT_TRUE(eventually([&] {
+            std::system(("xdotool windowactivate " + dialog).c_str());
+            return output("xdotool getactivewindow") == dialog + "\n";
+        }));
+        std::this_thread::sleep_for(std::chrono::milliseconds(800)); // the chooser fills its list
+    }
+    void doubleClick(int x, int y)
+    {
+        const Geometry g = geometry();
+        const std::string command = "xdotool mousemove " + std::to_string(g.x + x) + " " + std::to_string(g.y + y) + " sleep 0.2 click --repeat 2 --delay 80 1";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+
+    PageServer server;
+    Installation installation { true }; // with the "e2e" module
+    pid_t tvn = -1;
+    std::string id;
+
+private:
+    size_t m_expected = 0;
+    pid_t m_dragSource = -1;
+};
+
+} // namespace tvn::test

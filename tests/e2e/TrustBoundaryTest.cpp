@@ -1,0 +1,179 @@
+// End to end: what a page that is not the start page can reach (nothing of the machine), tried as
+// an attacker would. Each test is an attack that must fail; the start page and its own frames keep
+// `module`.
+#include "tests/e2e/Desktop.h"
+
+#include <cstdlib>
+
+using namespace tvn;
+using test::Installation;
+using test::eventually;
+
+namespace {
+
+// The desktop's default web browser for the test: records the addresses it is asked to open.
+// GIO finds it through XDG_DATA_HOME (the application) and the configuration folder (mimeapps.list).
+struct DefaultBrowser {
+    std::filesystem::path opened;
+
+    explicit DefaultBrowser(const Installation& installation)
+        : opened(installation.dir / "opened.txt")
+    {
+        const auto data = installation.dir / "data";
+        std::filesystem::create_directories(data / "applications");
+        const auto program = installation.dir / "browser.sh";
+        test::writeFile(program, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + opened.string() + "'\n");
+        std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+        test::writeFile(data / "applications" / "tvn-test-browser.desktop",
+            "[Desktop Entry]\nType=Application\nName=Test browser\nExec=" + program.string()
+                + " %u\nMimeType=x-scheme-handler/http;x-scheme-handler/https;\n");
+        test::writeFile(installation.dir / "config" / "mimeapps.list",
+            "[Default Applications]\nx-scheme-handler/http=tvn-test-browser.desktop\nx-scheme-handler/https=tvn-test-browser.desktop\n");
+        setenv("XDG_DATA_HOME", data.c_str(), 1); // tvn inherits it
+    }
+    ~DefaultBrowser() { unsetenv("XDG_DATA_HOME"); }
+
+    std::string received() const { return test::readFile(opened); }
+};
+
+class TrustBoundary : public test::Window {
+protected:
+    // Runs `script`, which sets `out` when its work is done; the value of `out` then.
+    std::string runAsync(const std::string& script)
+    {
+        run("var out = 'pending'; " + script + "; 1");
+        std::string value;
+        eventually([&] { return (value = run("out")) != "pending"; });
+        return value;
+    }
+};
+
+} // namespace
+
+// A frame of another origin can neither call the start page's `module` through `top`, nor frame a
+// page of the start origin and use that frame's `module`. The framed page has one of its own.
+TEST_F(TrustBoundary, ForeignFramesReachNoModule)
+{
+    const std::string home = server.url(), foreign = server.url("localhost");
+    server.addPage("inner.html", "<!doctype html><script>fetch('/report?' + encodeURIComponent('inner ' + typeof module));</script>");
+    server.addPage("evil.html", "<!doctype html><body><script>\n"
+        "function report(t) { fetch('" + home + "/report?' + encodeURIComponent(t)); }\n"
+        "try { report('top ' + top.module('test').hello('x')); } catch (e) { report('top ' + e.name); }\n"
+        "var f = document.createElement('iframe');\n"
+        "f.onload = function () { setTimeout(function () {\n"
+        "  try { report('framed ' + f.contentWindow.module('test').hello('x')); } catch (e) { report('framed ' + e.name); } }, 300); };\n"
+        "f.src = '" + home + "/inner.html';\n"
+        "document.body.appendChild(f);\n"
+        "</script></body>");
+    send("var f = document.createElement('iframe'); f.src = '" + foreign + "/evil.html'; document.body.appendChild(f); 'framed'");
+    ASSERT_TRUE(server.waitForReports(5, std::chrono::seconds(30)));
+    std::vector<std::string> reports = server.reports();
+    reports.erase(reports.begin()); // the set-up's own
+    std::sort(reports.begin(), reports.end());
+    EXPECT_EQ(reports, (std::vector<std::string> { "framed", "framed SecurityError", "inner function", "top SecurityError" }));
+}
+
+// A link to another origin opens in the desktop's browser; the view stays on the start page.
+class LinkedWindow : public TrustBoundary {
+protected:
+    void beforeStart() override { browser = std::make_unique<DefaultBrowser>(installation); }
+    std::unique_ptr<DefaultBrowser> browser;
+};
+
+TEST_F(LinkedWindow, LinkToAnotherOriginOpensInTheDesktopBrowser)
+{
+    server.addPage("elsewhere.html", test::commandPage()); // would take orders if it were shown
+    const std::string target = server.url("localhost") + "/elsewhere.html";
+    run("var a = document.createElement('a'); a.href = '" + target + "'; a.textContent = 'away'; document.body.appendChild(a); a.click(); 1");
+    EXPECT_TRUE(eventually([&] { return browser->received() == target + "\n"; })) << browser->received();
+    EXPECT_EQ(run("location.href"), server.url() + "/index.html");
+    EXPECT_EQ(run("typeof module"), "function");
+    EXPECT_NE(installation.log("main").find("] open in the default browser: " + target), std::string::npos);
+
+    // A script's navigation is stopped when its answer comes, before the page is replaced.
+    run("setTimeout(function () { location.href = '" + target + "?by-script'; }, 100); 1");
+    EXPECT_TRUE(eventually([&] { return browser->received() == target + "\n" + target + "?by-script\n"; })) << browser->received();
+    ASSERT_TRUE(resync());
+    EXPECT_EQ(run("location.href"), server.url() + "/index.html");
+
+    // window.open on a user's click (no page opens a window without one) opens no window of ours.
+    run("document.body.style.margin = 0; var b = document.createElement('button'); b.style.cssText = 'width: 100vw; height: 100vh';"
+        "b.onclick = function () { window.opened = String(window.open('" + target + "?popup')); }; document.body.appendChild(b); 1");
+    const test::Geometry g = geometry();
+    ASSERT_EQ(std::system(("xdotool mousemove " + std::to_string(g.x + 300) + " " + std::to_string(g.y + 300) + " sleep 0.2 click 1").c_str()), 0);
+    EXPECT_TRUE(eventually([&] { return browser->received().ends_with(target + "?popup\n"); })) << browser->received();
+    EXPECT_EQ(run("window.opened"), "null");
+    EXPECT_EQ(otherWindows(), std::vector<std::string> {});
+}
+
+// A start page from a file reads no file, not even beside it; it keeps `module`.
+class FileStartPage : public TrustBoundary {
+protected:
+    void beforeStart() override
+    {
+        std::filesystem::create_directories(installation.dir / "site");
+        test::writeFile(installation.dir / "site" / "index.html", test::commandPage("", server.url()));
+        test::writeFile(installation.dir / "site" / "beside.txt", "beside");
+        test::writeFile(installation.dir / "secret.txt", "secret");
+        test::writeFile(installation.app / "url.txt", "file://" + (installation.dir / "site" / "index.html").string() + "\n");
+    }
+};
+
+TEST_F(FileStartPage, ReadsNoOtherFile)
+{
+    EXPECT_EQ(run("typeof module"), "function");
+    const auto read = [&](const std::filesystem::path& file) {
+        return runAsync("fetch('file://" + file.string() + "').then(function (r) { return r.text(); })"
+            ".then(function (t) { out = 'read ' + t; }, function () { out = 'refused'; })");
+    };
+    EXPECT_EQ(read(installation.dir / "secret.txt"), "refused");
+    EXPECT_EQ(read(installation.dir / "site" / "beside.txt"), "refused");
+    EXPECT_EQ(runAsync("var x = new XMLHttpRequest(); x.onload = function () { out = 'read ' + x.responseText; };"
+                       "x.onerror = function () { out = 'refused'; }; x.open('GET', 'file:///etc/passwd'); x.send()"),
+        "refused");
+}
+
+// A file dropped on a page that does not take drops never becomes the page.
+TEST_F(TrustBoundary, DroppedHtmlFileNeverBecomesThePage)
+{
+    test::writeFile(installation.dir / "dropped.html", test::commandPage()); // would take orders if it were shown
+    dragIn({ installation.dir / "dropped.html" });
+    EXPECT_TRUE(eventually([&] { return installation.log("main").find("] navigation refused: file://") != std::string::npos; }))
+        << installation.log("main");
+    EXPECT_EQ(run("location.href"), server.url() + "/index.html");
+}
+
+// A file whose name is not UTF-8, dragged over the window and chosen in the file dialog: the
+// processes live and the page gets the name with replacement characters.
+TEST_F(TrustBoundary, NamesThatAreNotUtf8ReachThePage)
+{
+    const auto folder = installation.dir / "files";
+    std::filesystem::create_directories(folder);
+    test::writeFile(folder / "\xFF\xFE.txt", "odd");
+    const std::string shown = (folder / "\xEF\xBF\xBD\xEF\xBF\xBD.txt").string();
+
+    dragIn({ folder / "\xFF\xFE.txt" });
+    EXPECT_TRUE(eventually([&] { return run("module('e2e').dragFiles().join('|')") == shown; })) << run("module('e2e').dragFiles().join('|')");
+
+    openFileDialog("chosen", folder, "accept_filters: ''"); // a pattern would not match the name GTK shows
+    ASSERT_EQ(std::system("xdotool key ctrl+a sleep 0.3 key alt+o"), 0);
+    EXPECT_TRUE(eventually([&] { return run("chosen") != "pending"; }));
+    EXPECT_EQ(run("chosen"), shown);
+    EXPECT_NE(installation.log("main").find("] file name is not utf-8: " + shown), std::string::npos);
+}
+
+// url.txt naming a plain-http page on another host is refused; the next source is shown.
+TEST(UrlTxt, RemoteHttpIsRefused)
+{
+    test::PageServer server;
+    Installation installation;
+    std::filesystem::create_directories(installation.app / "dist");
+    test::writeFile(installation.app / "dist" / "index.html", "<!doctype html><script>fetch('" + server.url()
+        + "/report?' + encodeURIComponent(typeof module + ' ' + location.href)).then(window.close.bind(window), window.close.bind(window));</script>");
+    test::writeFile(installation.app / "url.txt", "http://example.com/\n");
+    EXPECT_EQ(installation.run(), 0);
+    EXPECT_EQ(server.reports(), (std::vector<std::string> { "function app://dist/index.html?bd_vid=" }));
+    const std::string log = installation.log("main");
+    EXPECT_NE(log.find("] url.txt refused, http://example.com/"), std::string::npos);
+    EXPECT_LT(log.find("] url.txt refused"), log.find("] open from dist, "));
+}
