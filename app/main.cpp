@@ -3,17 +3,15 @@
 // window and the GTK main loop until the window closes.
 
 #include "app/CommandLine.h"
-#include "app/GlobalConfig.h"
 #include "app/Log.h"
 #include "app/Paths.h"
-#include "app/ProcessValues.h"
 #include "app/StartUp.h"
 #include "browser/Application.h"
 #include "browser/MainWindow.h"
+#include "net/ProcessStart.h"
 #include "net/Report.h"
 #include "platform/SingleInstance.h"
 
-#include <clocale>
 #include <gtk/gtk.h>
 #include <iostream>
 
@@ -64,19 +62,16 @@ int runBrowser(const tvn::StartOptions& options, int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    std::setlocale(LC_ALL, ""); // the locale's code page stands for the ANSI code page
     const tvn::StartOptions options = tvn::parseCommandLine({ argv, argv + argc });
     if (options.help) {
         std::cout << tvn::commandLineUsage();
         return 0;
     }
 
-    tvn::setChannelId(tvn::readChannelId(tvn::modulePath()));
-    const std::string inst = tvn::GlobalConfig::instance().getString("inst", "");
-    tvn::setBdVid(tvn::bdVidFromInst(inst));
-    tvn::postReport(tvn::buildReport("checkbdvid", { inst }));
-
-    if (options.command == "report")
+    // The report run exits right after its reports: it sends them before it goes.
+    const bool reportRun = options.command == "report";
+    tvn::startProcess(reportRun ? tvn::StartReport::Wait : tvn::StartReport::InBackground);
+    if (reportRun)
         return runReport(options);
 
     return runBrowser(options, argc, argv);

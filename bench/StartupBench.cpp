@@ -1,14 +1,18 @@
 // Time from process start to the page's first script: tvn (from a copy of its application folder,
 // url.txt naming the page) against a minimal WebKitGTK program loading the same page. The goal:
-// at most 1.3 times the floor. Needs a display: run it under xvfb-run.
+// at most 1.3 times the floor, also when the reporting server takes the start reports' connections
+// and never answers (a firewall that swallows packets). Needs a display: run it under xvfb-run.
 
 #include "bench/Ratios.h"
 #include "tests/support/PageServer.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
+#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <csignal>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,7 +56,33 @@ void measure(benchmark::State& state, const std::vector<std::string>& command, c
     state.counters["starts_per_second"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-void tvnStart(benchmark::State& state)
+// A server that takes connections (the kernel completes them) and never says a word.
+class SilentServer {
+public:
+    SilentServer()
+    {
+        m_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof(address);
+        bind(m_fd, reinterpret_cast<sockaddr*>(&address), length);
+        listen(m_fd, 64);
+        getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+    }
+    ~SilentServer() { close(m_fd); }
+    SilentServer(const SilentServer&) = delete;
+    SilentServer& operator=(const SilentServer&) = delete;
+
+    std::string address() const { return "127.0.0.1:" + std::to_string(m_port); }
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
+};
+
+void tvnStart(benchmark::State& state, bool silentReportServer)
 {
     tvn::test::TempDir dir;
     const auto app = dir / "app";
@@ -61,9 +91,15 @@ void tvnStart(benchmark::State& state)
     std::filesystem::copy_file(std::filesystem::path(TVN_APP_FOLDER) / "webextensions" / "libtvn-webextension.so",
         app / "webextensions" / "libtvn-webextension.so");
     tvn::test::writeFile(app / "url.txt", server().url() + "/index.html");
-    std::filesystem::create_directories(dir / "config");
+    std::filesystem::create_directories(dir / "config" / "tvn");
+    SilentServer silent;
+    if (silentReportServer)
+        tvn::test::writeFile(dir / "config" / "tvn" / "config.ini", "[server]\nreport = " + silent.address() + "\n");
     measure(state, { (app / "tvn").string() }, dir / "config");
 }
+
+void tvnStart(benchmark::State& state) { tvnStart(state, false); }
+void tvnStartSilentReportServer(benchmark::State& state) { tvnStart(state, true); }
 
 void minimalWebKitStart(benchmark::State& state)
 {
@@ -75,6 +111,9 @@ void minimalWebKitStart(benchmark::State& state)
 
 BENCHMARK(minimalWebKitStart)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(tvnStart)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(tvnStartSilentReportServer)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
 // Starts per second of the floor / of tvn = tvn's time to the first script / the floor's.
 TVN_BENCH_RATIO("start to first script, tvn / minimal WebKitGTK", "minimalWebKitStart/iterations:10/manual_time",
     "tvnStart/iterations:10/manual_time", "starts_per_second");
+TVN_BENCH_RATIO("start to first script with a silent report server, tvn / minimal WebKitGTK", "minimalWebKitStart/iterations:10/manual_time",
+    "tvnStartSilentReportServer/iterations:10/manual_time", "starts_per_second");

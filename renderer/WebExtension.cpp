@@ -7,12 +7,9 @@
 // browser's messages to each page.
 
 #include "app/EventBus.h"
-#include "app/GlobalConfig.h"
 #include "app/Log.h"
 #include "app/Logging.h"
 #include "app/Paths.h"
-#include "app/ProcessValues.h"
-#include "app/StartUp.h"
 #include "browser/InitData.h"
 #include "browser/JsonMessage.h"
 #include "browser/StartPage.h"
@@ -20,12 +17,11 @@
 #include "modules/ModuleHandler.h"
 #include "modules/RendererMessages.h"
 #include "modules/WindowRequest.h"
-#include "net/Report.h"
+#include "net/ProcessStart.h"
 #include "platform/WindowChannel.h"
 #include "renderer/DraggableRegions.h"
 #include "renderer/WebExtension.h"
 
-#include <clocale>
 #include <webkit2/webkit-web-extension.h>
 
 namespace {
@@ -121,13 +117,9 @@ extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(W
     state.init = initDataFromVariant(const_cast<GVariant*>(userData)).value_or(InitData());
 
     // The start-up every process shares, as the renderer.
-    std::setlocale(LC_ALL, "");
     if (!state.init.executablePath.empty())
         setModulePath(state.init.executablePath);
-    setChannelId(readChannelId(modulePath()));
-    const std::string inst = GlobalConfig::instance().getString("inst", "");
-    setBdVid(bdVidFromInst(inst));
-    postReport(buildReport("checkbdvid", { inst }));
+    startProcess(StartReport::InBackground);
 
     log::startLogging("renderer");
     LOG_INFO << "renderer thread created";

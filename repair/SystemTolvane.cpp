@@ -129,11 +129,11 @@ bool SystemTolvane::getDownloadUrl(std::string_view fileName, std::string_view f
     return !url.empty();
 }
 
-void SystemTolvane::scanDllsTask(const std::vector<DllItem>& items)
+void SystemTolvane::scanDllsTask(const std::vector<DllItem>& items, Generation generation)
 {
     const std::string windows = windowsDirectory();
     for (const DllItem& item : items) {
-        if (m_cancelled)
+        if (isCancelled(generation))
             return;
         const bool exists = dllExists(item, windows);
         std::this_thread::sleep_for(std::chrono::milliseconds(15));
@@ -141,7 +141,7 @@ void SystemTolvane::scanDllsTask(const std::vector<DllItem>& items)
     }
 }
 
-void SystemTolvane::repairDllTask(const DllItem& item)
+void SystemTolvane::repairDllTask(const DllItem& item, Generation generation)
 {
     int32_t errorCode = kRepairDone;
     std::string url;
@@ -149,7 +149,7 @@ void SystemTolvane::repairDllTask(const DllItem& item)
         errorCode = kRepairNoAddress;
     } else {
         const std::string destination = adjustDriveLetter(item.filePath, windowsDirectory());
-        if (fetchUrlToFile({}, [this] { return m_cancelled.load(); }, url, destination) != 0)
+        if (fetchUrlToFile({}, [this, generation] { return isCancelled(generation); }, url, destination) != 0)
             errorCode = kRepairDownloadFailed;
         else if (item.needReg && platform::shellExecute("regsvr32", { "/s", destination }) != platform::kShellExecuteStarted)
             errorCode = kRepairLaunchFailed;
@@ -157,16 +157,16 @@ void SystemTolvane::repairDllTask(const DllItem& item)
     publish("onRepairDlls", { item.fileName, item.fileType, errorCode });
 }
 
-void SystemTolvane::scanSoftwaresTask(const std::vector<SoftwareItem>& items)
+void SystemTolvane::scanSoftwaresTask(const std::vector<SoftwareItem>& items, Generation generation)
 {
     for (const SoftwareItem& item : items) {
-        if (m_cancelled)
+        if (isCancelled(generation))
             return;
         publish("onScanSoftwares", { item.fileName, isInstalled(item.displayName) });
     }
 }
 
-void SystemTolvane::installSoftwareTask(const SoftwareItem& item)
+void SystemTolvane::installSoftwareTask(const SoftwareItem& item, Generation generation)
 {
     int32_t errorCode = kRepairDone;
     std::string url;
@@ -178,7 +178,7 @@ void SystemTolvane::installSoftwareTask(const SoftwareItem& item)
         errorCode = kRepairNoAddress;
     } else {
         const std::string destination = appDataPath(item.fileName).string();
-        if (fetchUrlToFile({}, [this] { return m_cancelled.load(); }, url, destination) != 0) {
+        if (fetchUrlToFile({}, [this, generation] { return isCancelled(generation); }, url, destination) != 0) {
             errorCode = kRepairDownloadFailed;
         } else if (const auto process = platform::startInstaller(destination, item.cmdParam); !process) {
             errorCode = kRepairLaunchFailed;
@@ -187,7 +187,7 @@ void SystemTolvane::installSoftwareTask(const SoftwareItem& item)
             // not a verdict: installers disagree on what they return.
             while (!platform::processEnded(*process)) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
-                if (m_cancelled && !platform::processEnded(*process)) {
+                if (isCancelled(generation) && !platform::processEnded(*process)) {
                     platform::abandonProcess(*process);
                     errorCode = kRepairLaunchFailed;
                     break;
@@ -198,37 +198,77 @@ void SystemTolvane::installSoftwareTask(const SoftwareItem& item)
     publish("onInstallSoftwares", { item.fileName, errorCode });
 }
 
-template<typename Post>
-void SystemTolvane::replaceWork(Post post)
+void SystemTolvane::command(std::function<void()> task)
 {
-    auto lock = m_pool.lock();
-    m_pool.stop();
-    post();
-    m_cancelled = false;
-    m_pool.start();
+    std::lock_guard lock(m_commandMutex);
+    if (!m_controller.joinable())
+        m_controller = std::thread([this] { runCommands(); });
+    m_commands.push_back(std::move(task));
+    m_commandQueued.notify_one();
+}
+
+void SystemTolvane::runCommands()
+{
+    for (;;) {
+        std::function<void()> next;
+        {
+            std::unique_lock lock(m_commandMutex);
+            m_commandQueued.wait(lock, [this] { return !m_commands.empty(); });
+            next = std::move(m_commands.front());
+            m_commands.pop_front();
+        }
+        next();
+    }
+}
+
+void SystemTolvane::replaceWork(std::function<void(Generation)> post)
+{
+    Generation generation = 0;
+    {
+        std::lock_guard lock(m_commandMutex);
+        generation = ++m_generation;
+        m_cancelAsked = false;
+    }
+    command([this, generation, post = std::move(post)] {
+        m_pool.stop(); // the running task ends and reports; the queued ones go
+        if (isCancelled(generation))
+            return; // cancelled before it began: dropped without a message
+        post(generation);
+        m_pool.start();
+    });
+}
+
+bool SystemTolvane::cancelled() const
+{
+    std::lock_guard lock(m_commandMutex);
+    return m_cancelAsked;
 }
 
 void SystemTolvane::scanDlls(std::vector<DllItem> items)
 {
     if (items.empty())
         return;
-    replaceWork([&] { m_pool.post([this, items = std::move(items)] { scanDllsTask(items); }); });
+    replaceWork([this, items = std::move(items)](Generation generation) {
+        m_pool.post([this, items, generation] { scanDllsTask(items, generation); });
+    });
 }
 
 void SystemTolvane::scanSoftwares(std::vector<SoftwareItem> items)
 {
     if (items.empty())
         return;
-    replaceWork([&] { m_pool.post([this, items = std::move(items)] { scanSoftwaresTask(items); }); });
+    replaceWork([this, items = std::move(items)](Generation generation) {
+        m_pool.post([this, items, generation] { scanSoftwaresTask(items, generation); });
+    });
 }
 
 void SystemTolvane::repairDlls(std::vector<DllItem> items)
 {
     if (items.empty())
         return;
-    replaceWork([&] {
-        for (DllItem& item : items)
-            m_pool.post([this, item = std::move(item)] { repairDllTask(item); });
+    replaceWork([this, items = std::move(items)](Generation generation) {
+        for (const DllItem& item : items)
+            m_pool.post([this, item, generation] { repairDllTask(item, generation); });
     });
 }
 
@@ -236,9 +276,9 @@ void SystemTolvane::installSoftwares(std::vector<SoftwareItem> items)
 {
     if (items.empty())
         return;
-    replaceWork([&] {
-        for (SoftwareItem& item : items)
-            m_pool.post([this, item = std::move(item)] { installSoftwareTask(item); });
+    replaceWork([this, items = std::move(items)](Generation generation) {
+        for (const SoftwareItem& item : items)
+            m_pool.post([this, item, generation] { installSoftwareTask(item, generation); });
     });
 }
 
@@ -246,9 +286,9 @@ void SystemTolvane::oneKeyScan(std::vector<DllItem> dlls, std::vector<SoftwareIt
 {
     if (dlls.empty() && softwares.empty())
         return;
-    replaceWork([&] {
-        m_pool.post([this, dlls = std::move(dlls)] { scanDllsTask(dlls); });
-        m_pool.post([this, softwares = std::move(softwares)] { scanSoftwaresTask(softwares); });
+    replaceWork([this, dlls = std::move(dlls), softwares = std::move(softwares)](Generation generation) {
+        m_pool.post([this, dlls, generation] { scanDllsTask(dlls, generation); });
+        m_pool.post([this, softwares, generation] { scanSoftwaresTask(softwares, generation); });
     });
 }
 
@@ -256,24 +296,26 @@ void SystemTolvane::oneKeyRepair(std::vector<DllItem> dlls, std::vector<Software
 {
     if (dlls.empty() && softwares.empty())
         return;
-    replaceWork([&] {
-        for (DllItem& item : dlls)
-            m_pool.post([this, item = std::move(item)] { repairDllTask(item); });
-        for (SoftwareItem& item : softwares)
-            m_pool.post([this, item = std::move(item)] { installSoftwareTask(item); });
+    replaceWork([this, dlls = std::move(dlls), softwares = std::move(softwares)](Generation generation) {
+        for (const DllItem& item : dlls)
+            m_pool.post([this, item, generation] { repairDllTask(item, generation); });
+        for (const SoftwareItem& item : softwares)
+            m_pool.post([this, item, generation] { installSoftwareTask(item, generation); });
     });
 }
 
 void SystemTolvane::cancelTask()
 {
-    std::thread([this] {
-        m_cancelled = true;
-        {
-            auto lock = m_pool.lock();
-            m_pool.stop();
-        }
+    {
+        // Every start asked so far is cancelled from now on: its running task sees it at once.
+        std::lock_guard lock(m_commandMutex);
+        m_cancelledThrough = m_generation;
+        m_cancelAsked = true;
+    }
+    command([this] {
+        m_pool.stop();
         publish("onCancelTask", {});
-    }).detach();
+    });
 }
 
 } // namespace tvn

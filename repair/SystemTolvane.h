@@ -4,9 +4,14 @@
 // "onInstallSoftwares"), and "onCancelTask" at the end of a cancel.
 //
 // A start operation replaces the previous work: the running task finishes and reports, queued
-// tasks are dropped without a message, then the new tasks run. A cancel sets the flag every task
-// watches (before each scan item, at each download progress report, at each 50 ms of an
-// installer's run), stops the pool and reports "onCancelTask" on a thread of its own.
+// tasks are dropped without a message, then the new tasks run. A cancel ends every start asked
+// before it: the running task notices at its next check (before each scan item, at each download
+// progress report, at each 50 ms of an installer's run), queued tasks are dropped, and
+// "onCancelTask" follows the last message of that work. Neither ever waits on the caller's
+// thread: each is a command that the engine's controller thread carries out in the order asked,
+// so a start during an installer that never ends returns at once (and runs once it has ended),
+// and a cancel never touches a start asked after it (each start has a generation; a cancel marks
+// every generation up to the newest).
 #pragma once
 
 #include "app/Singleton.h"
@@ -14,7 +19,12 @@
 #include "repair/WorkerPool.h"
 
 #include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
 #include <mutex>
+#include <thread>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,7 +39,7 @@ public:
     void installSoftwares(std::vector<SoftwareItem>);
     void oneKeyScan(std::vector<DllItem>, std::vector<SoftwareItem>);
     void oneKeyRepair(std::vector<DllItem>, std::vector<SoftwareItem>);
-    // Returns at once; the cancel sequence runs on its own thread.
+    // Returns at once; the cancel sequence runs on the controller thread.
     void cancelTask();
 
     // The server's address for one file; a heartbeat first when there is no token.
@@ -37,7 +47,8 @@ public:
 
     void setToken(std::string token);
     std::string token() const;
-    bool cancelled() const { return m_cancelled; }
+    // A cancel was asked after the last start.
+    bool cancelled() const;
 
     // Whether a package of that display name is among the installed programs.
     bool isInstalled(std::string_view displayName) const;
@@ -46,19 +57,32 @@ private:
     friend class Singleton<SystemTolvane>;
     SystemTolvane() = default;
 
-    // Stop, post, clear the cancel flag, start: as one step against a concurrent cancel.
-    template<typename Post>
-    void replaceWork(Post post);
+    using Generation = uint64_t;
 
-    void scanDllsTask(const std::vector<DllItem>&);
-    void repairDllTask(const DllItem&);
-    void scanSoftwaresTask(const std::vector<SoftwareItem>&);
-    void installSoftwareTask(const SoftwareItem&);
+    // A start: a new generation, and the command that stops the pool, posts the work (given its
+    // generation) and starts the pool again.
+    void replaceWork(std::function<void(Generation)> post);
+    // Queues a command for the controller thread (made on first use).
+    void command(std::function<void()>);
+    void runCommands();
+    bool isCancelled(Generation generation) const { return generation <= m_cancelledThrough.load(); }
 
-    WorkerPool m_pool;
+    void scanDllsTask(const std::vector<DllItem>&, Generation);
+    void repairDllTask(const DllItem&, Generation);
+    void scanSoftwaresTask(const std::vector<SoftwareItem>&, Generation);
+    void installSoftwareTask(const SoftwareItem&, Generation);
+
+    WorkerPool m_pool; // started and stopped by the controller thread only
     mutable std::mutex m_tokenMutex;
     std::string m_token;
-    std::atomic<bool> m_cancelled { false };
+
+    mutable std::mutex m_commandMutex;
+    std::condition_variable m_commandQueued;
+    std::deque<std::function<void()>> m_commands;
+    std::thread m_controller; // the engine lives until the process ends, and so does this thread
+    Generation m_generation = 0;                 // the newest start's, under m_commandMutex
+    std::atomic<Generation> m_cancelledThrough { 0 };
+    bool m_cancelAsked = false;                  // under m_commandMutex
 };
 
 // A path on drive C ("C:" or "c:" and more) moved to the Windows directory's drive; any other

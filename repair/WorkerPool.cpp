@@ -13,7 +13,6 @@ WorkerPool::~WorkerPool()
 
 void WorkerPool::start()
 {
-    std::lock_guard lock(m_lifecycle);
     if (m_thread.joinable())
         m_thread.join(); // a worker that ran dry has ended; reap it before making the next
     m_stopRequested = false;
@@ -22,7 +21,6 @@ void WorkerPool::start()
 
 void WorkerPool::stop()
 {
-    std::lock_guard lock(m_lifecycle);
     m_stopRequested = true;
     if (m_thread.joinable())
         m_thread.join();

@@ -5,14 +5,13 @@
 //
 // States: idle (no thread) -> running (start) -> stopping (stop: joins, then clears) -> idle.
 // The worker also ends by itself when the queue runs dry; the next start makes a new one.
-// Invariants: (1) at most one worker thread exists; (2) start() and stop() never overlap (they
-// share one lock, so the renderer thread and the cancel thread can both call them).
+// Invariants: (1) at most one worker thread exists; (2) start() and stop() are called from one
+// thread only (the engine's controller), so they never overlap.
 #pragma once
 
 #include "app/TaskQueue.h"
 
 #include <atomic>
-#include <mutex>
 #include <thread>
 
 namespace tvn {
@@ -30,9 +29,6 @@ public:
     // Waits for the running task to end, then drops the queued ones.
     void stop();
 
-    // Holds start/stop off while a caller stops, posts and starts as one step.
-    std::unique_lock<std::recursive_mutex> lock() { return std::unique_lock(m_lifecycle); }
-
     size_t queued() const { return m_queue.size(); }
 
 private:
@@ -41,7 +37,6 @@ private:
     TaskQueue m_queue;
     std::thread m_thread;
     std::atomic<bool> m_stopRequested { false };
-    std::recursive_mutex m_lifecycle;
 };
 
 } // namespace tvn

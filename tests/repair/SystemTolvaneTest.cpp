@@ -305,3 +305,41 @@ TEST_F(EngineTest, InstallerNameMustBeAPlainFileName)
         asked += request.endpoint == "downloadUrl";
     EXPECT_EQ(asked, 1u); // only for the plain name
 }
+
+// A cancel ends the work asked before it, never a start asked right after it: every item of the
+// new list gets its message, after "onCancelTask".
+TEST_F(EngineTest, CancelThenStartAtOnce)
+{
+    server->setBehaviour("files", Behaviour::slow(300));
+    Messages messages;
+    engine.repairDlls({ dll("x.dll"), dll("x.dll"), dll("x.dll") });
+    engine.cancelTask();
+    engine.scanDlls({ { "", {}, "a.dll", "sys", false }, { "", {}, "b.dll", "sys", false }, { "", {}, "c.dll", "sys", false } });
+    const auto seen = messages.waitForLast("onScanDlls:c.dll:sys:false");
+    ASSERT_GE(seen.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(seen.end() - 4, seen.end()),
+        (std::vector<std::string> { "onCancelTask", "onScanDlls:a.dll:sys:false", "onScanDlls:b.dll:sys:false", "onScanDlls:c.dll:sys:false" }));
+    EXPECT_LE(seen.size(), 5u); // at most the one repair that was running, cut short
+    EXPECT_FALSE(engine.cancelled());
+}
+
+// A start while an installer runs on and on returns at once; its work follows when the installer
+// has ended.
+TEST_F(EngineTest, StartDuringANeverEndingInstallerReturnsAtOnce)
+{
+    const auto pidFile = dir / "installer-pid";
+    writeScript(dir / "catalog" / "forever.sh", "exec >/dev/null 2>&1\necho $$ > '" + pidFile.string() + "'\nexec sleep 600\n");
+    Messages messages;
+    engine.installSoftwares({ { "Pkg 1.0", "forever.sh", "", "", "" } });
+    for (int i = 0; i < 500 && test::readFile(pidFile).empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const pid_t installer = std::atoi(test::readFile(pidFile).c_str());
+    ASSERT_GT(installer, 0);
+
+    engine.scanDlls({ { "", {}, "a.dll", "sys", false } }); // returns while the installer still runs
+    EXPECT_EQ(kill(installer, 0), 0);
+    EXPECT_TRUE(messages.settle(std::chrono::milliseconds(200)).empty());
+
+    kill(installer, SIGKILL);
+    EXPECT_EQ(messages.waitFor(2), (std::vector<std::string> { "onInstallSoftwares:forever.sh:0", "onScanDlls:a.dll:sys:false" }));
+}
