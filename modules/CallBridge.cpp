@@ -6,7 +6,7 @@
 #include "modules/ModuleBase.h"
 
 #include <charconv>
-#include <thread>
+#include <glib.h>
 
 namespace tvn {
 
@@ -68,7 +68,7 @@ CallBridge::CallBridge(SendCall sendCall, PostToScriptThread post)
 {
 }
 
-bool CallBridge::CallBrowserAsync(JSCContext* context, int browserId, const std::string& method, const std::vector<ScriptValue>& arguments,
+bool CallBridge::CallBrowserAsync(JSCContext* context, Caller caller, const std::string& method, const std::vector<ScriptValue>& arguments,
     ScriptValue& result)
 {
     LOG_INFO << "call browser async, method: " << method;
@@ -76,27 +76,67 @@ bool CallBridge::CallBrowserAsync(JSCContext* context, int browserId, const std:
     const int64_t callId = m_nextCallId++;
     if (!context)
         return false;
-    m_sendCall(browserId, method, list, std::to_string(callId));
+    m_sendCall(caller.browserId, method, list, std::to_string(callId));
     auto handler = std::make_shared<PromiseHandler>();
-    m_pending[callId] = handler;
+    (*m_pending)[callId] = { handler, caller };
     result = makeThenable(context, std::move(handler));
     return true;
 }
 
-bool CallBridge::CallThreadAsync(JSCContext* context, std::function<nlohmann::json()> work, ScriptValue& result)
+namespace {
+
+struct ThreadCall {
+    std::function<nlohmann::json()> work;
+    CallBridge::PostToScriptThread post;
+    std::function<void(nlohmann::json)> done; // run on the script thread
+};
+
+void runThreadCall(gpointer data, gpointer)
+{
+    const std::unique_ptr<ThreadCall> call(static_cast<ThreadCall*>(data));
+    nlohmann::json dictionary = call->work();
+    call->post([done = std::move(call->done), dictionary = std::move(dictionary)] { done(dictionary); });
+}
+
+// GLib's shared worker threads: made as work comes, kept for a while, never more than GLib allows.
+GThreadPool* threadCallPool()
+{
+    static GThreadPool* pool = g_thread_pool_new(runThreadCall, nullptr, -1, FALSE, nullptr);
+    return pool;
+}
+
+} // namespace
+
+bool CallBridge::CallThreadAsync(JSCContext* context, Caller caller, std::function<nlohmann::json()> work, ScriptValue& result)
 {
     LOG_INFO << "call thread async";
     if (!context)
         return false;
+    const int64_t callId = m_nextCallId++;
     auto handler = std::make_shared<PromiseHandler>();
     result = makeThenable(context, handler);
-    // The worker hands its share of the handler back with the result, so the handler (and the
-    // script values it holds) is only ever released on the script thread.
-    std::thread([work = std::move(work), post = m_post, handler = std::move(handler)]() mutable {
-        nlohmann::json dictionary = work();
-        post([handler = std::move(handler), dictionary = std::move(dictionary)] { handler->NotifySuccessful(dictionary); });
-    }).detach();
+    (*m_pending)[callId] = { std::move(handler), caller };
+    // The result finds its call through the table, on the script thread, so the handler (and the
+    // script values it holds) is only ever used and released there.
+    auto call = std::make_unique<ThreadCall>();
+    call->work = std::move(work);
+    call->post = m_post;
+    call->done = [pending = std::weak_ptr<PendingCalls>(m_pending), callId](const nlohmann::json& dictionary) {
+        if (const auto calls = pending.lock())
+            settle(*calls, callId, dictionary);
+    };
+    g_thread_pool_push(threadCallPool(), call.release(), nullptr);
     return true;
+}
+
+void CallBridge::settle(PendingCalls& calls, int64_t id, const nlohmann::json& dictionary)
+{
+    const auto pending = calls.find(id);
+    if (pending == calls.end())
+        return;
+    const std::shared_ptr<PromiseHandler> handler = std::move(pending->second.handler);
+    calls.erase(pending);
+    handler->NotifySuccessful(dictionary);
 }
 
 void CallBridge::onResult(const std::string& callId, const nlohmann::json& dictionary)
@@ -105,12 +145,30 @@ void CallBridge::onResult(const std::string& callId, const nlohmann::json& dicti
     const auto [end, error] = std::from_chars(callId.data(), callId.data() + callId.size(), id);
     if (error != std::errc() || end != callId.data() + callId.size())
         return;
-    const auto pending = m_pending.find(id);
-    if (pending == m_pending.end())
-        return;
-    const std::shared_ptr<PromiseHandler> handler = std::move(pending->second);
-    m_pending.erase(pending);
-    handler->NotifySuccessful(dictionary);
+    settle(*m_pending, id, dictionary);
+}
+
+namespace {
+
+template<typename Matches>
+void dropMatching(CallBridge::PendingCalls& calls, Matches matches)
+{
+    const size_t dropped = std::erase_if(calls, [&](const auto& entry) { return matches(entry.second.caller); });
+    if (dropped) {
+        LOG_INFO << "pending calls dropped: " << dropped;
+    }
+}
+
+} // namespace
+
+void CallBridge::dropPending(Caller caller)
+{
+    dropMatching(*m_pending, [&](const Caller& other) { return other == caller; });
+}
+
+void CallBridge::dropPendingOfPage(int browserId)
+{
+    dropMatching(*m_pending, [&](const Caller& other) { return other.browserId == browserId; });
 }
 
 CallBridge* CallBridge::current() { return currentBridge(); }

@@ -7,9 +7,13 @@
 // never called: failures are described inside the result. A result for a thenable whose `then`
 // got no success function is dropped.
 //
-// Pending browser calls are keyed by a 64-bit id counted from 0 and sent as decimal text; a
-// result whose id is not pending is ignored. Script thread only, except the work of
-// CallThreadAsync, which returns to the script thread through the poster.
+// Pending calls are keyed by a 64-bit id counted from 0 (a browser call's is sent as decimal
+// text); a result whose id is not pending is ignored. Every pending call belongs to the frame that
+// made it and is dropped when that frame's window object is cleared, and every call of a page when
+// its main frame's is (a reload, a navigation), so a call the browser never answers holds nothing
+// after its page has gone. Script thread only, except
+// the work of CallThreadAsync, which runs on GLib's shared thread pool and returns to the script
+// thread through the poster.
 #pragma once
 
 #include "modules/ScriptValue.h"
@@ -50,26 +54,50 @@ public:
     // Runs a callable on the script thread, later.
     using PostToScriptThread = std::function<void(std::function<void()>)>;
 
+    // Where a call comes from: the page and its frame.
+    struct Caller {
+        int browserId = 0;
+        int frameId = 0;
+        bool operator==(const Caller&) const = default;
+    };
+
     CallBridge(SendCall, PostToScriptThread);
 
     // Both: false (and no thenable) when there is no script context.
-    bool CallBrowserAsync(JSCContext*, int browserId, const std::string& method, const std::vector<ScriptValue>& arguments, ScriptValue& result);
-    bool CallThreadAsync(JSCContext*, std::function<nlohmann::json()> work, ScriptValue& result);
+    bool CallBrowserAsync(JSCContext*, Caller, const std::string& method, const std::vector<ScriptValue>& arguments, ScriptValue& result);
+    bool CallThreadAsync(JSCContext*, Caller, std::function<nlohmann::json()> work, ScriptValue& result);
 
     // The "result" message: settles and forgets the pending call.
     void onResult(const std::string& callId, const nlohmann::json& dictionary);
 
-    size_t pendingCount() const { return m_pending.size(); }
+    // The frame's script context is going: its pending calls are forgotten unanswered.
+    void dropPending(Caller);
+    // The page's main frame has a new document: every pending call of the page is forgotten (a
+    // frame's id need not survive a navigation, the page's does).
+    void dropPendingOfPage(int browserId);
+
+    size_t pendingCount() const { return m_pending->size(); }
 
     // The process's bridge (the web process sets it at start; null elsewhere).
     static CallBridge* current();
     static void setCurrent(CallBridge*);
 
+    struct PendingCall {
+        std::shared_ptr<PromiseHandler> handler;
+        Caller caller;
+    };
+    using PendingCalls = std::map<int64_t, PendingCall>;
+
 private:
+    // Settles and forgets one pending call; nothing when it is no longer pending.
+    static void settle(PendingCalls&, int64_t id, const nlohmann::json& dictionary);
+
     SendCall m_sendCall;
     PostToScriptThread m_post;
     int64_t m_nextCallId = 0;
-    std::map<int64_t, std::shared_ptr<PromiseHandler>> m_pending;
+    // Shared with the results on their way back from worker threads, which find it gone when the
+    // bridge has gone first.
+    std::shared_ptr<PendingCalls> m_pending = std::make_shared<PendingCalls>();
 };
 
 } // namespace tvn

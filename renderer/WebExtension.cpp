@@ -74,11 +74,16 @@ void onPageCreated(WebKitWebExtension*, WebKitWebPage* page, gpointer)
 // hijacked link) must not reach the machine.
 void onWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKitFrame* frame, gpointer)
 {
+    const int browserId = static_cast<int>(webkit_web_page_get_id(page));
+    const int frameId = static_cast<int>(webkit_frame_get_id(frame) & 0xFFFFFFFF);
+    // The frame's old document is gone: so are the calls it was waiting for.
+    if (webkit_frame_is_main_frame(frame))
+        renderer().bridge->dropPendingOfPage(browserId);
+    else
+        renderer().bridge->dropPending({ browserId, frameId });
     const char* uri = webkit_frame_get_uri(frame);
     if (!uri || !inStartOrigin(uri, renderer().init.startOrigin))
         return;
-    const int browserId = static_cast<int>(webkit_web_page_get_id(page));
-    const int frameId = static_cast<int>(webkit_frame_get_id(frame) & 0xFFFFFFFF);
     LOG_INFO << "page context created, browserId: " << browserId << ", frameId: " << frameId;
     GRef<JSCContext> context = GRef<JSCContext>::adopt(webkit_frame_get_js_context_for_script_world(frame, world));
     ModuleHandler::install(context.get(), browserId, frameId);

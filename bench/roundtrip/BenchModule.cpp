@@ -16,7 +16,7 @@ public:
     {
         ScriptValue object = ModuleBase::CreateObject(context);
         RegisterMethod("echo", [this](MethodCall& call) {
-            return CallBridge::current()->CallBrowserAsync(call.context, browserId(), "echo", call.arguments, call.result);
+            return CallBridge::current()->CallBrowserAsync(call.context, { browserId(), frameId() }, "echo", call.arguments, call.result);
         });
         RegisterMethod("ping", [this](MethodCall& call) {
             if (call.arguments.size() != 1 || !jsc_value_is_function(call.arguments[0].get())) {

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <iostream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 namespace tvn::test {
@@ -37,11 +38,11 @@ inline std::ostream& operator<<(std::ostream& out, const Geometry& g)
     return out << g.width << "x" << g.height << "+" << g.x << "+" << g.y;
 }
 
-// Polls `condition` for up to ten seconds.
+// Polls `condition` for up to `limit` (ten seconds unless said).
 template<typename Condition>
-inline bool eventually(Condition condition)
+inline bool eventually(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(10))
 {
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < limit.count() / 100; ++i) {
         if (condition())
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -95,7 +96,9 @@ protected:
         return ids;
     }
 
-    // Runs `script` in the page; its value as a string.
+    // Runs `script` in the page; its value as a string ("!" and the message when it throws). Each
+    // command carries a number that its report repeats, so a report that comes late (or twice)
+    // is never taken for another's.
     std::string run(const std::string& script)
     {
         send(script);
@@ -103,27 +106,30 @@ protected:
     }
     void send(const std::string& script)
     {
-        m_expected = server.reports().size() + 1;
-        server.addCommand(script);
+        m_tag = "#" + std::to_string(++m_commands) + " ";
+        server.addCommand("(function () { try { return '" + m_tag + "' + String((0, eval)(" + nlohmann::json(script).dump()
+            + ")); } catch (e) { return '" + m_tag + "!' + e.message; } })()");
     }
-    // After the page lost a request in flight (its own navigation cut it off), the server may hand
-    // the next command to that dead request: ask until the page answers again.
-    bool resync()
+    std::string result(std::chrono::seconds limit = std::chrono::seconds(30))
+    {
+        const auto report = server.waitForReportStartingWith(m_tag, limit);
+        return report ? report->substr(m_tag.size()) : "(no answer)";
+    }
+    // Runs `script` (one that may run twice) when the page may have lost a request in flight (its
+    // own navigation cut it off): the server may hand a command to that dead request, so it is
+    // sent again until the page answers. nullopt when it never does.
+    std::optional<std::string> runAgainUntilAnswered(const std::string& script)
     {
         for (int attempt = 0; attempt < 5; ++attempt) {
-            m_expected = server.reports().size() + 1;
-            server.addCommand("'sync'");
-            if (server.waitForReports(m_expected, std::chrono::seconds(4)))
-                return true;
+            if (attempt > 0)
+                server.withdrawCommands(); // the last attempt's, if no page took it: it must not run twice
+            send(script);
+            if (std::string answer = result(std::chrono::seconds(4)); answer != "(no answer)")
+                return answer;
         }
-        return false;
+        return std::nullopt;
     }
-    std::string result()
-    {
-        if (!server.waitForReports(m_expected, std::chrono::seconds(30)))
-            return "(no answer)";
-        return server.reports()[m_expected - 1];
-    }
+    bool resync() { return runAgainUntilAnswered("'sync'").has_value(); }
 
     Geometry geometry()
     {
@@ -159,6 +165,10 @@ protected:
         std::vector<std::string> command = { TVN_TEST_DRAG_SOURCE };
         for (const auto& file : files)
             command.push_back(file.string());
+        if (m_dragSource > 0) { // the last drag's
+            kill(m_dragSource, SIGTERM);
+            waitpid(m_dragSource, nullptr, 0);
+        }
         m_dragSource = startProgram(command, installation.dir / "config");
         ASSERT_FALSE(output("xdotool search --sync --name 'tvn test drag source' | head -1").empty());
         std::system(("xdotool windowmove " + id + " 400 200").c_str());
@@ -204,7 +214,8 @@ protected:
     std::string id;
 
 private:
-    size_t m_expected = 0;
+    int m_commands = 0;
+    std::string m_tag;
     pid_t m_dragSource = -1;
 };
 

@@ -1,6 +1,7 @@
 // The "e2e" module, carried only by the end-to-end tests' web extension:
 //   call(method, ...arguments)  a thenable settled by the browser process's method of that name
 //   dragFiles()                 the files of the last drag over the page, as the web process has them
+//   pendingCalls()              how many calls of this process wait for an answer
 // It lets a test page reach the browser process's methods before the modules that use them exist.
 
 #include "modules/CallBridge.h"
@@ -22,7 +23,11 @@ public:
                 return true;
             }
             const std::vector<ScriptValue> arguments(call.arguments.begin() + 1, call.arguments.end());
-            return CallBridge::current()->CallBrowserAsync(call.context, browserId(), scriptString(call.arguments[0].get()), arguments, call.result);
+            return CallBridge::current()->CallBrowserAsync(call.context, { browserId(), frameId() }, scriptString(call.arguments[0].get()), arguments, call.result);
+        });
+        RegisterMethod("pendingCalls", [](MethodCall& call) {
+            call.result = toScriptValue(call.context, CallBridge::current()->pendingCount());
+            return true;
         });
         RegisterMethod("dragFiles", [](MethodCall& call) {
             call.result = toScriptValue(call.context, dragFileList());

@@ -65,12 +65,17 @@ TEST_F(TrustBoundary, ForeignFramesReachNoModule)
         "f.src = '" + home + "/inner.html';\n"
         "document.body.appendChild(f);\n"
         "</script></body>");
-    send("var f = document.createElement('iframe'); f.src = '" + foreign + "/evil.html'; document.body.appendChild(f); 'framed'");
-    ASSERT_TRUE(server.waitForReports(5, std::chrono::seconds(30)));
-    std::vector<std::string> reports = server.reports();
-    reports.erase(reports.begin()); // the set-up's own
+    EXPECT_EQ(run("var f = document.createElement('iframe'); f.src = '" + foreign + "/evil.html'; document.body.appendChild(f); 'framed'"), "framed");
+    std::vector<std::string> reports;
+    EXPECT_TRUE(eventually([&] {
+        reports.clear();
+        for (const std::string& report : server.reports())
+            if (!report.starts_with("#")) // the commands' own
+                reports.push_back(report);
+        return reports.size() >= 3;
+    }));
     std::sort(reports.begin(), reports.end());
-    EXPECT_EQ(reports, (std::vector<std::string> { "framed", "framed SecurityError", "inner function", "top SecurityError" }));
+    EXPECT_EQ(reports, (std::vector<std::string> { "framed SecurityError", "inner function", "top SecurityError" }));
 }
 
 // A link to another origin opens in the desktop's browser; the view stays on the start page.
@@ -137,10 +142,15 @@ TEST_F(FileStartPage, ReadsNoOtherFile)
 TEST_F(TrustBoundary, DroppedHtmlFileNeverBecomesThePage)
 {
     test::writeFile(installation.dir / "dropped.html", test::commandPage()); // would take orders if it were shown
-    dragIn({ installation.dir / "dropped.html" });
-    EXPECT_TRUE(eventually([&] { return installation.log("main").find("] navigation refused: file://") != std::string::npos; }))
-        << installation.log("main");
-    EXPECT_EQ(run("location.href"), server.url() + "/index.html");
+    // A synthetic drop is not always taken on the X server: drop again, as a user would, until the
+    // view has been asked to load the file.
+    const auto refused = [&] { return installation.log("main").find("] navigation refused: file://") != std::string::npos; };
+    for (int attempt = 0; attempt < 4 && !refused(); ++attempt) {
+        dragIn({ installation.dir / "dropped.html" });
+        eventually(refused, std::chrono::seconds(3));
+        EXPECT_EQ(run("location.href"), server.url() + "/index.html");
+    }
+    EXPECT_TRUE(refused()) << installation.log("main");
 }
 
 // A file whose name is not UTF-8, dragged over the window and chosen in the file dialog: the

@@ -274,6 +274,16 @@ TEST_F(Window, DoDragDropAnswersWhenTheDragEnds)
     EXPECT_EQ(run("missing"), "pending"); // no file to drag: no answer
 }
 
+// Calls the browser process never answers go with the page that made them.
+TEST_F(Window, PendingCallsGoWithThePage)
+{
+    EXPECT_EQ(run("var old = true; module('e2e').call('noSuchMethod'); module('e2e').call('noSuchMethod', 1); module('e2e').pendingCalls()"), "2");
+    send("location.reload()");
+    EXPECT_TRUE(eventually([&] { return runAgainUntilAnswered("typeof old") == "undefined"; }));
+    EXPECT_EQ(run("module('e2e').pendingCalls()"), "0");
+    EXPECT_NE(installation.log("renderer").find("] pending calls dropped: 2"), std::string::npos);
+}
+
 // Without the developer marker the page's menu has nothing left to offer: no menu opens.
 TEST_F(Window, NoContextMenuWithoutTheMarker)
 {

@@ -72,9 +72,9 @@ public:
             call.result = ScriptValue::adopt(jsc_value_new_string(call.context, (std::to_string(browserId()) + "/" + std::to_string(frameId())).c_str()));
             return true;
         });
-        RegisterMethod("ask", [this](MethodCall& call) { return m_bridge->CallBrowserAsync(call.context, browserId(), "openFileDialog", call.arguments, call.result); });
+        RegisterMethod("ask", [this](MethodCall& call) { return m_bridge->CallBrowserAsync(call.context, { browserId(), frameId() }, "openFileDialog", call.arguments, call.result); });
         RegisterMethod("work", [this](MethodCall& call) {
-            return m_bridge->CallThreadAsync(call.context, [] { return nlohmann::json { { "v", 42 } }; }, call.result);
+            return m_bridge->CallThreadAsync(call.context, { browserId(), frameId() }, [] { return nlohmann::json { { "v", 42 } }; }, call.result);
         });
         return object;
     }
@@ -279,6 +279,30 @@ TEST_F(Thenables, WorkerResultsComeBackOnTheScriptThread)
     EXPECT_EQ(run("out.length"), "0"); // nothing runs until the script thread pumps
     EXPECT_EQ(scriptThread.run(), 2u);
     EXPECT_EQ(run("out.join()"), "42");
+    outstanding = false;
+}
+
+// Calls the browser never answers, or whose work ends after the page went, hold nothing once their
+// frame's context is cleared; another frame's calls stay.
+TEST_F(Thenables, PendingCallsGoWithTheirFrame)
+{
+    outstanding = true;
+    run("p.ask().then(function () { out.push('answered'); }); p.work().then(function () { out.push('worked'); });");
+    auto other = std::make_shared<ProbeModule>(nullptr, &bridge);
+    other->setIds(7, 4);
+    setGlobal("q", other->createScriptObject(context.get()));
+    run("q.ask().then(function () { out.push('other frame'); });");
+    EXPECT_EQ(bridge.pendingCount(), 3u);
+
+    bridge.dropPending({ 7, 3 });
+    EXPECT_EQ(bridge.pendingCount(), 1u);
+    bridge.onResult("0", {});
+    bridge.onResult("2", {});
+    for (int i = 0; i < 500 && scriptThread.size() < 1; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    scriptThread.run(); // the work's result finds its call gone
+    EXPECT_EQ(run("out.join()"), "other frame");
+    EXPECT_EQ(bridge.pendingCount(), 0u);
     outstanding = false;
 }
 

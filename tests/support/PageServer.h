@@ -80,12 +80,33 @@ public:
         return m_arrivals[count - 1];
     }
 
+    // Waits until a report that starts with `prefix` has come (or the time runs out); that report.
+    std::optional<std::string> waitForReportStartingWith(const std::string& prefix, std::chrono::seconds limit)
+    {
+        std::unique_lock lock(m_mutex);
+        std::optional<std::string> found;
+        m_reported.wait_for(lock, limit, [&] {
+            for (const auto& report : m_reports)
+                if (std::string text = httplib::detail::decode_url(report, false); text.starts_with(prefix))
+                    found = std::move(text);
+            return found.has_value();
+        });
+        return found;
+    }
+
     // Queues a script for a page built by commandPage(); it evaluates it and reports the result.
     void addCommand(std::string script)
     {
         std::lock_guard lock(m_mutex);
         m_commands.push_back(std::move(script));
         m_commandQueued.notify_all();
+    }
+
+    // Drops the commands no page has taken yet.
+    void withdrawCommands()
+    {
+        std::lock_guard lock(m_mutex);
+        m_commands.clear();
     }
 
     void clearReports()
