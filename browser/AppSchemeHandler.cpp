@@ -46,11 +46,14 @@ void finishOnMain(GObject*, GAsyncResult* result, gpointer)
         return;
     }
     ResourceResponse& answer = *job->response;
-    GBytes* bytes = g_bytes_new_take(g_memdup2(answer.body.data(), answer.body.size()), answer.body.size());
-    GRef<GInputStream> stream = GRef<GInputStream>::adopt(g_memory_input_stream_new_from_bytes(bytes));
-    g_bytes_unref(bytes);
-    GRef<WebKitURISchemeResponse> response = GRef<WebKitURISchemeResponse>::adopt(
-        webkit_uri_scheme_response_new(stream.get(), static_cast<gint64>(answer.body.size())));
+    // The body moves into the bytes the stream reads (which free it); nothing is copied.
+    auto body = std::make_unique<std::string>(std::move(answer.body));
+    const auto length = static_cast<gint64>(body->size());
+    const GUnique<GBytes> bytes(g_bytes_new_with_free_func(body->data(), body->size(),
+        [](gpointer data) { std::unique_ptr<std::string>(static_cast<std::string*>(data)); }, body.get()));
+    body.release();
+    GRef<GInputStream> stream = GRef<GInputStream>::adopt(g_memory_input_stream_new_from_bytes(bytes.get()));
+    GRef<WebKitURISchemeResponse> response = GRef<WebKitURISchemeResponse>::adopt(webkit_uri_scheme_response_new(stream.get(), length));
     webkit_uri_scheme_response_set_status(response.get(), static_cast<guint>(answer.status), nullptr);
     webkit_uri_scheme_response_set_content_type(response.get(), answer.mimeType.c_str());
     webkit_uri_scheme_request_finish_with_response(job->request.get(), response.get());

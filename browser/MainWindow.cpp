@@ -52,8 +52,11 @@ MainWindow::~MainWindow()
 {
     removePendingSizes();
     disconnectView();
-    if (m_window && m_destroyHandler)
-        g_signal_handler_disconnect(m_window, m_destroyHandler);
+    if (!m_window)
+        return; // GTK destroyed it, and its handlers with it
+    for (const gulong handler : m_windowHandlers)
+        g_signal_handler_disconnect(m_window, handler);
+    gtk_widget_destroy(GTK_WIDGET(std::exchange(m_window, nullptr)));
 }
 
 namespace {
@@ -100,12 +103,14 @@ void MainWindow::Create()
     gtk_window_set_default_size(m_window, size.width, size.height);
     gtk_window_set_position(m_window, GTK_WIN_POS_CENTER);
     gtk_widget_add_events(GTK_WIDGET(m_window), GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
-    m_destroyHandler = g_signal_connect(m_window, "destroy", G_CALLBACK(onDestroy), this);
-    g_signal_connect(m_window, "window-state-event", G_CALLBACK(onWindowState), this);
-    g_signal_connect(m_window, "button-press-event", G_CALLBACK(onWindowPress), this);
-    g_signal_connect(m_window, "button-release-event", G_CALLBACK(onRelease), this);
-    g_signal_connect(m_window, "motion-notify-event", G_CALLBACK(onMotion), this);
-    g_signal_connect(m_window, "focus-in-event", G_CALLBACK(onFocusIn), this);
+    m_windowHandlers = {
+        g_signal_connect(m_window, "destroy", G_CALLBACK(onDestroy), this),
+        g_signal_connect(m_window, "window-state-event", G_CALLBACK(onWindowState), this),
+        g_signal_connect(m_window, "button-press-event", G_CALLBACK(onWindowPress), this),
+        g_signal_connect(m_window, "button-release-event", G_CALLBACK(onRelease), this),
+        g_signal_connect(m_window, "motion-notify-event", G_CALLBACK(onMotion), this),
+        g_signal_connect(m_window, "focus-in-event", G_CALLBACK(onFocusIn), this),
+    };
     gtk_widget_realize(GTK_WIDGET(m_window));
     LOG_INFO << "window created";
 }
@@ -491,7 +496,7 @@ void MainWindow::onDestroy(GtkWidget*, gpointer data)
     self->removePendingSizes();
     self->disconnectView();
     self->m_window = nullptr;
-    self->m_destroyHandler = 0;
+    self->m_windowHandlers.clear();
     if (self->m_onDestroyed)
         std::exchange(self->m_onDestroyed, nullptr)();
 }

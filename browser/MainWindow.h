@@ -83,9 +83,9 @@ private:
     void removePendingSizes();
     void disconnectView();
 
-    GtkWindow* m_window = nullptr; // owned by GTK's toplevel list until destroyed
+    GtkWindow* m_window = nullptr; // owned by GTK's toplevel list; destroyed by GTK or by us
+    std::vector<gulong> m_windowHandlers;
     std::function<void()> m_onDestroyed;
-    gulong m_destroyHandler = 0;
     Client* m_client = nullptr;
     GtkWidget* m_view = nullptr;
     std::vector<gulong> m_viewHandlers;

@@ -247,6 +247,9 @@ PakEntryContent PakArchive::readEntry(const nlohmann::json& entry) const
     PackFile file(m_path);
     if (!file.isOpen())
         return { PakStatus::CannotOpen, {} };
+    // Within the file before anything is allocated for it: the index may claim any size.
+    if (m_dataStart + fields.offset > file.size() || fields.gsize > file.size() - m_dataStart - fields.offset)
+        return { PakStatus::BadEntry, {} };
     std::string stored(static_cast<size_t>(fields.gsize), '\0');
     if (!file.read(m_dataStart + fields.offset, stored.data(), fields.gsize))
         return { PakStatus::BadEntry, {} };

@@ -57,7 +57,7 @@ HitCode hitTest(int x, int y, int width, int height, bool resizable, bool maximi
     if (resizable && y < kResizeBorder) {
         if (x < kResizeBorder)
             return kHitTopLeft;
-        if (x >= width - kResizeBorder)
+        if (x > width - kResizeBorder) // the top strip's own rule: the corner is 4 pixels wide
             return kHitTopRight;
         return kHitTop;
     }

@@ -2,6 +2,7 @@
 
 #include "modules/ModuleWindow.h"
 
+#include "app/Log.h"
 #include "modules/WindowRequest.h"
 
 namespace tvn {
@@ -20,9 +21,21 @@ bool stateFlag(const char* name)
     return state && state->value(name, false);
 }
 
-bool oneArgument(const MethodCall& call, gboolean (*is)(JSCValue*))
+// The one rule for a method's argument: exactly one, of the kind asked. What a wrong call gets is
+// the method's own: onSize throws "Invalid arguments", the others do nothing (and say so in the
+// log, never passing for done).
+enum class WrongArguments { Throw, Ignore };
+
+bool oneArgument(MethodCall& call, gboolean (*is)(JSCValue*), WrongArguments wrong)
 {
-    return call.arguments.size() == 1 && is(call.arguments[0].get());
+    if (call.arguments.size() == 1 && is(call.arguments[0].get()))
+        return true;
+    if (wrong == WrongArguments::Throw) {
+        call.invalidArguments();
+    } else {
+        LOG_DEBUG << "window method ignored, wrong arguments: " << call.name;
+    }
+    return false;
 }
 
 void addIntOption(nlohmann::json& fields, JSCValue* object, const char* key)
@@ -90,10 +103,8 @@ ScriptValue ModuleWindow::CreateObject(JSCContext* context)
     RegisterMethod("restore", command("restore"));
 
     RegisterMethod("onSize", [this](MethodCall& call) {
-        if (!oneArgument(call, jsc_value_is_function)) {
-            call.invalidArguments();
+        if (!oneArgument(call, jsc_value_is_function, WrongArguments::Throw))
             return true;
-        }
         m_sizeCallback = call.arguments[0];
         const nlohmann::json state = requestMainWindow("state").value_or(nlohmann::json::object());
         callSizeCallback(m_sizeCallback.get(), state.value("maximized", false) ? kWindowMaximized : kWindowRestored,
@@ -102,7 +113,7 @@ ScriptValue ModuleWindow::CreateObject(JSCContext* context)
     });
 
     RegisterMethod("setWindowPos", [](MethodCall& call) {
-        if (!oneArgument(call, jsc_value_is_object))
+        if (!oneArgument(call, jsc_value_is_object, WrongArguments::Ignore))
             return true;
         JSCValue* options = call.arguments[0].get();
         nlohmann::json fields = nlohmann::json::object();
@@ -113,7 +124,7 @@ ScriptValue ModuleWindow::CreateObject(JSCContext* context)
     });
 
     RegisterMethod("centerWindow", [](MethodCall& call) {
-        if (!oneArgument(call, jsc_value_is_object))
+        if (!oneArgument(call, jsc_value_is_object, WrongArguments::Ignore))
             return true;
         nlohmann::json fields = nlohmann::json::object();
         addIntOption(fields, call.arguments[0].get(), "w");
@@ -126,7 +137,7 @@ ScriptValue ModuleWindow::CreateObject(JSCContext* context)
     RegisterMethod("flash", command("flash"));
 
     RegisterMethod("setIcon", [](MethodCall& call) {
-        if (!oneArgument(call, jsc_value_is_string))
+        if (!oneArgument(call, jsc_value_is_string, WrongArguments::Ignore))
             return true;
         requestMainWindow("setIcon", { { "image", scriptString(call.arguments[0].get()) } });
         return true;

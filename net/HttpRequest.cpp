@@ -29,9 +29,15 @@ size_t onHeader(char* data, size_t size, size_t count, void* user)
     return size * count;
 }
 
+// An answer larger than any the servers give is not kept: the exchange fails (status 1).
 size_t onBody(char* data, size_t size, size_t count, void* user)
 {
-    static_cast<std::string*>(user)->append(data, size * count);
+    auto& body = *static_cast<std::string*>(user);
+    if (size * count > kMaxAnswerBytes - body.size()) {
+        body.clear();
+        return 0; // curl ends the transfer with a write error
+    }
+    body.append(data, size * count);
     return size * count;
 }
 

@@ -23,7 +23,8 @@ namespace tvn {
 
 struct HttpResult {
     // 0 before anything is known; the HTTP status once the response arrived; 1 after a request
-    // error (no connection, TLS failure, broken transfer); 2 after the time limit.
+    // error (no connection, TLS failure, broken transfer, an answer over kMaxAnswerBytes); 2 after
+    // the time limit.
     int status = 0;
     std::string body;
     HeaderMap headers;
@@ -44,6 +45,9 @@ inline constexpr std::string_view kUserAgent =
     "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/89.0.4389.90 Safari/537.36";
 
 inline constexpr int kHttpTimeLimitMs = 10000;
+
+// The servers' answers are small JSON documents; a larger one is refused rather than kept.
+inline constexpr size_t kMaxAnswerBytes = 4u << 20;
 
 // open() and send() results besides 0.
 enum HttpError : int {

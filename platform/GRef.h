@@ -65,6 +65,10 @@ struct GFree<GError> {
     void operator()(GError* error) const noexcept { g_error_free(error); }
 };
 template<>
+struct GFree<GBytes> {
+    void operator()(GBytes* bytes) const noexcept { g_bytes_unref(bytes); }
+};
+template<>
 struct GFree<GPtrArray> {
     void operator()(GPtrArray* array) const noexcept { g_ptr_array_unref(array); }
 };

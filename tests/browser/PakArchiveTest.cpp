@@ -6,7 +6,11 @@
 
 #include "tests/support/TempDir.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace tvn;
 using test::TempDir;
@@ -206,6 +210,37 @@ TEST(PakArchive, LyingLengthsAndOffsetsAreRefused)
     EXPECT_EQ(statusOf(fields(2147483647, 3, gsize)), PakStatus::BadEntry);
     EXPECT_EQ(statusOf(fields(0, 3, 2147483647)), PakStatus::BadEntry);
     EXPECT_EQ(statusOf(fields(0, 2147483647, gsize)), PakStatus::BadEntry); // more than any stream inflates to
+}
+
+// An entry whose stored length runs past the file is refused before anything is allocated for it:
+// with the address space capped well below the claimed 2 GiB, reading it must not fail for memory.
+TEST(PakArchive, EntryBoundsAreCheckedBeforeAllocating)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's shadow memory needs the address space a cap would take";
+#else
+    const std::string stream = pak::deflateStream("abc");
+    const std::string entry = R"({"offset":0,"size":3,"gsize":2147483000,"hash":")" + MD5(stream).hexdigest() + R"("})";
+    PackOnDisk pack(singleEntryPack(entry, stream));
+    const pid_t child = fork();
+    if (child == 0) {
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (256u << 20);
+        const rlimit capped { limit, limit };
+        setrlimit(RLIMIT_AS, &capped);
+        try {
+            PakArchive archive;
+            _exit(archive.open(pack.path) == PakStatus::Ok && archive.read("f").status == PakStatus::BadEntry ? 0 : 1);
+        } catch (const std::bad_alloc&) {
+            _exit(2);
+        }
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+#endif
 }
 
 TEST(PakArchive, EveryTruncationIsACleanFailure)

@@ -9,6 +9,8 @@ TEST(WindowRules, HitTestWhileResizable)
 {
     const int w = 1168, h = 832;
     EXPECT_EQ(hitTest(2, 2, w, h, true, false, false), kHitTopLeft);
+    EXPECT_EQ(hitTest(w - 4, 2, w, h, true, false, false), kHitTopRight); // x > right - 5 ...
+    EXPECT_EQ(hitTest(w - 5, 2, w, h, true, false, false), kHitTop);      // ... and no further
     EXPECT_EQ(hitTest(w - 2, 2, w, h, true, false, false), kHitTopRight);
     EXPECT_EQ(hitTest(200, 2, w, h, true, false, false), kHitTop);
     EXPECT_EQ(hitTest(200, 2, w, h, true, false, true), kHitTop); // the edge wins over a region

@@ -4,6 +4,12 @@
 #include "tests/support/PageServer.h"
 #include "tests/support/ServerFixture.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
 using namespace tvn;
 
 namespace {
@@ -91,4 +97,30 @@ TEST_F(DownloadTest, RedirectsStayOnTls)
     server->setBehaviour("files", server::Behaviour {});
     EXPECT_EQ(fetchUrlToFile({}, {}, plain.url() + "/x.dll", dir / "out" / "x.dll"), 0);
     EXPECT_EQ(test::readFile(dir / "out" / "x.dll"), "from anyone on the path");
+}
+
+// A server that sends more than the length it declared gets no more than that length written.
+TEST_F(DownloadTest, NoMoreThanTheDeclaredLength)
+{
+    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(listen(listener, 1), 0);
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    std::thread answer([listener] {
+        const int connection = accept(listener, nullptr, nullptr);
+        char request[4096];
+        [[maybe_unused]] const ssize_t read = recv(connection, request, sizeof(request), 0);
+        const std::string response = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\n12345" + std::string(100000, 'z');
+        [[maybe_unused]] const ssize_t sent = send(connection, response.data(), response.size(), MSG_NOSIGNAL);
+        close(connection);
+    });
+    const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/x.dll";
+    EXPECT_EQ(fetchUrlToFile({}, {}, url, dir / "out" / "x.dll"), 0);
+    answer.join();
+    close(listener);
+    EXPECT_EQ(test::readFile(dir / "out" / "x.dll"), "12345");
 }

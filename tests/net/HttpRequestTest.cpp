@@ -81,6 +81,26 @@ TEST_F(HttpRequestTest, ErrorStatusKeepsTheBody)
     EXPECT_EQ(lastRequest(*server).body, "x=1");
 }
 
+// An answer larger than the layer keeps fails the exchange; one just under the limit is whole.
+TEST_F(HttpRequestTest, OversizedAnswerIsARequestError)
+{
+    const auto post = [&] {
+        HttpRawPostRequest request;
+        EXPECT_EQ(request.open(connection(), "/v3/software/heart"), 0);
+        EXPECT_EQ(request.send("", "text/plain"), 0);
+        return request.wait();
+    };
+    server->setBehaviour("heart", Behaviour::answer(200, std::string(kMaxAnswerBytes + 1, 'x')));
+    HttpResult result = post();
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(result.body.empty());
+
+    server->setBehaviour("heart", Behaviour::answer(200, std::string(kMaxAnswerBytes, 'y')));
+    result = post();
+    EXPECT_EQ(result.status, 200);
+    EXPECT_EQ(result.body.size(), kMaxAnswerBytes);
+}
+
 TEST_F(HttpRequestTest, UntrustedCertificateIsARequestError)
 {
     HttpConnection untrusted = connection();

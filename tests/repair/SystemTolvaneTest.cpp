@@ -115,6 +115,8 @@ TEST(RepairRules, InstalledPrefixes)
     EXPECT_FALSE(matchesInstalled(installed, "runtime 2019 x64 - 14.28.1")); // case matters
     EXPECT_FALSE(matchesInstalled(installed, "Shorter name.1"));           // longer than the value
     EXPECT_TRUE(matchesInstalled(installed, "NoDot"));                     // empty prefix: any non-empty name
+    // Cut at the last ".": "Runtime 2019 x64 - 14.28" is no prefix of "... - 14.0", "... - 14" would be.
+    EXPECT_FALSE(matchesInstalled({ "Runtime 2019 x64 - 14.0 Additional" }, "Runtime 2019 x64 - 14.28.1"));
     EXPECT_FALSE(matchesInstalled({}, "NoDot"));
 
     EXPECT_EQ(platform::parseDpkgStatus("Package: libfoo\nStatus: install ok installed\nVersion: 1.2-3\n\n"
