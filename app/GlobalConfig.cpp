@@ -11,17 +11,30 @@ namespace {
 constexpr std::string_view kSection = "app";
 }
 
-GlobalConfig::GlobalConfig()
-    : m_path(appDataPath("config.ini"))
-    , m_file(m_path)
+const IniFile& GlobalConfig::file() const
 {
+    const std::filesystem::path path = appDataPath("config.ini");
+    if (!m_file || path != m_path) {
+        m_path = path;
+        m_file.emplace(path);
+    }
+    return *m_file;
+}
+
+std::filesystem::path GlobalConfig::path() const
+{
+    std::lock_guard lock(m_mutex);
+    file();
+    return m_path;
 }
 
 std::string GlobalConfig::get(std::string_view section, std::string_view key, std::string_view fallback) const
 {
-    if (!m_file.hasKey(section, key))
+    std::lock_guard lock(m_mutex);
+    const IniFile& ini = file();
+    if (!ini.hasKey(section, key))
         return std::string(fallback);
-    return m_file.sections().find(section)->second.find(key)->second;
+    return ini.sections().find(section)->second.find(key)->second;
 }
 
 std::string GlobalConfig::getString(std::string_view key, std::string_view fallback) const
@@ -31,9 +44,9 @@ std::string GlobalConfig::getString(std::string_view key, std::string_view fallb
 
 std::wstring GlobalConfig::getWString(std::string_view key, std::wstring_view fallback) const
 {
-    if (!m_file.hasKey(kSection, key))
-        return std::wstring(fallback);
-    return utf8ToWide(getString(key, {}));
+    const std::string missing = "\x01"; // no INI value holds a control character
+    const std::string value = get(kSection, key, missing);
+    return value == missing ? std::wstring(fallback) : utf8ToWide(value);
 }
 
 } // namespace tvn

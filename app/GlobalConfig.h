@@ -1,13 +1,16 @@
-// GlobalConfig: config.ini as start-up reads it, loaded once per process.
+// GlobalConfig: config.ini as start-up reads it, loaded once per process (once per configuration
+// folder, should the folder's variable change, as it does between the tests of one binary).
 //
 // Later changes to the file (through the sys module) are seen by the next process, not this one.
-// After construction the object is only read, so any thread may use it.
+// Any thread may use it.
 #pragma once
 
 #include "app/IniFile.h"
 #include "app/Singleton.h"
 
 #include <filesystem>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,14 +25,18 @@ public:
     std::string getString(std::string_view key, std::string_view fallback) const;
     std::wstring getWString(std::string_view key, std::wstring_view fallback) const;
 
-    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path path() const;
 
 private:
     friend class Singleton<GlobalConfig>;
-    GlobalConfig();
+    GlobalConfig() = default;
 
-    std::filesystem::path m_path;
-    IniFile m_file;
+    // The file of the current configuration folder, loaded when first asked for.
+    const IniFile& file() const;
+
+    mutable std::mutex m_mutex;
+    mutable std::filesystem::path m_path;
+    mutable std::optional<IniFile> m_file;
 };
 
 } // namespace tvn

@@ -9,9 +9,11 @@
 #include <atomic>
 #include <cctype>
 #include <memory>
+#include <mutex>
 #include <spdlog/pattern_formatter.h>
 #include <spdlog/sinks/rotating_file_sink.h>
 #include <spdlog/spdlog.h>
+#include <vector>
 
 namespace tvn::log {
 
@@ -101,27 +103,27 @@ std::string_view severityName(Severity severity)
 
 bool initialize(const Settings& settings)
 {
-    static std::once_flag once;
-    bool started = false;
-    std::call_once(once, [&] {
-        std::error_code ignored;
-        std::filesystem::create_directories(settings.file.parent_path(), ignored);
-        try {
-            auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(
-                settings.file.string(), settings.maxFileSize, settings.maxFiles > 1 ? settings.maxFiles - 1 : 0);
-            // Kept for the life of the process; never registered, so spdlog's own registry cannot
-            // drop it at shutdown while a thread still logs.
-            static std::shared_ptr<spdlog::logger> logger = std::make_shared<spdlog::logger>("tvn", std::move(sink));
-            logger->set_formatter(recordFormatter());
-            logger->set_level(toSpdlog(settings.level));
-            logger->flush_on(spdlog::level::trace); // every record reaches the file at once
-            g_logger.store(logger.get(), std::memory_order_release);
-            started = true;
-        } catch (const spdlog::spdlog_ex&) {
-            // The file cannot be opened: this process logs nothing.
-        }
-    });
-    return started;
+    // Every logger made is kept for the life of the process and never registered, so neither
+    // spdlog's registry nor a later start can drop one while a thread still logs to it. A process
+    // starts its log once; a test binary may start one per test.
+    static std::mutex mutex;
+    static std::vector<std::shared_ptr<spdlog::logger>> loggers;
+    std::lock_guard lock(mutex);
+    std::error_code ignored;
+    std::filesystem::create_directories(settings.file.parent_path(), ignored);
+    try {
+        auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(
+            settings.file.string(), settings.maxFileSize, settings.maxFiles > 1 ? settings.maxFiles - 1 : 0);
+        auto logger = std::make_shared<spdlog::logger>("tvn", std::move(sink));
+        logger->set_formatter(recordFormatter());
+        logger->set_level(toSpdlog(settings.level));
+        logger->flush_on(spdlog::level::trace); // every record reaches the file at once
+        g_logger.store(logger.get(), std::memory_order_release);
+        loggers.push_back(std::move(logger));
+        return true;
+    } catch (const spdlog::spdlog_ex&) {
+        return false; // the file cannot be opened: this process logs nothing
+    }
 }
 
 bool startLogging(std::string_view role)

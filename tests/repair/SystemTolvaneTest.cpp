@@ -79,7 +79,19 @@ protected:
         test::ServerFixture::SetUp();
         log::initialize({ dir / "main.log", log::Severity::Info });
         std::filesystem::create_directories(dir / "bin");
-        setenv("PATH", ((dir / "bin").string() + ":" + std::getenv("PATH")).c_str(), 1);
+        m_path = std::getenv("PATH");
+        setenv("PATH", ((dir / "bin").string() + ":" + m_path).c_str(), 1);
+        engine.setToken(""); // the engine outlives a test when all run in one process
+    }
+
+    // Whatever a test left running ends before the next test begins.
+    void TearDown() override
+    {
+        Messages messages;
+        engine.cancelTask();
+        messages.waitForLast("onCancelTask");
+        setenv("PATH", m_path.c_str(), 1);
+        test::ServerFixture::TearDown();
     }
 
     DllItem dll(const std::string& name, bool needReg = false) const
@@ -94,6 +106,9 @@ protected:
     }
 
     SystemTolvane& engine = SystemTolvane::instance();
+
+private:
+    std::string m_path;
 };
 
 } // namespace
