@@ -2,12 +2,12 @@
 // source, the "checkbdvid" event), then the role: the one-shot report run, or the browser with its
 // window and the GTK main loop until the window closes.
 
-#include "app/CommandLine.h"
-#include "app/Log.h"
-#include "app/Paths.h"
-#include "app/StartUp.h"
 #include "browser/Application.h"
 #include "browser/MainWindow.h"
+#include "core/CommandLine.h"
+#include "core/Log.h"
+#include "core/Paths.h"
+#include "core/StartUp.h"
 #include "net/ProcessStart.h"
 #include "net/Report.h"
 #include "platform/SingleInstance.h"

@@ -2,8 +2,8 @@
 // baseline is the bare queue the bus delivers through (post and run of a callable), so the ratio
 // shows what the bus's own work (message building, subscriber lookup, weak references) costs.
 
-#include "app/EventBus.h"
 #include "bench/Ratios.h"
+#include "core/EventBus.h"
 
 #include <atomic>
 #include <benchmark/benchmark.h>

@@ -4,8 +4,8 @@
 
 #include "browser/LocalResourceHandler.h"
 #include "browser/MimeTypes.h"
-#include "browser/PakArchive.h"
-#include "browser/StartPage.h"
+#include "ipc/StartPage.h"
+#include "pak/PakArchive.h"
 #include "util/Strings.h"
 #include "util/UrlEncoding.h"
 

@@ -2,16 +2,16 @@
 
 #include "browser/Application.h"
 
-#include "app/Log.h"
-#include "app/Logging.h"
-#include "app/Paths.h"
-#include "app/ProcessValues.h"
 #include "browser/AppSchemeHandler.h"
 #include "browser/ContextMenu.h"
-#include "browser/InitData.h"
 #include "browser/NavigationPolicy.h"
 #include "browser/ScriptDialogs.h"
-#include "browser/StartPage.h"
+#include "core/Log.h"
+#include "core/Logging.h"
+#include "core/Paths.h"
+#include "core/ProcessValues.h"
+#include "ipc/InitData.h"
+#include "ipc/StartPage.h"
 
 namespace tvn {
 

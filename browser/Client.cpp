@@ -2,12 +2,12 @@
 
 #include "browser/Client.h"
 
-#include "app/Log.h"
 #include "browser/DragAndDrop.h"
 #include "browser/FileDialog.h"
-#include "browser/JsonMessage.h"
 #include "browser/NavigationPolicy.h"
 #include "browser/ScriptDialogs.h"
+#include "core/Log.h"
+#include "ipc/JsonMessage.h"
 #include "util/JsonText.h"
 
 #include <charconv>

@@ -2,7 +2,7 @@
 
 #include "browser/ContextMenu.h"
 
-#include "app/Log.h"
+#include "core/Log.h"
 #include "platform/GRef.h"
 
 #include <system_error>

@@ -2,8 +2,8 @@
 
 #include "browser/LocalResourceHandler.h"
 
-#include "app/Log.h"
 #include "browser/MimeTypes.h"
+#include "core/Log.h"
 #include "util/UrlEncoding.h"
 
 #include <fstream>

@@ -2,8 +2,8 @@
 
 #include "browser/MainWindow.h"
 
-#include "app/Log.h"
 #include "browser/Client.h"
+#include "core/Log.h"
 
 #include <cstdlib>
 #include <gdk/gdkx.h>

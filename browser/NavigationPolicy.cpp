@@ -2,8 +2,8 @@
 
 #include "browser/NavigationPolicy.h"
 
-#include "app/Log.h"
-#include "browser/StartPage.h"
+#include "core/Log.h"
+#include "ipc/StartPage.h"
 #include "platform/GRef.h"
 #include "util/Strings.h"
 

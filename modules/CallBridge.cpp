@@ -2,7 +2,7 @@
 
 #include "modules/CallBridge.h"
 
-#include "app/Log.h"
+#include "core/Log.h"
 #include "modules/ModuleBase.h"
 
 #include <charconv>

@@ -3,7 +3,7 @@
 
 #include "modules/ModuleBase.h"
 
-#include "app/Log.h"
+#include "core/Log.h"
 
 namespace tvn {
 

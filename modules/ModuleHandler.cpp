@@ -2,7 +2,7 @@
 
 #include "modules/ModuleHandler.h"
 
-#include "app/Log.h"
+#include "core/Log.h"
 #include "modules/ModuleTest.h"
 #include "modules/ModuleWindow.h"
 

@@ -2,7 +2,7 @@
 
 #include "modules/ModuleWindow.h"
 
-#include "app/Log.h"
+#include "core/Log.h"
 #include "modules/WindowRequest.h"
 
 namespace tvn {

@@ -7,7 +7,7 @@
 // width, height) and go to the callback of each module of that browser. Script thread only.
 #pragma once
 
-#include "app/EventBus.h"
+#include "core/EventBus.h"
 #include "modules/ModuleBase.h"
 
 namespace tvn {

@@ -2,7 +2,7 @@
 
 #include "modules/WindowRequest.h"
 
-#include "app/Log.h"
+#include "core/Log.h"
 #include "util/JsonText.h"
 
 #include <mutex>

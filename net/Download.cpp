@@ -2,8 +2,8 @@
 
 #include "net/Download.h"
 
-#include "app/GlobalConfig.h"
-#include "app/Log.h"
+#include "core/GlobalConfig.h"
+#include "core/Log.h"
 #include "net/Curl.h"
 #include "platform/AtomicFile.h"
 #include "util/Strings.h"

@@ -2,11 +2,11 @@
 
 #include "net/DownloadApi.h"
 
-#include "app/EventBus.h"
-#include "app/Log.h"
+#include "core/EventBus.h"
+#include "core/Log.h"
+#include "identity/DeviceId.h"
 #include "net/HttpRequest.h"
 #include "net/ServerConfig.h"
-#include "util/DeviceId.h"
 #include "util/Strings.h"
 
 #include <nlohmann/json.hpp>

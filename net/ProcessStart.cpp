@@ -2,10 +2,10 @@
 
 #include "net/ProcessStart.h"
 
-#include "app/GlobalConfig.h"
-#include "app/Paths.h"
-#include "app/ProcessValues.h"
-#include "app/StartUp.h"
+#include "core/GlobalConfig.h"
+#include "core/Paths.h"
+#include "core/ProcessValues.h"
+#include "core/StartUp.h"
 #include "net/Report.h"
 
 #include <clocale>

@@ -2,10 +2,10 @@
 
 #include "net/Report.h"
 
-#include "app/ProcessValues.h"
+#include "core/ProcessValues.h"
+#include "identity/DeviceId.h"
 #include "net/HttpRequest.h"
 #include "net/ServerConfig.h"
-#include "util/DeviceId.h"
 #include "util/JsonText.h"
 
 #include <chrono>

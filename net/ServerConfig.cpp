@@ -2,7 +2,7 @@
 
 #include "net/ServerConfig.h"
 
-#include "app/GlobalConfig.h"
+#include "core/GlobalConfig.h"
 #include "net/ServerNames.h"
 
 #include <charconv>

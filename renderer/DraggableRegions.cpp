@@ -2,8 +2,8 @@
 
 #include "renderer/DraggableRegions.h"
 
-#include "browser/JsonMessage.h"
 #include "browser/WindowRules.h"
+#include "ipc/JsonMessage.h"
 #include "modules/ScriptValue.h"
 
 namespace tvn {

@@ -6,20 +6,20 @@
 // `module` into the frame's script context when the window object is (re)created. It answers the
 // browser's messages to each page.
 
-#include "app/EventBus.h"
-#include "app/Log.h"
-#include "app/Logging.h"
-#include "app/Paths.h"
-#include "browser/InitData.h"
-#include "browser/JsonMessage.h"
-#include "browser/StartPage.h"
+#include "core/EventBus.h"
+#include "core/Log.h"
+#include "core/Logging.h"
+#include "core/Paths.h"
+#include "ipc/InitData.h"
+#include "ipc/JsonMessage.h"
+#include "ipc/StartPage.h"
 #include "modules/CallBridge.h"
 #include "modules/ModuleHandler.h"
-#include "modules/RendererMessages.h"
 #include "modules/WindowRequest.h"
 #include "net/ProcessStart.h"
 #include "platform/WindowChannel.h"
 #include "renderer/DraggableRegions.h"
+#include "renderer/RendererMessages.h"
 #include "renderer/WebExtension.h"
 
 #include <webkit2/webkit-web-extension.h>

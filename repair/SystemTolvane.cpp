@@ -2,10 +2,10 @@
 
 #include "repair/SystemTolvane.h"
 
-#include "app/EventBus.h"
-#include "app/GlobalConfig.h"
-#include "app/Log.h"
-#include "app/Paths.h"
+#include "core/EventBus.h"
+#include "core/GlobalConfig.h"
+#include "core/Log.h"
+#include "core/Paths.h"
 #include "net/Download.h"
 #include "net/DownloadApi.h"
 #include "platform/InstalledPrograms.h"

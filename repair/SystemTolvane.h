@@ -14,7 +14,7 @@
 // every generation up to the newest).
 #pragma once
 
-#include "app/Singleton.h"
+#include "core/Singleton.h"
 #include "repair/Items.h"
 #include "repair/WorkerPool.h"
 

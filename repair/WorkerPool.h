@@ -9,7 +9,7 @@
 // thread only (the engine's controller), so they never overlap.
 #pragma once
 
-#include "app/TaskQueue.h"
+#include "core/TaskQueue.h"
 
 #include <atomic>
 #include <thread>

@@ -5,8 +5,8 @@
 
 #include "bench/Ratios.h"
 #include "browser/Client.h"
-#include "browser/InitData.h"
-#include "browser/StartPage.h"
+#include "ipc/InitData.h"
+#include "ipc/StartPage.h"
 #include "tests/support/PageServer.h"
 
 #include <benchmark/benchmark.h>

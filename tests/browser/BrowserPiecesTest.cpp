@@ -1,13 +1,13 @@
 // The browser process's pure pieces: the window's size by DPI, the web process's start data, the
 // user-message parameters, the developer menu's marker and labels, the prompt's text limit.
 #include "browser/ContextMenu.h"
-#include "browser/InitData.h"
-#include "browser/JsonMessage.h"
 #include "browser/MainWindow.h"
 #include "browser/NavigationPolicy.h"
 #include "browser/ScriptDialogs.h"
-#include "util/JsonText.h"
+#include "ipc/InitData.h"
+#include "ipc/JsonMessage.h"
 #include "tests/support/TempDir.h"
+#include "util/JsonText.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 // It lets a test page reach the browser process's methods before the modules that use them exist.
 
 #include "modules/CallBridge.h"
+#include "modules/DragFiles.h"
 #include "modules/ModuleHandler.h"
-#include "modules/RendererMessages.h"
 
 namespace tvn {
 

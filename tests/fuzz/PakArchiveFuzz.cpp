@@ -5,7 +5,7 @@
 // is set and the header's index length fits, the harness writes the correct signature before
 // handing the bytes over; the index and the data area are then whatever the fuzzer made.
 
-#include "browser/PakArchive.h"
+#include "pak/PakArchive.h"
 
 #include <cstdint>
 #include <cstdio>

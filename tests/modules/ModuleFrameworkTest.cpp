@@ -1,10 +1,11 @@
 // The module framework, value conversions and thenables in a standalone JavaScriptCore context:
 // no browser, no web process.
-#include "app/EventBus.h"
-#include "app/TaskQueue.h"
+#include "core/EventBus.h"
+#include "core/TaskQueue.h"
 #include "modules/CallBridge.h"
+#include "modules/DragFiles.h"
 #include "modules/ModuleHandler.h"
-#include "modules/RendererMessages.h"
+#include "renderer/RendererMessages.h"
 #include "tests/support/Script.h"
 
 #include <chrono>

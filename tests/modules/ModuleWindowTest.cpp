@@ -1,5 +1,5 @@
 // The window module in a standalone JavaScriptCore context, its window channel answered by the test.
-#include "app/EventBus.h"
+#include "core/EventBus.h"
 #include "modules/ModuleHandler.h"
 #include "modules/WindowRequest.h"
 #include "tests/support/Script.h"

@@ -2,10 +2,10 @@
 // process of its own, with its configuration and log.
 #include "net/DownloadApi.h"
 
-#include "app/EventBus.h"
-#include "app/Logging.h"
+#include "core/EventBus.h"
+#include "core/Logging.h"
+#include "identity/DeviceId.h"
 #include "net/ServerConfig.h"
-#include "util/DeviceId.h"
 
 #include "tests/support/ServerFixture.h"
 

@@ -1,8 +1,8 @@
 // Reports: the body field by field, the session id, and the post to the reference server.
 #include "net/Report.h"
 
-#include "app/ProcessValues.h"
-#include "util/DeviceId.h"
+#include "core/ProcessValues.h"
+#include "identity/DeviceId.h"
 #include "util/UrlEncoding.h"
 
 #include "tests/support/ServerFixture.h"

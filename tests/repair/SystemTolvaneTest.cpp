@@ -2,8 +2,8 @@
 // pumps it. Each test runs in a process of its own: the engine is a singleton.
 #include "repair/SystemTolvane.h"
 
-#include "app/EventBus.h"
-#include "app/Logging.h"
+#include "core/EventBus.h"
+#include "core/Logging.h"
 #include "platform/InstalledPrograms.h"
 #include "platform/RegistryStore.h"
 

@@ -1,5 +1,5 @@
 // tvn-pak as a user runs it: pack a folder, list and verify the pack, read it back.
-#include "browser/PakArchive.h"
+#include "pak/PakArchive.h"
 
 #include "tests/support/TempDir.h"
 

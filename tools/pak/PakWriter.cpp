@@ -2,7 +2,7 @@
 
 #include "tools/pak/PakWriter.h"
 
-#include "browser/PakArchive.h"
+#include "pak/PakArchive.h"
 #include "util/MD5.h"
 #include "util/UrlEncoding.h"
 

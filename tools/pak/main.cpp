@@ -4,7 +4,7 @@
 //     tvn-pak list PACK             one line per file entry: path, size, stored size
 //     tvn-pak verify PACK           check the signature and every entry; exit 1 at the first fault
 
-#include "browser/PakArchive.h"
+#include "pak/PakArchive.h"
 #include "platform/AtomicFile.h"
 #include "tools/pak/PakWriter.h"
 

@@ -1,0 +1,64 @@
+// The command line on CLI11.
+
+#include "core/CommandLine.h"
+
+#include <CLI/CLI.hpp>
+
+namespace tvn {
+
+namespace {
+
+struct Parser {
+    CLI::App app { "tvn: finds and repairs missing system libraries and runtime packages", "tvn" };
+    CLI::Option* command;
+    CLI::Option* scene;
+    CLI::Option* type;
+    CLI::Option* help;
+
+    Parser()
+    {
+        app.set_help_flag();
+        app.allow_extras();
+        command = app.add_option("-c,--command", "command: report");
+        scene = app.add_option("-s,--scene", "event scene");
+        type = app.add_option("--type", "process type: browser/renderer/other");
+        help = app.add_flag("-h,--help")->description("print this help and exit");
+        for (CLI::Option* option : { command, scene, type })
+            option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    }
+};
+
+// What the parser collected for the option, even when the parse as a whole failed.
+std::string lastValue(const CLI::Option* option)
+{
+    const auto& results = option->results();
+    return results.empty() ? std::string() : results.back();
+}
+
+} // namespace
+
+StartOptions parseCommandLine(const std::vector<std::string>& arguments)
+{
+    Parser parser;
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    if (!reversed.empty())
+        reversed.pop_back(); // the program path
+    try {
+        parser.app.parse(reversed);
+    } catch (const CLI::ParseError&) {
+        // A missing value or a malformed switch never stops start-up.
+    }
+    return {
+        lastValue(parser.command),
+        lastValue(parser.scene),
+        lastValue(parser.type),
+        parser.help->count() > 0,
+    };
+}
+
+std::string commandLineUsage()
+{
+    return Parser().app.help();
+}
+
+} // namespace tvn

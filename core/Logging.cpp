@@ -1,0 +1,157 @@
+// The log on spdlog: a rotating file sink, a pattern that writes the system's record, and the
+// statement functions behind the LOG_* macros.
+
+#include "core/Logging.h"
+
+#include "core/GlobalConfig.h"
+#include "core/Paths.h"
+
+#include <atomic>
+#include <cctype>
+#include <memory>
+#include <mutex>
+#include <spdlog/pattern_formatter.h>
+#include <spdlog/sinks/rotating_file_sink.h>
+#include <spdlog/spdlog.h>
+#include <vector>
+
+namespace tvn::log {
+
+namespace {
+
+// Set once by initialize() and never cleared: records may come from any thread until exit.
+std::atomic<spdlog::logger*> g_logger { nullptr };
+
+spdlog::level::level_enum toSpdlog(Severity severity)
+{
+    switch (severity) {
+    case Severity::Fatal: return spdlog::level::critical;
+    case Severity::Error: return spdlog::level::err;
+    case Severity::Warning: return spdlog::level::warn;
+    case Severity::Info: return spdlog::level::info;
+    case Severity::Debug: return spdlog::level::debug;
+    case Severity::Verbose: return spdlog::level::trace;
+    case Severity::None: break;
+    }
+    return spdlog::level::off;
+}
+
+Severity fromSpdlog(spdlog::level::level_enum level)
+{
+    switch (level) {
+    case spdlog::level::critical: return Severity::Fatal;
+    case spdlog::level::err: return Severity::Error;
+    case spdlog::level::warn: return Severity::Warning;
+    case spdlog::level::info: return Severity::Info;
+    case spdlog::level::debug: return Severity::Debug;
+    case spdlog::level::trace: return Severity::Verbose;
+    default: return Severity::None;
+    }
+}
+
+// "%*" in the pattern: the system's level name, left-aligned in five columns.
+class SeverityFlag final : public spdlog::custom_flag_formatter {
+public:
+    void format(const spdlog::details::log_msg& message, const std::tm&, spdlog::memory_buf_t& out) override
+    {
+        const std::string_view name = severityName(fromSpdlog(message.level));
+        out.append(name.data(), name.data() + name.size());
+        for (size_t i = name.size(); i < 5; ++i)
+            out.push_back(' ');
+    }
+
+    std::unique_ptr<custom_flag_formatter> clone() const override { return std::make_unique<SeverityFlag>(); }
+};
+
+std::unique_ptr<spdlog::formatter> recordFormatter()
+{
+    auto formatter = std::make_unique<spdlog::pattern_formatter>();
+    formatter->add_flag<SeverityFlag>('*').set_pattern("%Y-%m-%d %H:%M:%S.%e %* [%t] [%!@%#] %v");
+    return formatter;
+}
+
+} // namespace
+
+Severity severityFromSetting(std::string_view setting)
+{
+    if (setting.empty())
+        return Severity::Info;
+    switch (std::toupper(static_cast<unsigned char>(setting.front()))) {
+    case 'F': return Severity::Fatal;
+    case 'E': return Severity::Error;
+    case 'W': return Severity::Warning;
+    case 'I': return Severity::Info;
+    case 'D': return Severity::Debug;
+    case 'V': return Severity::Verbose;
+    default: return Severity::None;
+    }
+}
+
+std::string_view severityName(Severity severity)
+{
+    switch (severity) {
+    case Severity::Fatal: return "FATAL";
+    case Severity::Error: return "ERROR";
+    case Severity::Warning: return "WARN";
+    case Severity::Info: return "INFO";
+    case Severity::Debug: return "DEBUG";
+    case Severity::Verbose: return "VERB";
+    case Severity::None: break;
+    }
+    return "NONE";
+}
+
+bool initialize(const Settings& settings)
+{
+    // Every logger made is kept for the life of the process and never registered, so neither
+    // spdlog's registry nor a later start can drop one while a thread still logs to it. A process
+    // starts its log once; a test binary may start one per test.
+    static std::mutex mutex;
+    static std::vector<std::shared_ptr<spdlog::logger>> loggers;
+    std::lock_guard lock(mutex);
+    std::error_code ignored;
+    std::filesystem::create_directories(settings.file.parent_path(), ignored);
+    try {
+        auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(
+            settings.file.string(), settings.maxFileSize, settings.maxFiles > 1 ? settings.maxFiles - 1 : 0);
+        auto logger = std::make_shared<spdlog::logger>("tvn", std::move(sink));
+        logger->set_formatter(recordFormatter());
+        logger->set_level(toSpdlog(settings.level));
+        logger->flush_on(spdlog::level::trace); // every record reaches the file at once
+        g_logger.store(logger.get(), std::memory_order_release);
+        loggers.push_back(std::move(logger));
+        return true;
+    } catch (const spdlog::spdlog_ex&) {
+        return false; // the file cannot be opened: this process logs nothing
+    }
+}
+
+bool startLogging(std::string_view role)
+{
+    Settings settings;
+    settings.file = appDataPath("logs") / (std::string(role) + ".log");
+    settings.level = severityFromSetting(GlobalConfig::instance().getString("loglevel", "Info"));
+    if (!initialize(settings))
+        return false;
+    write(Severity::Info, "Application::Application", __LINE__, "-------------------------------------------");
+    write(Severity::Info, "Application::Application", __LINE__, "process started");
+    return true;
+}
+
+bool enabled(Severity severity)
+{
+    if (severity == Severity::None)
+        return false;
+    spdlog::logger* logger = g_logger.load(std::memory_order_acquire);
+    return logger && logger->should_log(toSpdlog(severity));
+}
+
+void write(Severity severity, const char* function, int line, std::string_view message)
+{
+    spdlog::logger* logger = g_logger.load(std::memory_order_acquire);
+    if (!logger)
+        return;
+    logger->log(spdlog::source_loc { "", line, function }, toSpdlog(severity), message);
+}
+
+} // namespace tvn::log

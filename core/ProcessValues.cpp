@@ -1,0 +1,17 @@
+// Process-wide start-up values.
+
+#include "core/ProcessValues.h"
+
+namespace tvn {
+
+namespace {
+std::string g_channelId;
+std::string g_bdVid;
+}
+
+const std::string& channelId() { return g_channelId; }
+const std::string& bdVid() { return g_bdVid; }
+void setChannelId(std::string value) { g_channelId = std::move(value); }
+void setBdVid(std::string value) { g_bdVid = std::move(value); }
+
+} // namespace tvn

@@ -1,0 +1,152 @@
+// Choosing the start page, and the origin rules that keep everything else out of the bridge.
+
+#include "ipc/StartPage.h"
+
+#include "util/Strings.h"
+#include "util/UrlEncoding.h"
+
+#include <arpa/inet.h>
+#include <fstream>
+#include <iterator>
+
+namespace tvn {
+
+namespace {
+
+std::string readFile(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return { std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>() };
+}
+
+struct UrlParts {
+    std::string scheme;          // lower case
+    std::string_view authority;  // userinfo dropped
+    std::string_view path;       // from the first "/" after the authority, query and fragment cut
+};
+
+// The parts of "scheme://authority/path?query#fragment"; nullopt without "://".
+std::optional<UrlParts> splitUrl(std::string_view url)
+{
+    const size_t colon = url.find(':');
+    if (colon == std::string_view::npos || colon == 0 || url.substr(colon + 1, 2) != "//")
+        return std::nullopt;
+    UrlParts parts { asciiLower(url.substr(0, colon)), {}, {} };
+    std::string_view rest = url.substr(colon + 3);
+    rest = rest.substr(0, rest.find_first_of("?#"));
+    const size_t slash = rest.find('/');
+    parts.authority = rest.substr(0, slash);
+    parts.path = slash == std::string_view::npos ? std::string_view() : rest.substr(slash);
+    if (const size_t at = parts.authority.rfind('@'); at != std::string_view::npos)
+        parts.authority.remove_prefix(at + 1);
+    return parts;
+}
+
+// The host of an authority without its port ("[::1]" keeps its brackets).
+std::string_view hostOf(std::string_view authority)
+{
+    if (authority.starts_with('['))
+        return authority.substr(0, authority.find(']') + 1);
+    return authority.substr(0, authority.find(':'));
+}
+
+bool isLoopbackHost(std::string_view host)
+{
+    const std::string name = asciiLower(host);
+    if (name == "localhost" || name == "[::1]")
+        return true;
+    in_addr address {};
+    return inet_pton(AF_INET, name.c_str(), &address) == 1 && (ntohl(address.s_addr) >> 24) == 127;
+}
+
+// A decoded file path that climbs: a "." or ".." step anywhere.
+bool hasDotStep(std::string_view path)
+{
+    for (const std::string& step : splitNonEmpty(path, '/'))
+        if (step == "." || step == "..")
+            return true;
+    return false;
+}
+
+} // namespace
+
+std::optional<std::string> acceptedUrlTxt(std::string_view text)
+{
+    const std::string url(trim(text));
+    const auto parts = splitUrl(url);
+    if (!parts)
+        return std::nullopt;
+    if (parts->scheme == "app" || parts->scheme == "file" || parts->scheme == "https")
+        return url;
+    if (parts->scheme == "http" && isLoopbackHost(hostOf(parts->authority)))
+        return url;
+    return std::nullopt;
+}
+
+StartPage chooseStartPage(const std::filesystem::path& appFolder, std::string_view bdVid)
+{
+    StartPage page;
+    std::error_code error;
+    if (std::filesystem::exists(appFolder / "url.txt", error)) {
+        const std::string text = readFile(appFolder / "url.txt");
+        if (const auto url = acceptedUrlTxt(text)) {
+            page.url = *url;
+            page.origin = startOriginOf(page.url);
+            page.logLines.push_back("open from url.txt, " + page.url);
+            return page;
+        }
+        page.logLines.push_back("url.txt refused, " + std::string(trim(text)));
+    }
+    if (std::filesystem::exists(appFolder / "dist.pak", error)) {
+        page.url = "app://dist.pak/index.html?bd_vid=" + std::string(bdVid);
+        page.origin = startOriginOf(page.url);
+        page.logLines.push_back("open from dist.pak");
+        return page;
+    }
+
+    page.distFolder = appFolder / ".." / ".." / "dist";
+    if (!std::filesystem::exists(page.distFolder / "index.html", error))
+        page.distFolder = appFolder / "dist";
+    page.url = "app://" + std::string(kDistFolderHost) + "/index.html?bd_vid=" + std::string(bdVid);
+    page.origin = startOriginOf(page.url);
+    page.logLines.push_back("open from dist, " + (page.distFolder / "index.html").string());
+    return page;
+}
+
+std::string urlOrigin(std::string_view url)
+{
+    const auto parts = splitUrl(url);
+    if (!parts || parts->scheme == "file" || parts->authority.empty())
+        return {};
+    std::string authority = asciiLower(parts->authority);
+    if ((parts->scheme == "http" && authority.ends_with(":80")) || (parts->scheme == "https" && authority.ends_with(":443")))
+        authority.erase(authority.rfind(':'));
+    return parts->scheme + "://" + authority;
+}
+
+std::string startOriginOf(std::string_view url)
+{
+    const auto parts = splitUrl(url);
+    if (!parts || parts->scheme != "file")
+        return urlOrigin(url);
+    if (!parts->authority.empty() || parts->path.empty())
+        return {};
+    return "file://" + std::string(parts->path.substr(0, parts->path.rfind('/') + 1));
+}
+
+bool inStartOrigin(std::string_view url, std::string_view startOrigin)
+{
+    if (startOrigin.empty())
+        return false;
+    if (!startOrigin.starts_with("file://"))
+        return urlOrigin(url) == startOrigin;
+    const auto parts = splitUrl(url);
+    const auto folder = splitUrl(startOrigin);
+    if (!parts || !folder || parts->scheme != "file" || !parts->authority.empty())
+        return false;
+    const std::string path = urlDecode(parts->path);
+    const std::string folderPath = urlDecode(folder->path);
+    return path.starts_with(folderPath) && !hasDotStep(path);
+}
+
+} // namespace tvn
