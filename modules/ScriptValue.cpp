@@ -106,15 +106,15 @@ ScriptValue toScriptValue(JSCContext* context, const nlohmann::json& value)
     case nlohmann::json::value_t::string:
         return ScriptValue::adopt(jsc_value_new_string(context, value.get_ref<const std::string&>().c_str()));
     case nlohmann::json::value_t::object:
-        return ToV8Object(context, value);
+        return toScriptObject(context, value);
     case nlohmann::json::value_t::array:
-        return ToV8Array(context, value);
+        return toScriptArray(context, value);
     default:
         return ScriptValue::adopt(jsc_value_new_null(context));
     }
 }
 
-ScriptValue ToV8Object(JSCContext* context, const nlohmann::json& dictionary)
+ScriptValue toScriptObject(JSCContext* context, const nlohmann::json& dictionary)
 {
     ScriptValue object = ScriptValue::adopt(jsc_value_new_object(context, nullptr, nullptr));
     if (!dictionary.is_object())
@@ -124,7 +124,7 @@ ScriptValue ToV8Object(JSCContext* context, const nlohmann::json& dictionary)
     return object;
 }
 
-ScriptValue ToV8Array(JSCContext* context, const nlohmann::json& list)
+ScriptValue toScriptArray(JSCContext* context, const nlohmann::json& list)
 {
     ScriptValue array = ScriptValue::adopt(jsc_value_new_array(context, G_TYPE_NONE));
     if (!list.is_array())

@@ -33,8 +33,8 @@ nlohmann::json ToListValue(JSCValue* array);
 nlohmann::json ToDictionaryValue(JSCValue* object);
 
 // Plain script values from JSON.
-ScriptValue ToV8Object(JSCContext*, const nlohmann::json& dictionary);
-ScriptValue ToV8Array(JSCContext*, const nlohmann::json& list);
+ScriptValue toScriptObject(JSCContext*, const nlohmann::json& dictionary);
+ScriptValue toScriptArray(JSCContext*, const nlohmann::json& list);
 ScriptValue toScriptValue(JSCContext*, const nlohmann::json&);
 
 // Option readers: the value of `object[key]` when it has the right type, else nullopt.

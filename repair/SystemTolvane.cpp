@@ -108,7 +108,7 @@ std::string SystemTolvane::token() const
     return m_token;
 }
 
-bool SystemTolvane::getDownloadUrl(std::string_view fileName, std::string_view fileType, std::string& url)
+std::optional<std::string> SystemTolvane::getDownloadUrl(std::string_view fileName, std::string_view fileType)
 {
     std::string current = token();
     if (current.empty()) {
@@ -117,16 +117,18 @@ bool SystemTolvane::getDownloadUrl(std::string_view fileName, std::string_view f
     }
     if (current.empty()) {
         LOG_INFO << "token: null";
-        return false;
+        return std::nullopt;
     }
-    url = getDownloadURLImpl(current, fileType, fileName);
+    std::string url = getDownloadURLImpl(current, fileType, fileName);
+    if (url.empty())
+        return std::nullopt;
     // An address over plain http could be anyone's file: the answers carry no digest to check it
     // against, so only TLS addresses are used.
-    if (!url.empty() && asciiLower(url.substr(0, 6)) != "https:") {
+    if (asciiLower(url.substr(0, 6)) != "https:") {
         LOG_ERROR << "download address refused, not https: " << url;
-        url.clear();
+        return std::nullopt;
     }
-    return !url.empty();
+    return url;
 }
 
 void SystemTolvane::scanDllsTask(const std::vector<DllItem>& items, Generation generation)
@@ -144,12 +146,11 @@ void SystemTolvane::scanDllsTask(const std::vector<DllItem>& items, Generation g
 void SystemTolvane::repairDllTask(const DllItem& item, Generation generation)
 {
     int32_t errorCode = kRepairDone;
-    std::string url;
-    if (!getDownloadUrl(item.fileName, item.fileType, url)) {
+    if (const auto url = getDownloadUrl(item.fileName, item.fileType); !url) {
         errorCode = kRepairNoAddress;
     } else {
         const std::string destination = adjustDriveLetter(item.filePath, windowsDirectory());
-        if (fetchUrlToFile({}, [this, generation] { return isCancelled(generation); }, url, destination) != 0)
+        if (fetchUrlToFile({}, [this, generation] { return isCancelled(generation); }, *url, destination) != 0)
             errorCode = kRepairDownloadFailed;
         else if (item.needReg && platform::shellExecute("regsvr32", { "/s", destination }) != platform::kShellExecuteStarted)
             errorCode = kRepairLaunchFailed;
@@ -169,16 +170,16 @@ void SystemTolvane::scanSoftwaresTask(const std::vector<SoftwareItem>& items, Ge
 void SystemTolvane::installSoftwareTask(const SoftwareItem& item, Generation generation)
 {
     int32_t errorCode = kRepairDone;
-    std::string url;
+    std::optional<std::string> url;
     if (!isPlainFileName(item.fileName)) {
         // The name becomes a path in the application folder and a program that is run.
         LOG_ERROR << "install refused, not a plain file name: " << item.fileName;
         errorCode = kRepairDownloadFailed;
-    } else if (!getDownloadUrl(item.fileName, item.fileType, url)) {
+    } else if (url = getDownloadUrl(item.fileName, item.fileType); !url) {
         errorCode = kRepairNoAddress;
     } else {
         const std::string destination = appDataPath(item.fileName).string();
-        if (fetchUrlToFile({}, [this, generation] { return isCancelled(generation); }, url, destination) != 0) {
+        if (fetchUrlToFile({}, [this, generation] { return isCancelled(generation); }, *url, destination) != 0) {
             errorCode = kRepairDownloadFailed;
         } else if (const auto process = platform::startInstaller(destination, item.cmdParam); !process) {
             errorCode = kRepairLaunchFailed;

@@ -24,6 +24,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <string>
 #include <string_view>
@@ -42,8 +43,9 @@ public:
     // Returns at once; the cancel sequence runs on the controller thread.
     void cancelTask();
 
-    // The server's address for one file; a heartbeat first when there is no token.
-    bool getDownloadUrl(std::string_view fileName, std::string_view fileType, std::string& url);
+    // The server's https address for one file (a heartbeat first when there is no token); nullopt
+    // when there is none, or only a plain http one.
+    std::optional<std::string> getDownloadUrl(std::string_view fileName, std::string_view fileType);
 
     void setToken(std::string token);
     std::string token() const;

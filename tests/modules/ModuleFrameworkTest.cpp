@@ -163,7 +163,7 @@ TEST_F(Script, JsonToScript)
     nlohmann::json dictionary = nlohmann::json::parse(R"({"n": 1, "d": 2.5, "s": "t", "b": false, "z": null,
         "list": [1, {"x": [true]}], "nested": {"deep": {"v": "w"}}})");
     dictionary["bin"] = nlohmann::json::binary({ 1, 2, 3 });
-    setGlobal("r", ToV8Object(context.get(), dictionary));
+    setGlobal("r", toScriptObject(context.get(), dictionary));
     EXPECT_EQ(run("JSON.stringify(r)"),
         R"({"b":false,"bin":null,"d":2.5,"list":[1,{"x":[true]}],"n":1,"nested":{"deep":{"v":"w"}},"s":"t","z":null})");
     EXPECT_EQ(run("Array.isArray(r.list)"), "true");
