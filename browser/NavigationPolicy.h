@@ -1,7 +1,8 @@
-// Where the page's view may go. The main frame stays on the start origin: a link, a script or a
-// window.open that leads anywhere else opens in the desktop's default browser (web and mail
-// addresses only) and the view stays where it is; a file dropped on the window never becomes the
-// page. Frames inside the page may go where they like: they never get `module`.
+// Where the page's view may go. The main frame stays on the start origin: a link, a form, a script
+// or a window.open that leads anywhere else is stopped before anything of it is shown, and web
+// addresses open in the desktop's default browser instead; a file dropped on the window never
+// becomes the page. Frames inside the page load what they like (they never get `module`), but a
+// link followed in one to elsewhere opens outside too.
 #pragma once
 
 #include <string>
