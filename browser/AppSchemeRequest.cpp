@@ -5,6 +5,7 @@
 #include "browser/LocalResourceHandler.h"
 #include "browser/MimeTypes.h"
 #include "ipc/StartPage.h"
+#include "ipc/UrlParts.h"
 #include "pak/PakArchive.h"
 #include "util/Strings.h"
 #include "util/UrlEncoding.h"
@@ -23,45 +24,39 @@ std::string_view withoutFragment(std::string_view url)
 
 } // namespace
 
+namespace {
+
+// The lower-case host and the path (from its "/") of an "app" URL; nullopt for any other URL.
+struct AppUrl {
+    std::string host;
+    std::string_view path;
+};
+std::optional<AppUrl> appUrl(std::string_view url)
+{
+    const auto parts = splitUrl(url);
+    if (!parts || parts->scheme != "app")
+        return std::nullopt;
+    return AppUrl { asciiLower(hostOf(parts->authority)), parts->path };
+}
+
+} // namespace
+
 std::optional<AppRequestTarget> appRequestTarget(std::string_view url)
 {
-    url = withoutFragment(url);
-    const size_t colon = url.find(':');
-    if (colon == std::string_view::npos || asciiLower(url.substr(0, colon)) != "app" || url.substr(colon + 1, 2) != "//")
+    const auto app = appUrl(url);
+    if (!app || !app->host.ends_with(".pak"))
         return std::nullopt;
-
-    const std::string_view rest = url.substr(colon + 3);
-    const size_t authorityEnd = std::min(rest.find_first_of("/?"), rest.size());
-    std::string_view host = rest.substr(0, authorityEnd);
-    if (const size_t at = host.rfind('@'); at != std::string_view::npos)
-        host.remove_prefix(at + 1);
-    if (const size_t port = host.find(':'); port != std::string_view::npos)
-        host = host.substr(0, port);
-
-    const std::string packName = asciiLower(host);
-    if (!packName.ends_with(".pak"))
-        return std::nullopt;
-
-    std::string_view path = rest.substr(authorityEnd);
-    path = path.substr(0, path.find('?'));
-    return AppRequestTarget { packName, std::string(path.empty() ? path : path.substr(1)) };
+    return AppRequestTarget { app->host, std::string(app->path.empty() ? app->path : app->path.substr(1)) };
 }
 
 std::optional<std::filesystem::path> distFolderFile(std::string_view url, const std::filesystem::path& distFolder)
 {
-    url = withoutFragment(url);
-    constexpr std::string_view scheme = "app://";
-    if (distFolder.empty() || url.size() < scheme.size() || asciiLower(url.substr(0, scheme.size())) != scheme)
+    const auto app = appUrl(url);
+    if (distFolder.empty() || !app || app->host != kDistFolderHost)
         return std::nullopt;
-    std::string_view rest = url.substr(scheme.size());
-    rest = rest.substr(0, rest.find('?'));
-    const size_t slash = rest.find('/');
-    if (asciiLower(rest.substr(0, slash)) != kDistFolderHost)
+    const std::string path = urlDecode(app->path.empty() ? app->path : app->path.substr(1));
+    if (hasDotStep(path))
         return std::nullopt;
-    const std::string path = urlDecode(slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1));
-    for (const std::string& step : splitNonEmpty(path, '/'))
-        if (step == "." || step == "..")
-            return std::nullopt;
     return distFolder / path;
 }
 

@@ -51,6 +51,15 @@ void openOutside(const char* uri)
     LOG_INFO << "open in the default browser: " << uri;
 }
 
+// What happens instead of a navigation that does not stay: the desktop's browser, or nothing.
+void carryOut(NavigationVerdict verdict, const char* uri, std::string_view refused)
+{
+    if (verdict == NavigationVerdict::OpenOutside)
+        openOutside(uri);
+    else
+        LOG_INFO << refused << uri;
+}
+
 // Navigation decisions come for every frame alike (WebKitGTK does not say which frame), so only
 // what holds for any frame is decided on them: a dropped file is never loaded, a link the user
 // follows (or a form sent) to elsewhere goes to the desktop's browser in whatever frame it was,
@@ -61,31 +70,30 @@ gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPo
 {
     const auto* guard = static_cast<NavigationGuard*>(data);
     std::string uri;
-    bool decided = false;
+    bool followed = false;
     if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
         auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
         if (!webkit_response_policy_decision_is_main_frame_main_resource(response))
             return FALSE;
         uri = webkit_uri_response_get_uri(webkit_response_policy_decision_get_response(response));
-        decided = true;
     } else if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION || type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
         WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
         uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
         const WebKitNavigationType kind = webkit_navigation_action_get_navigation_type(action);
-        const bool followed = kind == WEBKIT_NAVIGATION_TYPE_LINK_CLICKED || kind == WEBKIT_NAVIGATION_TYPE_FORM_SUBMITTED;
-        decided = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION || guard->isDroppedFile(uri.c_str())
-            || (followed && navigationVerdict(uri, guard->startOrigin, false) != NavigationVerdict::Stay);
-    }
-    if (!decided)
+        followed = kind == WEBKIT_NAVIGATION_TYPE_LINK_CLICKED || kind == WEBKIT_NAVIGATION_TYPE_FORM_SUBMITTED;
+    } else {
         return FALSE;
-    const NavigationVerdict verdict = navigationVerdict(uri, guard->startOrigin, guard->isDroppedFile(uri.c_str()));
-    if (verdict == NavigationVerdict::Stay && type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE)
+    }
+    const bool dropped = guard->isDroppedFile(uri.c_str());
+    const NavigationVerdict verdict = navigationVerdict(uri, guard->startOrigin, dropped);
+    // A navigation of some frame that nobody followed is left alone; the main frame's document is
+    // judged at its response. A new window is never made.
+    if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && !dropped && !followed)
+        return FALSE;
+    if (verdict == NavigationVerdict::Stay && type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)
         return FALSE;
     webkit_policy_decision_ignore(decision);
-    if (verdict == NavigationVerdict::OpenOutside)
-        openOutside(uri.c_str());
-    else
-        LOG_INFO << "navigation refused: " << uri;
+    carryOut(verdict, uri.c_str(), "navigation refused: ");
     return TRUE;
 }
 
@@ -95,10 +103,7 @@ GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer dat
 {
     const auto* guard = static_cast<NavigationGuard*>(data);
     const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
-    if (navigationVerdict(uri, guard->startOrigin, guard->isDroppedFile(uri)) == NavigationVerdict::OpenOutside)
-        openOutside(uri);
-    else
-        LOG_INFO << "new window refused: " << uri;
+    carryOut(navigationVerdict(uri, guard->startOrigin, guard->isDroppedFile(uri)), uri, "new window refused: ");
     return nullptr;
 }
 
@@ -117,7 +122,6 @@ void guardNavigation(WebKitWebView* view, std::string startOrigin)
     g_object_set_data_full(G_OBJECT(view), kGuardKey, guard.release(), [](gpointer data) { std::unique_ptr<NavigationGuard>(static_cast<NavigationGuard*>(data)); });
     g_signal_connect(view, "decide-policy", G_CALLBACK(onDecidePolicy), raw);
     g_signal_connect(view, "create", G_CALLBACK(onCreate), raw);
-
 }
 
 void noteDraggedFiles(WebKitWebView* view, std::vector<std::string> files)

@@ -28,13 +28,18 @@ std::filesystem::path GlobalConfig::path() const
     return m_path;
 }
 
-std::string GlobalConfig::get(std::string_view section, std::string_view key, std::string_view fallback) const
+std::optional<std::string> GlobalConfig::find(std::string_view section, std::string_view key) const
 {
     std::lock_guard lock(m_mutex);
     const IniFile& ini = file();
     if (!ini.hasKey(section, key))
-        return std::string(fallback);
+        return std::nullopt;
     return ini.sections().find(section)->second.find(key)->second;
+}
+
+std::string GlobalConfig::get(std::string_view section, std::string_view key, std::string_view fallback) const
+{
+    return find(section, key).value_or(std::string(fallback));
 }
 
 std::string GlobalConfig::getString(std::string_view key, std::string_view fallback) const
@@ -44,9 +49,8 @@ std::string GlobalConfig::getString(std::string_view key, std::string_view fallb
 
 std::wstring GlobalConfig::getWString(std::string_view key, std::wstring_view fallback) const
 {
-    const std::string missing = "\x01"; // no INI value holds a control character
-    const std::string value = get(kSection, key, missing);
-    return value == missing ? std::wstring(fallback) : utf8ToWide(value);
+    const std::optional<std::string> value = find(kSection, key);
+    return value ? utf8ToWide(*value) : std::wstring(fallback);
 }
 
 } // namespace tvn

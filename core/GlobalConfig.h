@@ -31,8 +31,9 @@ private:
     friend class Singleton<GlobalConfig>;
     GlobalConfig() = default;
 
-    // The file of the current configuration folder, loaded when first asked for.
+    // The file of the current configuration folder, loaded when first asked for. Under m_mutex.
     const IniFile& file() const;
+    std::optional<std::string> find(std::string_view section, std::string_view key) const;
 
     mutable std::mutex m_mutex;
     mutable std::filesystem::path m_path;

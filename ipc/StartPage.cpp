@@ -2,6 +2,7 @@
 
 #include "ipc/StartPage.h"
 
+#include "ipc/UrlParts.h"
 #include "util/Strings.h"
 #include "util/UrlEncoding.h"
 
@@ -19,37 +20,6 @@ std::string readFile(const std::filesystem::path& path)
     return { std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>() };
 }
 
-struct UrlParts {
-    std::string scheme;          // lower case
-    std::string_view authority;  // userinfo dropped
-    std::string_view path;       // from the first "/" after the authority, query and fragment cut
-};
-
-// The parts of "scheme://authority/path?query#fragment"; nullopt without "://".
-std::optional<UrlParts> splitUrl(std::string_view url)
-{
-    const size_t colon = url.find(':');
-    if (colon == std::string_view::npos || colon == 0 || url.substr(colon + 1, 2) != "//")
-        return std::nullopt;
-    UrlParts parts { asciiLower(url.substr(0, colon)), {}, {} };
-    std::string_view rest = url.substr(colon + 3);
-    rest = rest.substr(0, rest.find_first_of("?#"));
-    const size_t slash = rest.find('/');
-    parts.authority = rest.substr(0, slash);
-    parts.path = slash == std::string_view::npos ? std::string_view() : rest.substr(slash);
-    if (const size_t at = parts.authority.rfind('@'); at != std::string_view::npos)
-        parts.authority.remove_prefix(at + 1);
-    return parts;
-}
-
-// The host of an authority without its port ("[::1]" keeps its brackets).
-std::string_view hostOf(std::string_view authority)
-{
-    if (authority.starts_with('['))
-        return authority.substr(0, authority.find(']') + 1);
-    return authority.substr(0, authority.find(':'));
-}
-
 bool isLoopbackHost(std::string_view host)
 {
     const std::string name = asciiLower(host);
@@ -57,15 +27,6 @@ bool isLoopbackHost(std::string_view host)
         return true;
     in_addr address {};
     return inet_pton(AF_INET, name.c_str(), &address) == 1 && (ntohl(address.s_addr) >> 24) == 127;
-}
-
-// A decoded file path that climbs: a "." or ".." step anywhere.
-bool hasDotStep(std::string_view path)
-{
-    for (const std::string& step : splitNonEmpty(path, '/'))
-        if (step == "." || step == "..")
-            return true;
-    return false;
 }
 
 } // namespace

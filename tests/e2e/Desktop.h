@@ -70,10 +70,7 @@ protected:
 
     void TearDown() override
     {
-        if (m_dragSource > 0) {
-            kill(m_dragSource, SIGTERM);
-            waitpid(m_dragSource, nullptr, 0);
-        }
+        stopDragSource();
         if (tvn > 0) {
             server.addCommand("window.close()");
             EXPECT_EQ(Installation::wait(tvn), 0);
@@ -165,10 +162,7 @@ protected:
         std::vector<std::string> command = { TVN_TEST_DRAG_SOURCE };
         for (const auto& file : files)
             command.push_back(file.string());
-        if (m_dragSource > 0) { // the last drag's
-            kill(m_dragSource, SIGTERM);
-            waitpid(m_dragSource, nullptr, 0);
-        }
+        stopDragSource(); // the last drag's
         m_dragSource = startProgram(command, installation.dir / "config");
         ASSERT_FALSE(output("xdotool search --sync --name 'tvn test drag source' | head -1").empty());
         std::system(("xdotool windowmove " + id + " 400 200").c_str());
@@ -214,6 +208,15 @@ protected:
     std::string id;
 
 private:
+    void stopDragSource()
+    {
+        if (m_dragSource > 0) {
+            kill(m_dragSource, SIGTERM);
+            waitpid(m_dragSource, nullptr, 0);
+        }
+        m_dragSource = -1;
+    }
+
     int m_commands = 0;
     std::string m_tag;
     pid_t m_dragSource = -1;

@@ -4,6 +4,7 @@
 #include "platform/LocalSocket.h"
 #include "platform/RuntimeFolder.h"
 
+#include "tests/support/MainLoop.h"
 #include "tests/support/TempDir.h"
 
 #include <atomic>
@@ -19,15 +20,10 @@
 #include <unistd.h>
 
 using namespace tvn;
+using test::runLoopUntil;
 using namespace tvn::platform;
 
 namespace {
-
-void runLoopUntil(const std::atomic<bool>& done)
-{
-    for (int i = 0; i < 10000 && !done; ++i)
-        g_main_context_iteration(nullptr, FALSE), std::this_thread::sleep_for(std::chrono::milliseconds(1));
-}
 
 // One request on a raw socket: the reply line, or "" when the server closed the connection.
 std::string ask(int fd, const std::string& request)

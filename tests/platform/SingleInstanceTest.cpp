@@ -2,6 +2,7 @@
 #include "platform/LocalSocket.h"
 #include "platform/SingleInstance.h"
 
+#include "tests/support/MainLoop.h"
 #include "tests/support/TempDir.h"
 
 #include <atomic>
@@ -33,10 +34,7 @@ TEST(SingleInstance, SecondStartAsksTheFirst)
         answered = later.activateFirst();
         done = true;
     });
-    for (int i = 0; i < 500 && !done; ++i) {
-        g_main_context_iteration(nullptr, FALSE);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    test::runLoopUntil(done);
     second.join();
     EXPECT_TRUE(answered);
     EXPECT_EQ(activations, 1);
@@ -96,10 +94,7 @@ TEST(SingleInstance, AStalledClientBlocksNothing)
         ::close(stalled);
         done = true;
     });
-    for (int i = 0; i < 5000 && !done; ++i) {
-        g_main_context_iteration(nullptr, FALSE);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    test::runLoopUntil(done);
     others.join();
     EXPECT_TRUE(answered);
     EXPECT_EQ(activations, 1);

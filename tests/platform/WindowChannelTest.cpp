@@ -2,6 +2,7 @@
 // test's main thread runs the GLib loop the server answers on, client threads block on requests.
 #include "platform/WindowChannel.h"
 
+#include "tests/support/MainLoop.h"
 #include "tests/support/TempDir.h"
 
 #include <atomic>
@@ -10,17 +11,11 @@
 #include <thread>
 
 using namespace tvn;
+using test::runLoopUntil;
 using platform::WindowChannelClient;
 using platform::WindowChannelServer;
 
 namespace {
-
-// Runs the default main context until `done` (ten seconds at most).
-void runLoopUntil(const std::atomic<bool>& done)
-{
-    for (int i = 0; i < 10000 && !done; ++i)
-        g_main_context_iteration(nullptr, FALSE), std::this_thread::sleep_for(std::chrono::milliseconds(1));
-}
 
 class WindowChannel : public testing::Test {
 protected:
