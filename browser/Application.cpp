@@ -56,8 +56,11 @@ void Application::OnContextInitialized(const std::vector<std::string>& arguments
 {
     m_arguments = arguments;
     // Web processes act on the main window through the channel; the UI thread answers them.
-    const bool listening = m_windowChannel.listen([this](std::string_view request) {
-        return m_mainWindow ? answerWindowRequest(*m_mainWindow, request) : std::string("{\"ok\":false}");
+    const bool listening = m_windowChannel.listen([this](std::string_view request, platform::WindowChannelServer::Reply reply) {
+        if (m_mainWindow)
+            answerWindowRequest(*m_mainWindow, request, std::move(reply));
+        else
+            reply(R"({"ok":false})");
     });
     if (!listening) {
         LOG_ERROR << "window channel not listening";

@@ -3,6 +3,8 @@
 #include "browser/MainWindow.h"
 
 #include "browser/Client.h"
+#include "browser/Clipboard.h"
+#include "browser/MessageBoxDialog.h"
 #include "core/Log.h"
 
 #include <cstdlib>
@@ -487,6 +489,21 @@ void MainWindow::setIcon(const std::vector<uint8_t>& image)
         gdk_pixbuf_loader_close(loader.get(), nullptr);
     // The window holds the new icon; the previous one is released with it.
     gtk_window_set_icon(m_window, icon);
+}
+
+void MainWindow::showMessageBox(const MessageBoxRequest& request, std::function<void(int id)> answered)
+{
+    tvn::showMessageBox(m_window, request, std::move(answered));
+}
+
+void MainWindow::readClipboardText(std::function<void(std::optional<std::string>)> done)
+{
+    tvn::readClipboardText(std::move(done));
+}
+
+bool MainWindow::writeClipboardText(const std::string& text)
+{
+    return tvn::writeClipboardText(text);
 }
 
 void MainWindow::onDestroy(GtkWidget*, gpointer data)

@@ -57,6 +57,9 @@ public:
     void bringToFront() override { present(); }
     void flash() override;
     void setIcon(const std::vector<uint8_t>& image) override;
+    void showMessageBox(const MessageBoxRequest&, std::function<void(int id)> answered) override;
+    void readClipboardText(std::function<void(std::optional<std::string>)> done) override;
+    bool writeClipboardText(const std::string& text) override;
 
 private:
     static void onDestroy(GtkWidget*, gpointer self);

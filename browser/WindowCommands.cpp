@@ -77,20 +77,53 @@ bool carryOut(WindowControl& window, const std::string& command, const nlohmann:
 
 } // namespace
 
-std::string answerWindowRequest(WindowControl& window, std::string_view line)
+namespace {
+
+std::string okReply(nlohmann::json reply, bool ok)
+{
+    reply["ok"] = ok;
+    return jsonText(reply);
+}
+
+// The commands that answer later; false when `command` is none of them.
+bool carryOutLater(WindowControl& window, const std::string& command, const nlohmann::json& request, std::function<void(std::string)>& reply)
+{
+    if (command == "msgBox") {
+        std::optional<MessageBoxRequest> box = messageBoxRequestFromJson(request);
+        if (!box)
+            return false;
+        window.showMessageBox(*box, [reply = std::move(reply)](int id) { reply(okReply({ { "id", id } }, true)); });
+    } else if (command == "clipboardRead") {
+        window.readClipboardText([reply = std::move(reply)](std::optional<std::string> text) { reply(okReply({ { "text", text.value_or("") } }, true)); });
+    } else if (command == "clipboardWrite") {
+        const auto text = request.find("text");
+        const bool written = text != request.end() && text->is_string() && window.writeClipboardText(text->get<std::string>());
+        reply(okReply({ { "written", written } }, true));
+    } else {
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void answerWindowRequest(WindowControl& window, std::string_view line, std::function<void(std::string)> reply)
 {
     const nlohmann::json request = nlohmann::json::parse(line, nullptr, false);
-    nlohmann::json reply = nlohmann::json::object();
+    nlohmann::json answer = nlohmann::json::object();
     bool done = false;
     if (request.is_object()) {
         const auto id = request.find("window");
         const auto command = request.find("command");
         const bool ours = window.windowId() != 0 && id != request.end() && id->is_number_integer() && id->get<int64_t>() == window.windowId();
-        if (ours && command != request.end() && command->is_string())
-            done = carryOut(window, command->get<std::string>(), request, reply);
+        if (ours && command != request.end() && command->is_string()) {
+            const std::string name = command->get<std::string>();
+            if (carryOutLater(window, name, request, reply))
+                return;
+            done = carryOut(window, name, request, answer);
+        }
     }
-    reply["ok"] = done;
-    return jsonText(reply);
+    reply(okReply(std::move(answer), done));
 }
 
 } // namespace tvn

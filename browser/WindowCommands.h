@@ -4,11 +4,17 @@
 // Commands: "state" (answers topmost, resizable, maximized, width, height: the outer size),
 // "setTopmost" {value}, "setResizeable" {value: 0 or 1}, "close", "show", "hide", "minimize",
 // "maximize", "restore", "setWindowPos" {x, y, w, h: each optional}, "centerWindow" {w, h: each
-// optional}, "bringWindowToFront", "flash", "setIcon" {image: Base64}. A request for another window
-// id, or one that is not understood, does nothing and answers {"ok": false}.
+// optional}, "bringWindowToFront", "flash", "setIcon" {image: Base64}; and for the sys module, with
+// the main window as owner: "msgBox" {the message box request} answers {"id": result id} once the
+// user has chosen, "clipboardRead" answers {"text": string} (empty when there is no text),
+// "clipboardWrite" {text} answers {"written": bool}. A request for another window id, or one that
+// is not understood, does nothing and answers {"ok": false}.
 #pragma once
 
+#include "ipc/MessageBox.h"
+
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,9 +49,16 @@ public:
     virtual void flash() = 0;
     // Image bytes in any format the image loader reads; bytes that are no image clear the icon.
     virtual void setIcon(const std::vector<uint8_t>& image) = 0;
+
+    // A modal message box owned by the window; `answered` gets the result id (0: none).
+    virtual void showMessageBox(const MessageBoxRequest&, std::function<void(int id)> answered) = 0;
+    // The desktop clipboard's text (nullopt: none), given when the clipboard's owner has answered.
+    virtual void readClipboardText(std::function<void(std::optional<std::string>)>) = 0;
+    virtual bool writeClipboardText(const std::string&) = 0;
 };
 
-// Carries out one request line on `window`; the reply line.
-std::string answerWindowRequest(WindowControl& window, std::string_view request);
+// Carries out one request line on `window`; `reply` gets the reply line, at once for every command
+// but those that wait on the user or on another program (message box, clipboard read).
+void answerWindowRequest(WindowControl& window, std::string_view request, std::function<void(std::string)> reply);
 
 } // namespace tvn

@@ -3,6 +3,7 @@
 #include "modules/ModuleHandler.h"
 
 #include "core/Log.h"
+#include "modules/ModuleSys.h"
 #include "modules/ModuleTest.h"
 #include "modules/ModuleWindow.h"
 
@@ -34,6 +35,7 @@ namespace {
 std::map<std::string, ModuleFactory>& moduleTable()
 {
     static std::map<std::string, ModuleFactory> modules = {
+        { "sys", [] { return std::make_shared<ModuleSys>(); } },
         { "test", [] { return std::make_shared<ModuleTest>(); } },
         { "window", [] { return std::make_shared<ModuleWindow>(); } },
     };

@@ -73,6 +73,10 @@ struct GFree<GPtrArray> {
     void operator()(GPtrArray* array) const noexcept { g_ptr_array_unref(array); }
 };
 template<>
+struct GFree<GVariant> {
+    void operator()(GVariant* variant) const noexcept { g_variant_unref(variant); }
+};
+template<>
 struct GFree<char*> {
     void operator()(char** strings) const noexcept { g_strfreev(strings); }
 };

@@ -2,11 +2,14 @@
 
 #include "platform/Launcher.h"
 
+#include <cerrno>
+#include <fcntl.h>
 #include <glib.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -43,20 +46,80 @@ int shellExecute(const std::string& program, const std::vector<std::string>& arg
 
 std::optional<pid_t> startInstaller(const std::string& path, const std::string& parameters)
 {
-    std::vector<std::string> arguments;
-    if (!parameters.empty()) {
-        gchar** parsed = nullptr;
-        if (!g_shell_parse_argv(parameters.c_str(), nullptr, &parsed, nullptr))
-            return std::nullopt;
-        for (gchar** argument = parsed; *argument; ++argument)
-            arguments.emplace_back(*argument);
-        g_strfreev(parsed);
-    }
+    const std::optional<std::vector<std::string>> arguments = splitCommandLine(parameters);
+    if (!arguments)
+        return std::nullopt;
     // A downloaded file carries no execute permission.
     struct stat info;
     if (::stat(path.c_str(), &info) == 0)
         ::chmod(path.c_str(), info.st_mode | S_IXUSR | S_IXGRP | S_IXOTH);
-    return spawn(path, arguments, false);
+    return spawn(path, *arguments, false);
+}
+
+std::optional<std::vector<std::string>> splitCommandLine(const std::string& line)
+{
+    std::vector<std::string> words;
+    gchar** parsed = nullptr;
+    GError* error = nullptr;
+    if (!g_shell_parse_argv(line.c_str(), nullptr, &parsed, &error)) {
+        // GLib calls a blank line an error; it is simply no words.
+        const bool blank = g_error_matches(error, G_SHELL_ERROR, G_SHELL_ERROR_EMPTY_STRING);
+        g_error_free(error);
+        return blank ? std::optional(words) : std::nullopt;
+    }
+    for (gchar** word = parsed; *word; ++word)
+        words.emplace_back(*word);
+    g_strfreev(parsed);
+    return words;
+}
+
+std::optional<PipedChild> startWithOutputPipe(const std::optional<std::filesystem::path>& program,
+    const std::vector<std::string>& arguments, const std::filesystem::path& folder)
+{
+    if (arguments.empty() && !program) {
+        errno = ENOENT;
+        return std::nullopt;
+    }
+    int pipeEnds[2];
+    if (::pipe2(pipeEnds, O_CLOEXEC) != 0)
+        return std::nullopt;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+
+    std::vector<std::string> all = arguments;
+    if (all.empty())
+        all.push_back(program->string());
+    std::vector<char*> argv;
+    for (std::string& argument : all)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int result = program ? posix_spawn(&pid, program->c_str(), &actions, nullptr, argv.data(), environ)
+                               : posix_spawnp(&pid, all[0].c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeEnds[1]);
+    if (result != 0) {
+        ::close(pipeEnds[0]);
+        errno = result;
+        return std::nullopt;
+    }
+    return PipedChild { pid, pipeEnds[0] };
+}
+
+int waitForExit(pid_t pid)
+{
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR)
+            return -1;
+    }
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
 }
 
 bool processEnded(pid_t pid)

@@ -1,9 +1,11 @@
-// Starting the programs the repair engine runs: the registration tool and installers.
+// Starting programs: the registration tool and installers the repair engine runs, and the child
+// processes the page runs with their console output on a pipe.
 //
 // Win32-shaped results: shellExecute answers 42 when the program was started (any other number
 // when it was not); an installer is a process the caller waits for in steps, or abandons.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -21,6 +23,26 @@ int shellExecute(const std::string& program, const std::vector<std::string>& arg
 // group, nothing is run through a shell). The file is made executable first. nullopt when it
 // cannot be started.
 std::optional<pid_t> startInstaller(const std::string& path, const std::string& parameters);
+
+// A command line split into words by the POSIX shell's quoting rules (quotes and backslashes
+// group; nothing is expanded or run). An empty list for a blank line; nullopt for unbalanced quotes.
+std::optional<std::vector<std::string>> splitCommandLine(const std::string& line);
+
+// A child whose standard output and standard error are both the write end of one pipe; the parent
+// keeps the read end (close-on-exec).
+struct PipedChild {
+    pid_t pid = 0;
+    int output = -1;
+};
+
+// Starts `arguments` (arguments[0] is the child's argv[0]) with no standard input, in `folder`.
+// The program is `program` when given, else arguments[0] looked up on PATH. nullopt (errno set)
+// when the child cannot start.
+std::optional<PipedChild> startWithOutputPipe(const std::optional<std::filesystem::path>& program,
+    const std::vector<std::string>& arguments, const std::filesystem::path& folder);
+
+// Waits for the child to end; its exit code, or 128 + the signal that ended it.
+int waitForExit(pid_t);
 
 // True once the process has ended (it is then reaped).
 bool processEnded(pid_t);

@@ -60,9 +60,10 @@ using SourceHandle = std::unique_ptr<GSource, SourceDestroy>;
 } // namespace
 
 // One peer's connection: reads request lines, answers each before reading on, so replies never
-// queue up. Pending callbacks hold a raw pointer to their connection; destroying a connection
-// cancels them first, and a cancelled callback touches nothing.
-struct LocalSocketServer::Connection {
+// queue up. Pending I/O callbacks hold a raw pointer to their connection; destroying a connection
+// cancels them first, and a cancelled callback touches nothing. A reply still to come holds the
+// connection weakly.
+struct LocalSocketServer::Connection : std::enable_shared_from_this<Connection> {
     Listener* listener = nullptr;
     GRef<GSocketConnection> socket;
     GRef<GCancellable> cancellable = GRef<GCancellable>::adopt(g_cancellable_new());
@@ -74,6 +75,7 @@ struct LocalSocketServer::Connection {
     ~Connection() { g_cancellable_cancel(cancellable.get()); }
 
     void next();
+    void send(std::string line);
     void armStallTimer();
     static void onRead(GObject* source, GAsyncResult*, gpointer self);
     static void onWritten(GObject* source, GAsyncResult*, gpointer self);
@@ -84,8 +86,8 @@ struct LocalSocketServer::Listener {
     GRef<GSocketService> service;
     std::filesystem::path path;
     Limits limits;
-    Handler handler;
-    std::map<Connection*, std::unique_ptr<Connection>> connections;
+    AsyncHandler handler;
+    std::map<Connection*, std::shared_ptr<Connection>> connections;
 
     ~Listener()
     {
@@ -103,7 +105,7 @@ struct LocalSocketServer::Listener {
         // A peer of another user is let go at once (the connection closes with its last reference).
         if (!acceptPeer(peerUser(g_socket_get_fd(g_socket_connection_get_socket(socket))), ::getuid()))
             return TRUE;
-        auto connection = std::make_unique<Connection>();
+        auto connection = std::make_shared<Connection>();
         connection->listener = self;
         connection->socket = GRef<GSocketConnection>::retain(socket);
         Connection* raw = connection.get();
@@ -149,9 +151,22 @@ void LocalSocketServer::Connection::next()
         return;
     }
     stallTimer.reset();
-    reply = listener->handler(std::string_view(pending.data(), end));
-    reply += '\n';
+    const std::string line = pending.substr(0, end);
     pending.erase(0, end + 1);
+    auto given = std::make_shared<bool>(false);
+    listener->handler(line, [weak = weak_from_this(), given](std::string reply) {
+        if (*given)
+            return;
+        *given = true;
+        if (const std::shared_ptr<Connection> self = weak.lock())
+            self->send(std::move(reply));
+    });
+}
+
+void LocalSocketServer::Connection::send(std::string line)
+{
+    reply = std::move(line);
+    reply += '\n';
     GOutputStream* output = g_io_stream_get_output_stream(G_IO_STREAM(socket.get()));
     // A pollable stream writes at once when the socket has room; the loop never waits on it.
     g_output_stream_write_all_async(output, reply.data(), reply.size(), G_PRIORITY_DEFAULT, cancellable.get(), onWritten, this);
@@ -193,6 +208,11 @@ LocalSocketServer::LocalSocketServer() = default;
 LocalSocketServer::~LocalSocketServer() = default;
 
 bool LocalSocketServer::listen(const std::filesystem::path& path, Limits limits, Handler handler)
+{
+    return listen(path, limits, [handler = std::move(handler)](std::string_view line, Reply reply) { reply(handler(line)); });
+}
+
+bool LocalSocketServer::listen(const std::filesystem::path& path, Limits limits, AsyncHandler handler)
 {
     if (m_listener)
         return false;

@@ -2,9 +2,10 @@
 // client's connect. Both ends answer only a peer of the same user (SO_PEERCRED), whatever the
 // socket file's permissions say.
 //
-// The server never blocks its loop: lines are read and replies written asynchronously. A line
-// longer than the server's limit, or one that does not arrive within its stall limit, ends that
-// connection; other connections go on.
+// The server never blocks its loop: lines are read and replies written asynchronously, and a reply
+// may be given later than the handler's return (a dialog the user answers first); the connection
+// reads nothing more until it has been given. A line longer than the server's limit, or one that
+// does not arrive within its stall limit, ends that connection; other connections go on.
 #pragma once
 
 #include <chrono>
@@ -35,6 +36,10 @@ public:
     };
     // The reply line (without its newline) to one request line.
     using Handler = std::function<std::string(std::string_view line)>;
+    // Gives the reply line; only the first call counts, and a call after the connection has gone
+    // does nothing. May be called at once or later, on the server's thread.
+    using Reply = std::function<void(std::string line)>;
+    using AsyncHandler = std::function<void(std::string_view line, Reply)>;
 
     LocalSocketServer();
     ~LocalSocketServer();
@@ -43,6 +48,7 @@ public:
 
     // Listens at `path` (a socket file left there is replaced) on the thread-default main context.
     bool listen(const std::filesystem::path& path, Limits, Handler);
+    bool listen(const std::filesystem::path& path, Limits, AsyncHandler);
     // The socket's path; empty until listening.
     std::filesystem::path path() const;
 

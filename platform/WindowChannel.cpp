@@ -13,6 +13,11 @@ namespace tvn::platform {
 
 bool WindowChannelServer::listen(Handler handler)
 {
+    return listen([handler = std::move(handler)](std::string_view line, Reply reply) { reply(handler(line)); });
+}
+
+bool WindowChannelServer::listen(AsyncHandler handler)
+{
     const RuntimeFolder folder = runtimeFolder();
     if (!folder.usable())
         return false;

@@ -24,11 +24,15 @@ inline constexpr size_t kWindowChannelMaxRequest = 16u << 20;
 class WindowChannelServer {
 public:
     // The answer to one request line (without its newline); the reply line.
-    using Handler = std::function<std::string(std::string_view request)>;
+    using Handler = LocalSocketServer::Handler;
+    // The same, given later through the reply (a dialog answered first; the web process waits).
+    using AsyncHandler = LocalSocketServer::AsyncHandler;
+    using Reply = LocalSocketServer::Reply;
 
     // Starts listening on the thread-default main context; false when there is no private runtime
     // folder or the socket cannot be made.
     bool listen(Handler);
+    bool listen(AsyncHandler);
     // The socket's path; empty until listening.
     std::string address() const;
 

@@ -10,11 +10,13 @@
 #include "core/Log.h"
 #include "core/Logging.h"
 #include "core/Paths.h"
+#include "core/ProcessValues.h"
 #include "ipc/InitData.h"
 #include "ipc/JsonMessage.h"
 #include "ipc/StartPage.h"
 #include "modules/CallBridge.h"
 #include "modules/ModuleHandler.h"
+#include "modules/ScriptThread.h"
 #include "modules/WindowRequest.h"
 #include "net/ProcessStart.h"
 #include "platform/WindowChannel.h"
@@ -98,16 +100,6 @@ bool sendCall(int browserId, const std::string& method, const nlohmann::json& ar
     return true;
 }
 
-void postToMainThread(std::function<void()> task)
-{
-    // The source owns the task until it has run (or is dropped with the main context).
-    auto held = std::make_unique<std::function<void()>>(std::move(task));
-    g_main_context_invoke_full(nullptr, G_PRIORITY_DEFAULT, [](gpointer data) -> gboolean {
-        (*static_cast<std::function<void()>*>(data))();
-        return G_SOURCE_REMOVE;
-    }, held.release(), [](gpointer data) { std::unique_ptr<std::function<void()>>(static_cast<std::function<void()>*>(data)); });
-}
-
 } // namespace
 
 WebKitWebExtension* tvn::currentWebExtension()
@@ -124,12 +116,13 @@ extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(W
     // The start-up every process shares, as the renderer.
     if (!state.init.executablePath.empty())
         setModulePath(state.init.executablePath);
+    setBrowserArguments(state.init.browserArguments);
     startProcess(StartReport::InBackground);
 
     log::startLogging("renderer");
     LOG_INFO << "renderer thread created";
 
-    state.bridge = std::make_unique<CallBridge>(sendCall, postToMainThread);
+    state.bridge = std::make_unique<CallBridge>(sendCall, postToScriptThread);
     CallBridge::setCurrent(state.bridge.get());
     g_timeout_add(10, pumpEventBus, nullptr);
 

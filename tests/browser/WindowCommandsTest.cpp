@@ -29,10 +29,31 @@ public:
     void bringToFront() override { log.push_back("front"); }
     void flash() override { log.push_back("flash"); }
     void setIcon(const std::vector<uint8_t>& image) override { log.push_back("icon " + std::string(image.begin(), image.end())); }
+    void showMessageBox(const MessageBoxRequest& request, std::function<void(int)> answered) override
+    {
+        log.push_back("msgBox " + request.title + " " + std::to_string(shownButtons(request).size()));
+        answerBox = std::move(answered);
+    }
+    void readClipboardText(std::function<void(std::optional<std::string>)> done) override { done(clipboard); }
+    bool writeClipboardText(const std::string& text) override
+    {
+        clipboard = text;
+        return true;
+    }
 
     int64_t id = 0x600001;
     std::vector<std::string> log;
+    std::function<void(int)> answerBox;
+    std::optional<std::string> clipboard;
 };
+
+// The reply line, "(none yet)" while the command waits.
+std::string answerWindowRequest(WindowControl& window, std::string_view line)
+{
+    auto reply = std::make_shared<std::string>("(none yet)");
+    answerWindowRequest(window, line, [reply](std::string text) { *reply = std::move(text); });
+    return *reply;
+}
 
 std::string ask(WindowControl& window, nlohmann::json request)
 {
@@ -84,4 +105,24 @@ TEST(WindowCommands, RefusedRequests)
     window.id = 0; // no window: nothing is its
     EXPECT_EQ(answerWindowRequest(window, R"({"window":0,"command":"close"})"), R"({"ok":false})");
     EXPECT_TRUE(window.log.empty());
+}
+
+// The message box answers when the user has chosen; the clipboard answers its text (empty for none).
+TEST(WindowCommands, DesktopRequestsAnswerWhenDone)
+{
+    RecordingWindow window;
+    std::string reply = "(none yet)";
+    const std::string line = R"({"window":6291457,"command":"msgBox","title":"T","buttons":6,"custom":[{"id":1000,"text":"&Later"}]})";
+    answerWindowRequest(window, line, [&reply](std::string text) { reply = std::move(text); });
+    EXPECT_EQ(reply, "(none yet)");
+    ASSERT_TRUE(window.answerBox);
+    window.answerBox(1000);
+    EXPECT_EQ(reply, R"({"id":1000,"ok":true})");
+    EXPECT_EQ(ask(window, { { "command", "msgBox" }, { "custom", { 5 } } }), R"({"ok":false})"); // a button without an id
+
+    EXPECT_EQ(ask(window, { { "command", "clipboardRead" } }), R"({"ok":true,"text":""})");
+    EXPECT_EQ(ask(window, { { "command", "clipboardWrite" }, { "text", "\u4e2d\u6587 ok" } }), R"({"ok":true,"written":true})");
+    EXPECT_EQ(ask(window, { { "command", "clipboardWrite" }, { "text", 5 } }), R"({"ok":true,"written":false})");
+    EXPECT_EQ(ask(window, { { "command", "clipboardRead" } }), R"({"ok":true,"text":"中文 ok"})");
+    EXPECT_EQ(window.log, (std::vector<std::string> { "msgBox T 3" }));
 }

@@ -1,0 +1,148 @@
+// The exec thread: spawn, read, post.
+
+#include "modules/ExecTask.h"
+
+#include "core/Log.h"
+#include "modules/ExecOutput.h"
+#include "modules/ScriptThread.h"
+#include "platform/Launcher.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <thread>
+#include <unistd.h>
+
+namespace tvn {
+
+namespace {
+
+std::atomic<size_t> g_running { 0 };
+
+// The page's function and value; made, called and released on the script thread only.
+struct PageCallback {
+    ScriptValue function;
+    ScriptValue userdata;
+
+    void call(bool done, const std::string& text, std::optional<int> exitStatus) const
+    {
+        if (!function)
+            return;
+        JSCContext* context = jsc_value_get_context(function.get());
+        const ScriptValue doneValue = ScriptValue::adopt(jsc_value_new_boolean(context, done));
+        const ScriptValue textValue = ScriptValue::adopt(jsc_value_new_string(context, text.c_str()));
+        const ScriptValue status = exitStatus ? ScriptValue::adopt(jsc_value_new_number(context, *exitStatus)) : ScriptValue();
+        JSCValue* arguments[] = { doneValue.get(), textValue.get(), userdata.get(), status.get() };
+        const ScriptValue ignored = ScriptValue::adopt(jsc_value_function_callv(function.get(), exitStatus ? 4 : 3, arguments));
+        jsc_context_clear_exception(context); // the page's callback may throw; nobody is told
+    }
+};
+
+// Held by the exec thread. Each posted call holds the callback too; the last holder to go is always
+// a task, so the script values are released on the script thread.
+class CallbackHandle {
+public:
+    explicit CallbackHandle(std::shared_ptr<PageCallback> callback)
+        : m_callback(std::move(callback))
+    {
+    }
+    CallbackHandle(CallbackHandle&&) = default;
+    ~CallbackHandle()
+    {
+        if (m_callback)
+            postToScriptThread([callback = std::move(m_callback)] { });
+    }
+
+    void post(bool done, std::string text, std::optional<int> exitStatus = std::nullopt)
+    {
+        std::shared_ptr<PageCallback> callback = done ? std::move(m_callback) : m_callback;
+        postToScriptThread([callback = std::move(callback), done, text = std::move(text), exitStatus] { callback->call(done, text, exitStatus); });
+    }
+
+private:
+    std::shared_ptr<PageCallback> m_callback;
+};
+
+void readOutput(int fd, bool stream, CallbackHandle& callback, std::string& whole)
+{
+    OutputPieces pieces;
+    // Whole output has no piece boundaries to keep: read it in larger steps.
+    std::string buffer(stream ? kExecPieceBytes : 64 * 1024, '\0');
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        const std::string_view piece = upToFirstNul(std::string_view(buffer.data(), static_cast<size_t>(n)));
+        if (stream) {
+            std::string text = pieces.next(piece);
+            if (!text.empty())
+                callback.post(false, std::move(text));
+        } else {
+            whole.append(piece);
+        }
+    }
+    if (stream) {
+        if (std::string rest = pieces.finish(); !rest.empty())
+            callback.post(false, std::move(rest));
+    }
+}
+
+void runChild(platform::PipedChild child, bool stream, CallbackHandle callback)
+{
+    std::string whole;
+    readOutput(child.output, stream, callback, whole);
+    ::close(child.output);
+    const int status = platform::waitForExit(child.pid);
+    callback.post(true, stream ? std::string() : outputText(whole), status);
+}
+
+} // namespace
+
+size_t runningExecTasks()
+{
+    return g_running;
+}
+
+size_t utf16Length(std::string_view utf8)
+{
+    size_t units = 0;
+    for (const char byte : utf8) {
+        const auto b = static_cast<unsigned char>(byte);
+        if ((b & 0xC0) != 0x80)
+            units += b >= 0xF0 ? 2 : 1;
+    }
+    return units;
+}
+
+void startExecTask(ExecTask task, const std::filesystem::path& applicationFolder)
+{
+    CallbackHandle callback(std::make_shared<PageCallback>(PageCallback { std::move(task.callback), std::move(task.userdata) }));
+    if (utf16Length(task.command) > kExecMaxCommand) {
+        LOG_ERROR << "exec command too long: " << task.command.size() << " bytes";
+        return;
+    }
+    const std::optional<std::vector<std::string>> arguments = platform::splitCommandLine(task.command);
+    if (!arguments) {
+        LOG_ERROR << "exec command not parsed: " << task.command;
+        return;
+    }
+    std::optional<std::filesystem::path> program;
+    if (!task.exe.empty())
+        program = applicationFolder / task.exe; // an absolute exe stands as it is
+    const std::filesystem::path folder = task.dir.empty() ? applicationFolder : std::filesystem::path(task.dir);
+    ++g_running;
+    std::thread([arguments = *arguments, program, folder, stream = task.stream, callback = std::move(callback)]() mutable {
+        if (const std::optional<platform::PipedChild> child = platform::startWithOutputPipe(program, arguments, folder)) {
+            runChild(*child, stream, std::move(callback));
+        } else {
+            LOG_ERROR << "exec start failed: " << std::strerror(errno) << ", " << (program ? program->string() : arguments.empty() ? "" : arguments[0]);
+            CallbackHandle released = std::move(callback);
+        }
+        --g_running;
+    }).detach();
+}
+
+} // namespace tvn

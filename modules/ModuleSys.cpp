@@ -1,0 +1,271 @@
+// The sys module.
+
+#include "modules/ModuleSys.h"
+
+#include "core/IniFile.h"
+#include "core/Log.h"
+#include "core/Paths.h"
+#include "core/ProcessValues.h"
+#include "identity/DeviceId.h"
+#include "identity/DeviceInfoCipher.h"
+#include "identity/HardwareQueries.h"
+#include "ipc/MessageBox.h"
+#include "modules/CallBridge.h"
+#include "modules/ExecTask.h"
+#include "modules/WindowRequest.h"
+#include "platform/DesktopShell.h"
+#include "platform/SystemVersion.h"
+#include "util/JsonText.h"
+
+#include <cstdlib>
+
+namespace tvn {
+
+namespace {
+
+ScriptValue stringValue(JSCContext* context, const std::string& text)
+{
+    return ScriptValue::adopt(jsc_value_new_string(context, text.c_str()));
+}
+
+ScriptValue numberValue(JSCContext* context, double number)
+{
+    return ScriptValue::adopt(jsc_value_new_number(context, number));
+}
+
+// The one options object a method takes; nullptr otherwise.
+JSCValue* optionsOf(const MethodCall& call)
+{
+    if (call.arguments.size() != 1 || !jsc_value_is_object(call.arguments[0].get()))
+        return nullptr;
+    return call.arguments[0].get();
+}
+
+ScriptValue optionValue(JSCValue* options, const char* key)
+{
+    return ScriptValue::adopt(jsc_value_object_get_property(options, key));
+}
+
+std::string stringOption(JSCValue* options, const char* key)
+{
+    return GetStringOption(options, key).value_or("");
+}
+
+MessageBoxRequest messageBoxRequest(JSCValue* options, std::vector<CustomButton>& customButtons)
+{
+    MessageBoxRequest request;
+    request.title = stringOption(options, "title");
+    request.main = stringOption(options, "main");
+    request.text = stringOption(options, "text");
+    request.standardButtons = standardButtonFlags(stringOption(options, "type"));
+    request.icon = messageBoxIcon(stringOption(options, "icon"));
+    const ScriptValue buttons = optionValue(options, "buttons");
+    if (jsc_value_is_array(buttons.get())) {
+        const ScriptValue length = optionValue(buttons.get(), "length");
+        const int count = jsc_value_to_int32(length.get());
+        for (int i = 0; i < count; ++i) {
+            const ScriptValue button = ScriptValue::adopt(jsc_value_object_get_property_at_index(buttons.get(), static_cast<unsigned>(i)));
+            if (!jsc_value_is_object(button.get()) || jsc_value_is_array(button.get()) || jsc_value_is_function(button.get()))
+                continue;
+            customButtons.push_back({ kFirstCustomButtonId + static_cast<int>(customButtons.size()), stringOption(button.get(), "name"),
+                stringOption(button.get(), "text") });
+        }
+    }
+    request.customButtons = customButtons;
+    return request;
+}
+
+std::string configValue(const std::string& section, const std::string& key)
+{
+    IniFile ini;
+    ini.load(appDataPath("config.ini"));
+    return ini.hasKey(section, key) ? ini.value(section, key) : std::string();
+}
+
+void storeConfigValue(const std::string& section, const std::string& key, const std::string& value)
+{
+    const std::filesystem::path path = appDataPath("config.ini");
+    std::error_code ignored;
+    std::filesystem::create_directories(path.parent_path(), ignored);
+    IniFile ini;
+    ini.load(path);
+    ini.value(section, key) = value;
+    ini.save(path);
+}
+
+std::string scriptDeviceId()
+{
+    return "tvn" + deviceId();
+}
+
+} // namespace
+
+std::vector<std::string> scriptArguments(const std::vector<std::string>& browserArguments, const std::string& executablePath)
+{
+    if (browserArguments.empty())
+        return { executablePath };
+    return browserArguments;
+}
+
+std::string temporaryFolder()
+{
+    const char* variable = std::getenv("TMPDIR");
+    std::string folder = variable && *variable ? variable : "/tmp";
+    if (folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+ScriptValue ModuleSys::CreateObject(JSCContext* context)
+{
+    ScriptValue object = ModuleBase::CreateObject(context);
+
+    // Read-only: assignments are not handled.
+    RegisterProperty("argv", [](PropertyAccess& access) {
+        access.value = toScriptArray(access.context, scriptArguments(browserArguments(), modulePath().string()));
+        return true;
+    });
+    RegisterProperty("channel", [](PropertyAccess& access) {
+        access.value = stringValue(access.context, channelId());
+        return true;
+    });
+
+    RegisterMethod("openFileDialog", [this](MethodCall& call) {
+        if (!optionsOf(call)) {
+            call.invalidArguments();
+            return true;
+        }
+        if (CallBridge* bridge = CallBridge::current())
+            bridge->CallBrowserAsync(call.context, { browserId(), frameId() }, "openFileDialog", call.arguments, call.result);
+        return true;
+    });
+
+    RegisterMethod("clipboardRead", [](MethodCall& call) {
+        const std::optional<nlohmann::json> reply = requestMainWindow("clipboardRead");
+        const std::string text = reply && reply->value("text", nlohmann::json()).is_string() ? (*reply)["text"].get<std::string>() : "";
+        call.result = MakeObject(call.context, { { "text", stringValue(call.context, text) } });
+        return true;
+    });
+
+    RegisterMethod("clipboardWrite", [](MethodCall& call) {
+        JSCValue* options = optionsOf(call);
+        if (!options) {
+            call.invalidArguments();
+            return true;
+        }
+        bool written = false;
+        if (const std::optional<std::string> text = GetStringOption(options, "text")) {
+            const std::optional<nlohmann::json> reply = requestMainWindow("clipboardWrite", { { "text", *text } });
+            written = reply && reply->value("written", false);
+        }
+        call.result = ScriptValue::adopt(jsc_value_new_boolean(call.context, written));
+        return true;
+    });
+
+    RegisterMethod("msgBox", [](MethodCall& call) {
+        JSCValue* options = optionsOf(call);
+        if (!options) {
+            call.invalidArguments();
+            return true;
+        }
+        std::vector<CustomButton> customButtons;
+        const MessageBoxRequest request = messageBoxRequest(options, customButtons);
+        // Blocks until the user has chosen, as a task dialog blocks its caller.
+        const std::optional<nlohmann::json> reply = requestMainWindow("msgBox", toJson(request));
+        const int id = reply && reply->value("id", nlohmann::json()).is_number_integer() ? (*reply)["id"].get<int>() : 0;
+        call.result = stringValue(call.context, messageBoxAnswer(id, customButtons));
+        return true;
+    });
+
+    RegisterMethod("getAppPath", [](MethodCall& call) {
+        call.result = stringValue(call.context, modulePath().string());
+        return true;
+    });
+    RegisterMethod("getAppDataPath", [](MethodCall& call) {
+        call.result = stringValue(call.context, (std::filesystem::path(expandEnvironment("%APPDATA%")) / "tvn").string());
+        return true;
+    });
+    RegisterMethod("getTempPath", [](MethodCall& call) {
+        call.result = stringValue(call.context, temporaryFolder());
+        return true;
+    });
+
+    RegisterMethod("getConfig", [](MethodCall& call) {
+        if (JSCValue* options = optionsOf(call))
+            call.result = stringValue(call.context, configValue(stringOption(options, "section"), stringOption(options, "key")));
+        return true;
+    });
+    RegisterMethod("setConfig", [](MethodCall& call) {
+        if (JSCValue* options = optionsOf(call)) {
+            storeConfigValue(stringOption(options, "section"), stringOption(options, "key"), stringOption(options, "value"));
+            call.result = ScriptValue::adopt(jsc_value_new_null(call.context));
+        }
+        return true;
+    });
+
+    RegisterMethod("showInExplorer", [](MethodCall& call) {
+        if (JSCValue* options = optionsOf(call))
+            platform::showInFileManager(stringOption(options, "path"));
+        return true;
+    });
+    RegisterMethod("openUrl", [](MethodCall& call) {
+        if (JSCValue* options = optionsOf(call))
+            platform::openWithDefaultHandler(stringOption(options, "url"));
+        return true;
+    });
+
+    RegisterMethod("getDeviceId", [](MethodCall& call) {
+        call.result = stringValue(call.context, scriptDeviceId());
+        return true;
+    });
+    RegisterMethod("getDeviceIdAsync", [this](MethodCall& call) {
+        if (CallBridge* bridge = CallBridge::current())
+            bridge->CallThreadAsync(call.context, { browserId(), frameId() }, [] { return nlohmann::json { { "deviceId", scriptDeviceId() } }; }, call.result);
+        return true;
+    });
+    RegisterMethod("getDeviceInfoAsync", [this](MethodCall& call) {
+        if (CallBridge* bridge = CallBridge::current()) {
+            bridge->CallThreadAsync(call.context, { browserId(), frameId() },
+                [] { return nlohmann::json { { "deviceInfo", encodeDeviceInfo(deviceInfoJson()) } }; }, call.result);
+        }
+        return true;
+    });
+    RegisterMethod("deviceInfoDecrypt", [](MethodCall& call) {
+        if (call.arguments.size() == 1 && jsc_value_is_string(call.arguments[0].get()))
+            call.result = stringValue(call.context, validUtf8(decodeDeviceInfo(scriptString(call.arguments[0].get()))));
+        return true;
+    });
+
+    RegisterMethod("exec", [](MethodCall& call) {
+        JSCValue* options = optionsOf(call);
+        if (!options)
+            return true;
+        ExecTask task;
+        task.command = stringOption(options, "command");
+        task.exe = stringOption(options, "exe");
+        task.dir = stringOption(options, "dir");
+        task.show = GetBoolOption(options, "show").value_or(true);
+        task.stream = GetBoolOption(options, "stream").value_or(false);
+        if (ScriptValue callback = optionValue(options, "callback"); jsc_value_is_function(callback.get()))
+            task.callback = std::move(callback);
+        task.userdata = optionValue(options, "userdata");
+        if (jsc_value_is_undefined(task.userdata.get()))
+            task.userdata = ScriptValue::adopt(jsc_value_new_object(call.context, nullptr, nullptr));
+        startExecTask(std::move(task), modulePath().parent_path());
+        return true;
+    });
+
+    RegisterMethod("arch", [](MethodCall& call) {
+        call.result = numberValue(call.context, platform::systemBits());
+        return true;
+    });
+    RegisterMethod("osVersion", [](MethodCall& call) {
+        const platform::SystemVersion version = platform::systemVersion();
+        call.result = MakeObject(call.context, { { "major", numberValue(call.context, version.major) }, { "minor", numberValue(call.context, version.minor) },
+                                                   { "build", numberValue(call.context, version.build) }, { "platformId", numberValue(call.context, version.platformId) } });
+        return true;
+    });
+    return object;
+}
+
+} // namespace tvn

@@ -1,0 +1,27 @@
+// The running system's version and bitness, as the page asks for them: the kernel's release as
+// major, minor and build, and whether the machine is 64-bit.
+#pragma once
+
+#include <string_view>
+
+namespace tvn::platform {
+
+struct SystemVersion {
+    int major = 0;
+    int minor = 0;
+    int build = 0;
+    int platformId = 0;
+    bool operator==(const SystemVersion&) const = default;
+};
+
+// The first three numbers of a release text ("6.1.0-18-amd64" gives 6, 1, 0); a missing number is
+// 0. platformId is 2, the NT family the page was written for. A major of 10 with a build of 22000
+// or more is reported as 11, as the page expects of that system.
+SystemVersion versionFromRelease(std::string_view release);
+SystemVersion systemVersion();
+
+// 64 or 32, from the machine name `uname` gives ("x86_64", "aarch64", "i686", ...).
+int bitsOfMachine(std::string_view machine);
+int systemBits();
+
+} // namespace tvn::platform
