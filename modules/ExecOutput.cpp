@@ -70,6 +70,39 @@ std::string outputText(std::string_view bytes)
     return gbkToUtf8(bytes);
 }
 
+void WholeOutput::append(std::string_view piece)
+{
+    if (!m_utf8) {
+        m_parts.emplace_back(piece);
+        return;
+    }
+    std::string bytes = std::exchange(m_held, std::string());
+    bytes.append(piece);
+    const size_t complete = utf8CompleteLength(bytes);
+    if (complete == std::string_view::npos) {
+        m_utf8 = false;
+    } else {
+        m_held = bytes.substr(complete);
+        bytes.resize(complete);
+    }
+    if (!bytes.empty())
+        m_parts.push_back(std::move(bytes));
+}
+
+std::vector<std::string> WholeOutput::take()
+{
+    std::vector<std::string> parts = std::exchange(m_parts, {});
+    std::string held = std::exchange(m_held, std::string());
+    const bool utf8 = std::exchange(m_utf8, true) && held.empty();
+    if (utf8)
+        return parts;
+    std::string bytes;
+    for (const std::string& part : parts)
+        bytes += part;
+    bytes += held;
+    return { gbkToUtf8(bytes) };
+}
+
 std::string OutputPieces::next(std::string_view piece)
 {
     std::string bytes = std::move(m_held);

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tvn {
 
@@ -14,6 +15,21 @@ std::string_view upToFirstNul(std::string_view bytes);
 
 // Whole output to UTF-8.
 std::string outputText(std::string_view bytes);
+
+// Whole output gathered as it is read, in parts that are each whole UTF-8 text, checked on the way:
+// the end needs no second pass, and no one buffer as large as the output (script joins the parts
+// without converting them twice). Output that turns out not to be UTF-8 is converted as one GBK text.
+class WholeOutput {
+public:
+    void append(std::string_view piece);
+    // The output as text, in order; the object is left empty.
+    std::vector<std::string> take();
+
+private:
+    std::vector<std::string> m_parts;
+    std::string m_held; // the start of a character the next read completes
+    bool m_utf8 = true;
+};
 
 class OutputPieces {
 public:

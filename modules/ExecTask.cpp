@@ -20,18 +20,33 @@ namespace {
 
 std::atomic<size_t> g_running { 0 };
 
+// Text in parts as one script string. The engine joins the parts as a rope, without one more
+// conversion of the whole (its own conversion of a large text goes through a buffer twice its size).
+ScriptValue scriptText(JSCContext* context, const std::vector<std::string>& parts)
+{
+    if (parts.size() <= 1)
+        return ScriptValue::adopt(jsc_value_new_string(context, parts.empty() ? "" : parts[0].c_str()));
+    GUnique<GPtrArray> values(g_ptr_array_new_with_free_func(g_object_unref));
+    for (const std::string& part : parts)
+        g_ptr_array_add(values.get(), jsc_value_new_string(context, part.c_str()));
+    const ScriptValue array = ScriptValue::adopt(jsc_value_new_array_from_garray(context, values.get()));
+    const ScriptValue join = ScriptValue::adopt(jsc_context_evaluate(context,
+        "(function (parts) { var text = ''; for (var i = 0; i < parts.length; ++i) text += parts[i]; return text; })", -1));
+    return ScriptValue::adopt(jsc_value_function_call(join.get(), JSC_TYPE_VALUE, array.get(), G_TYPE_NONE));
+}
+
 // The page's function and value; made, called and released on the script thread only.
 struct PageCallback {
     ScriptValue function;
     ScriptValue userdata;
 
-    void call(bool done, const std::string& text, std::optional<int> exitStatus) const
+    void call(bool done, const std::vector<std::string>& text, std::optional<int> exitStatus) const
     {
         if (!function)
             return;
         JSCContext* context = jsc_value_get_context(function.get());
         const ScriptValue doneValue = ScriptValue::adopt(jsc_value_new_boolean(context, done));
-        const ScriptValue textValue = ScriptValue::adopt(jsc_value_new_string(context, text.c_str()));
+        const ScriptValue textValue = scriptText(context, text);
         const ScriptValue status = exitStatus ? ScriptValue::adopt(jsc_value_new_number(context, *exitStatus)) : ScriptValue();
         JSCValue* arguments[] = { doneValue.get(), textValue.get(), userdata.get(), status.get() };
         const ScriptValue ignored = ScriptValue::adopt(jsc_value_function_callv(function.get(), exitStatus ? 4 : 3, arguments));
@@ -54,7 +69,7 @@ public:
             postToScriptThread([callback = std::move(m_callback)] { });
     }
 
-    void post(bool done, std::string text, std::optional<int> exitStatus = std::nullopt)
+    void post(bool done, std::vector<std::string> text, std::optional<int> exitStatus = std::nullopt)
     {
         std::shared_ptr<PageCallback> callback = done ? std::move(m_callback) : m_callback;
         postToScriptThread([callback = std::move(callback), done, text = std::move(text), exitStatus] { callback->call(done, text, exitStatus); });
@@ -64,11 +79,11 @@ private:
     std::shared_ptr<PageCallback> m_callback;
 };
 
-void readOutput(int fd, bool stream, CallbackHandle& callback, std::string& whole)
+void readOutput(int fd, bool stream, CallbackHandle& callback, WholeOutput& whole)
 {
     OutputPieces pieces;
     // Whole output has no piece boundaries to keep: read it in larger steps.
-    std::string buffer(stream ? kExecPieceBytes : 64 * 1024, '\0');
+    std::string buffer(stream ? kExecPieceBytes : 256 * 1024, '\0');
     for (;;) {
         const ssize_t n = ::read(fd, buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR)
@@ -79,24 +94,24 @@ void readOutput(int fd, bool stream, CallbackHandle& callback, std::string& whol
         if (stream) {
             std::string text = pieces.next(piece);
             if (!text.empty())
-                callback.post(false, std::move(text));
+                callback.post(false, { std::move(text) });
         } else {
             whole.append(piece);
         }
     }
     if (stream) {
         if (std::string rest = pieces.finish(); !rest.empty())
-            callback.post(false, std::move(rest));
+            callback.post(false, { std::move(rest) });
     }
 }
 
 void runChild(platform::PipedChild child, bool stream, CallbackHandle callback)
 {
-    std::string whole;
+    WholeOutput whole;
     readOutput(child.output, stream, callback, whole);
     ::close(child.output);
     const int status = platform::waitForExit(child.pid);
-    callback.post(true, stream ? std::string() : outputText(whole), status);
+    callback.post(true, whole.take(), status);
 }
 
 } // namespace

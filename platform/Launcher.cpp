@@ -83,6 +83,9 @@ std::optional<PipedChild> startWithOutputPipe(const std::optional<std::filesyste
     int pipeEnds[2];
     if (::pipe2(pipeEnds, O_CLOEXEC) != 0)
         return std::nullopt;
+    // A roomy pipe lets a child that writes much run ahead of its reader instead of waiting on it
+    // every 64 KiB (the size may be refused; the default then stands).
+    ::fcntl(pipeEnds[0], F_SETPIPE_SZ, 1 << 20);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);

@@ -15,6 +15,35 @@
 
 namespace tvn::test {
 
+// The desktop's default handler for some URL schemes (a web browser for http and https): records
+// the addresses it is asked to open, one a line. GIO finds it through XDG_DATA_HOME (the
+// application) and the configuration folder (mimeapps.list); tvn inherits both.
+struct DefaultHandler {
+    std::filesystem::path opened;
+
+    DefaultHandler(const Installation& installation, const std::vector<std::string>& schemes)
+        : opened(installation.dir / "opened.txt")
+    {
+        const auto data = installation.dir / "data";
+        std::filesystem::create_directories(data / "applications");
+        const auto program = installation.dir / "handler.sh";
+        writeFile(program, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + opened.string() + "'\n");
+        std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+        std::string types, defaults;
+        for (const std::string& scheme : schemes) {
+            types += "x-scheme-handler/" + scheme + ";";
+            defaults += "x-scheme-handler/" + scheme + "=tvn-test-handler.desktop\n";
+        }
+        writeFile(data / "applications" / "tvn-test-handler.desktop",
+            "[Desktop Entry]\nType=Application\nName=Test handler\nExec=" + program.string() + " %u\nMimeType=" + types + "\n");
+        writeFile(installation.dir / "config" / "mimeapps.list", "[Default Applications]\n" + defaults);
+        setenv("XDG_DATA_HOME", data.c_str(), 1);
+    }
+    ~DefaultHandler() { unsetenv("XDG_DATA_HOME"); }
+
+    std::string received() const { return readFile(opened); }
+};
+
 // A shell command's standard output (its error output discarded).
 inline std::string output(const std::string& command)
 {
@@ -60,7 +89,7 @@ protected:
         server.addPage("index.html", commandPage(pageHead()));
         writeFile(installation.app / "url.txt", server.url() + "/index.html");
         beforeStart();
-        tvn = installation.start();
+        tvn = installation.start(startArguments());
         ASSERT_EQ(run("1"), "1");
         id = output("xdotool search --sync --classname CefMainWindow_tvn");
         id.erase(id.find_last_not_of("\n") + 1);
@@ -81,6 +110,7 @@ protected:
 
     virtual std::string pageHead() { return ""; }
     virtual void beforeStart() { }
+    virtual std::vector<std::string> startArguments() { return {}; }
 
     // The windows tvn shows besides the main window (dialogs, menus: their class is "tvn").
     std::vector<std::string> otherWindows()
@@ -127,6 +157,34 @@ protected:
         return std::nullopt;
     }
     bool resync() { return runAgainUntilAnswered("'sync'").has_value(); }
+
+    // Keys to the one dialog tvn shows (its windows other than the main window have class "tvn"):
+    // each action is "key <keys>" or "type <text>", typed once the dialog is the active window.
+    void answerDialog(const std::vector<std::string>& actions)
+    {
+        std::string dialog;
+        ASSERT_TRUE(eventually([&] { // a search fails when a window goes while it looks
+            dialog = output("xdotool search --onlyvisible --classname '^tvn$'");
+            dialog.erase(dialog.find_last_not_of("\n") + 1);
+            return !dialog.empty() && dialog.find('\n') == std::string::npos;
+        })) << "one dialog: " << dialog;
+        ASSERT_TRUE(eventually([&] {
+            std::system(("xdotool windowactivate " + dialog).c_str());
+            return output("xdotool getactivewindow") == dialog + "\n";
+        }));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        for (const std::string& action : actions)
+            ASSERT_EQ(std::system(("xdotool " + action).c_str()), 0) << action;
+    }
+
+    // Runs `script`, which sets `out` when its work is done; the value of `out` then.
+    std::string runAsync(const std::string& script)
+    {
+        run("var out = 'pending'; " + script + "; 1");
+        std::string value;
+        eventually([&] { return (value = run("out")) != "pending"; });
+        return value;
+    }
 
     Geometry geometry()
     {

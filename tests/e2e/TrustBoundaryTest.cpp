@@ -11,41 +11,7 @@ using test::eventually;
 
 namespace {
 
-// The desktop's default web browser for the test: records the addresses it is asked to open.
-// GIO finds it through XDG_DATA_HOME (the application) and the configuration folder (mimeapps.list).
-struct DefaultBrowser {
-    std::filesystem::path opened;
-
-    explicit DefaultBrowser(const Installation& installation)
-        : opened(installation.dir / "opened.txt")
-    {
-        const auto data = installation.dir / "data";
-        std::filesystem::create_directories(data / "applications");
-        const auto program = installation.dir / "browser.sh";
-        test::writeFile(program, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + opened.string() + "'\n");
-        std::filesystem::permissions(program, std::filesystem::perms::owner_all);
-        test::writeFile(data / "applications" / "tvn-test-browser.desktop",
-            "[Desktop Entry]\nType=Application\nName=Test browser\nExec=" + program.string()
-                + " %u\nMimeType=x-scheme-handler/http;x-scheme-handler/https;\n");
-        test::writeFile(installation.dir / "config" / "mimeapps.list",
-            "[Default Applications]\nx-scheme-handler/http=tvn-test-browser.desktop\nx-scheme-handler/https=tvn-test-browser.desktop\n");
-        setenv("XDG_DATA_HOME", data.c_str(), 1); // tvn inherits it
-    }
-    ~DefaultBrowser() { unsetenv("XDG_DATA_HOME"); }
-
-    std::string received() const { return test::readFile(opened); }
-};
-
 class TrustBoundary : public test::Window {
-protected:
-    // Runs `script`, which sets `out` when its work is done; the value of `out` then.
-    std::string runAsync(const std::string& script)
-    {
-        run("var out = 'pending'; " + script + "; 1");
-        std::string value;
-        eventually([&] { return (value = run("out")) != "pending"; });
-        return value;
-    }
 };
 
 } // namespace
@@ -81,8 +47,8 @@ TEST_F(TrustBoundary, ForeignFramesReachNoModule)
 // A link to another origin opens in the desktop's browser; the view stays on the start page.
 class LinkedWindow : public TrustBoundary {
 protected:
-    void beforeStart() override { browser = std::make_unique<DefaultBrowser>(installation); }
-    std::unique_ptr<DefaultBrowser> browser;
+    void beforeStart() override { browser = std::make_unique<test::DefaultHandler>(installation, std::vector<std::string> { "http", "https" }); }
+    std::unique_ptr<test::DefaultHandler> browser;
 };
 
 TEST_F(LinkedWindow, LinkToAnotherOriginOpensInTheDesktopBrowser)

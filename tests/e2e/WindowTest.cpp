@@ -170,42 +170,25 @@ TEST_F(Window, ResizesOnlyWhenResizable)
 // The dialogs of the page's script, answered with the keyboard.
 TEST_F(Window, ScriptDialogsGiveWhatTheUserAnswered)
 {
-    // Keys to the one dialog tvn shows (its windows other than the main window have class "tvn"):
-    // each action is "key <keys>" or "type <text>", typed once the dialog is the active window.
-    const auto answer = [&](const std::vector<std::string>& actions) {
-        std::string dialog;
-        ASSERT_TRUE(eventually([&] { // a search fails when a window goes while it looks
-            dialog = output("xdotool search --onlyvisible --classname '^tvn$'");
-            dialog.erase(dialog.find_last_not_of("\n") + 1);
-            return !dialog.empty() && dialog.find('\n') == std::string::npos;
-        })) << "one dialog: " << dialog;
-        ASSERT_TRUE(eventually([&] {
-            std::system(("xdotool windowactivate " + dialog).c_str());
-            return output("xdotool getactivewindow") == dialog + "\n";
-        }));
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        for (const std::string& action : actions)
-            ASSERT_EQ(std::system(("xdotool " + action).c_str()), 0) << action;
-    };
     send("alert('hello')");
-    answer({ "key Return" });
+    answerDialog({ "key Return" });
     EXPECT_EQ(result(), "undefined");
     send("confirm('sure?')");
-    answer({ "key Return" });
+    answerDialog({ "key Return" });
     EXPECT_EQ(result(), "true");
     send("confirm('sure?')");
-    answer({ "key Escape" });
+    answerDialog({ "key Escape" });
     EXPECT_EQ(result(), "false");
 
     // A prompt is never cancelled: Escape gives the text too.
     send("prompt('name?', 'abc')");
-    answer({ "key Escape" });
+    answerDialog({ "key Escape" });
     EXPECT_EQ(result(), "abc");
     send("prompt('name?', 'abc')");
-    answer({ "key ctrl+a", "type xyz", "key Tab", "key Tab", "key Return" });
+    answerDialog({ "key ctrl+a", "type xyz", "key Tab", "key Tab", "key Return" });
     EXPECT_EQ(result(), "xyz");
     send("prompt('long', 'a'.repeat(2000)).length");
-    answer({ "key Escape" });
+    answerDialog({ "key Escape" });
     EXPECT_EQ(result(), "1023");
 }
 

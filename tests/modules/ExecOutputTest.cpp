@@ -27,6 +27,25 @@ TEST(ExecOutput, WholeOutput)
     EXPECT_EQ(outputText("中文"), "中文");
     EXPECT_EQ(outputText(kGbkChinese + " ok"), "中文 ok");
     EXPECT_EQ(upToFirstNul(std::string_view("ab\0cd", 5)), "ab");
+
+    // Gathered read by read: a character split between reads is still UTF-8; GBK is found anywhere.
+    WholeOutput output;
+    const auto joined = [&output] {
+        std::string text;
+        for (const std::string& part : output.take())
+            text += part + "|";
+        return text;
+    };
+    output.append("a\xE4");
+    output.append("\xB8\xAD!");
+    EXPECT_EQ(joined(), "a|中!|"); // each part whole characters
+    output.append("ok ");
+    output.append(kGbkChinese.substr(0, 3));
+    output.append(kGbkChinese.substr(3));
+    EXPECT_EQ(joined(), "ok 中文|");
+    output.append("\xE4\xB8"); // ends inside a character: not UTF-8 after all
+    EXPECT_EQ(joined(), "涓|");
+    EXPECT_EQ(joined(), "");
     EXPECT_EQ(upToFirstNul("abc"), "abc");
 }
 
