@@ -4,36 +4,20 @@
 
 #include "bench/Ratios.h"
 #include "core/Paths.h"
-#include "modules/ModuleHandler.h"
+#include "bench/ScriptRuns.h"
 
 #include <benchmark/benchmark.h>
-#include <glib.h>
 
 namespace {
 
 constexpr const char* kWriter = "yes 0123456789abcdefghijklmnopqrstuvwxyz | head -c 67108864";
 
-// Runs one exec per iteration and waits on the script thread (the default main context) for its
-// final callback.
 void runExec(benchmark::State& state, const std::string& command, bool stream)
 {
     tvn::setModulePath(std::filesystem::read_symlink("/proc/self/exe"));
-    tvn::GRef<JSCContext> context = tvn::GRef<JSCContext>::adopt(jsc_context_new());
-    tvn::ModuleHandler::install(context.get(), 1, 1);
-    const std::string call = "var finished = false, received = 0; module('sys').exec({ command: " + nlohmann::json(command).dump()
-        + ", stream: " + (stream ? "true" : "false") + ", callback: function (done, text) { received += text.length; if (done) finished = true; } })";
-    for (auto _ : state) {
-        tvn::ScriptValue started = tvn::ScriptValue::adopt(jsc_context_evaluate(context.get(), call.c_str(), -1));
-        for (;;) {
-            g_main_context_iteration(nullptr, TRUE);
-            tvn::ScriptValue finished = tvn::ScriptValue::adopt(jsc_context_evaluate(context.get(), "finished", -1));
-            if (jsc_value_to_boolean(finished.get()))
-                break;
-        }
-    }
-    tvn::ScriptValue received = tvn::ScriptValue::adopt(jsc_context_evaluate(context.get(), "received", -1));
-    state.counters["received"] = jsc_value_to_double(received.get());
-    state.counters["runs_per_second"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    tvn::bench::runUntilFinished(state, "var received = 0; module('sys').exec({ command: " + nlohmann::json(command).dump()
+        + ", stream: " + (stream ? "true" : "false") + ", callback: function (done, text) { received += text.length; if (done) finished = true; } })",
+        "received");
 }
 
 void execOutput(benchmark::State& state)

@@ -4,7 +4,7 @@
 
 #include "core/Log.h"
 #include "modules/ExecOutput.h"
-#include "modules/ScriptThread.h"
+#include "modules/ScriptCallback.h"
 #include "platform/Launcher.h"
 
 #include <atomic>
@@ -35,51 +35,34 @@ ScriptValue scriptText(JSCContext* context, const std::vector<std::string>& part
     return ScriptValue::adopt(jsc_value_function_call(join.get(), JSC_TYPE_VALUE, array.get(), G_TYPE_NONE));
 }
 
-// The page's function and value; made, called and released on the script thread only.
-struct PageCallback {
-    ScriptValue function;
-    ScriptValue userdata;
-
-    void call(bool done, const std::vector<std::string>& text, std::optional<int> exitStatus) const
-    {
-        if (!function)
-            return;
-        JSCContext* context = jsc_value_get_context(function.get());
-        const ScriptValue doneValue = ScriptValue::adopt(jsc_value_new_boolean(context, done));
-        const ScriptValue textValue = scriptText(context, text);
-        const ScriptValue status = exitStatus ? ScriptValue::adopt(jsc_value_new_number(context, *exitStatus)) : ScriptValue();
-        JSCValue* arguments[] = { doneValue.get(), textValue.get(), userdata.get(), status.get() };
-        const ScriptValue ignored = ScriptValue::adopt(jsc_value_function_callv(function.get(), exitStatus ? 4 : 3, arguments));
-        jsc_context_clear_exception(context); // the page's callback may throw; nobody is told
-    }
-};
-
-// Held by the exec thread. Each posted call holds the callback too; the last holder to go is always
-// a task, so the script values are released on the script thread.
-class CallbackHandle {
+// Posts the page's callback calls: callback(done, text, userdata[, exit status]).
+class OutputCallback {
 public:
-    explicit CallbackHandle(std::shared_ptr<PageCallback> callback)
+    explicit OutputCallback(ScriptCallback callback)
         : m_callback(std::move(callback))
     {
-    }
-    CallbackHandle(CallbackHandle&&) = default;
-    ~CallbackHandle()
-    {
-        if (m_callback)
-            postToScriptThread([callback = std::move(m_callback)] { });
     }
 
     void post(bool done, std::vector<std::string> text, std::optional<int> exitStatus = std::nullopt)
     {
-        std::shared_ptr<PageCallback> callback = done ? std::move(m_callback) : m_callback;
-        postToScriptThread([callback = std::move(callback), done, text = std::move(text), exitStatus] { callback->call(done, text, exitStatus); });
+        m_callback.post([done, text = std::move(text), exitStatus](const ScriptCallback::Target& target) {
+            JSCContext* context = target.context();
+            const ScriptValue doneValue = ScriptValue::adopt(jsc_value_new_boolean(context, done));
+            const ScriptValue textValue = scriptText(context, text);
+            if (exitStatus) {
+                const ScriptValue status = ScriptValue::adopt(jsc_value_new_number(context, *exitStatus));
+                target.call({ doneValue.get(), textValue.get(), target.kept[0].get(), status.get() });
+            } else {
+                target.call({ doneValue.get(), textValue.get(), target.kept[0].get() });
+            }
+        });
     }
 
 private:
-    std::shared_ptr<PageCallback> m_callback;
+    ScriptCallback m_callback;
 };
 
-void readOutput(int fd, bool stream, CallbackHandle& callback, WholeOutput& whole)
+void readOutput(int fd, bool stream, OutputCallback& callback, WholeOutput& whole)
 {
     OutputPieces pieces;
     // Whole output has no piece boundaries to keep: read it in larger steps.
@@ -105,7 +88,7 @@ void readOutput(int fd, bool stream, CallbackHandle& callback, WholeOutput& whol
     }
 }
 
-void runChild(platform::PipedChild child, bool stream, CallbackHandle callback)
+void runChild(platform::PipedChild child, bool stream, OutputCallback callback)
 {
     WholeOutput whole;
     readOutput(child.output, stream, callback, whole);
@@ -134,7 +117,7 @@ size_t utf16Length(std::string_view utf8)
 
 void startExecTask(ExecTask task, const std::filesystem::path& applicationFolder)
 {
-    CallbackHandle callback(std::make_shared<PageCallback>(PageCallback { std::move(task.callback), std::move(task.userdata) }));
+    OutputCallback callback(ScriptCallback(std::move(task.callback), { std::move(task.userdata) }));
     if (utf16Length(task.command) > kExecMaxCommand) {
         LOG_ERROR << "exec command too long: " << task.command.size() << " bytes";
         return;
@@ -154,7 +137,7 @@ void startExecTask(ExecTask task, const std::filesystem::path& applicationFolder
             runChild(*child, stream, std::move(callback));
         } else {
             LOG_ERROR << "exec start failed: " << std::strerror(errno) << ", " << (program ? program->string() : arguments.empty() ? "" : arguments[0]);
-            CallbackHandle released = std::move(callback);
+            OutputCallback released = std::move(callback); // its release is posted before the count drops
         }
         --g_running;
     }).detach();

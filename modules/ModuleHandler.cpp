@@ -3,9 +3,12 @@
 #include "modules/ModuleHandler.h"
 
 #include "core/Log.h"
+#include "modules/ModuleFile.h"
+#include "modules/ModuleReg.h"
 #include "modules/ModuleSys.h"
 #include "modules/ModuleTest.h"
 #include "modules/ModuleWindow.h"
+#include "modules/ModuleZip.h"
 
 namespace tvn {
 
@@ -35,9 +38,12 @@ namespace {
 std::map<std::string, ModuleFactory>& moduleTable()
 {
     static std::map<std::string, ModuleFactory> modules = {
+        { "file", [] { return std::make_shared<ModuleFile>(); } },
+        { "reg", [] { return std::make_shared<ModuleReg>(); } },
         { "sys", [] { return std::make_shared<ModuleSys>(); } },
         { "test", [] { return std::make_shared<ModuleTest>(); } },
         { "window", [] { return std::make_shared<ModuleWindow>(); } },
+        { "zip", [] { return std::make_shared<ModuleZip>(); } },
     };
     return modules;
 }

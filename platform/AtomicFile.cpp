@@ -88,7 +88,52 @@ std::error_code AtomicFileWriter::write(std::string_view bytes)
     return error;
 }
 
-std::error_code AtomicFileWriter::commit()
+std::error_code AtomicFileWriter::copyFrom(int source)
+{
+    if (m_fd < 0)
+        return std::make_error_code(std::errc::bad_file_descriptor);
+    for (bool kernelCopy = true;;) {
+        if (kernelCopy) {
+            const ssize_t copied = ::copy_file_range(source, nullptr, m_fd, nullptr, 1 << 30, 0);
+            if (copied > 0)
+                continue;
+            if (copied == 0)
+                return {};
+            if (errno == EINTR)
+                continue;
+            if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
+                kernelCopy = false; // file systems or kernels that cannot: copy by hand
+                continue;
+            }
+        } else {
+            char buffer[1 << 16];
+            const ssize_t read = ::read(source, buffer, sizeof(buffer));
+            if (read == 0)
+                return {};
+            if (read < 0 && errno == EINTR)
+                continue;
+            if (read > 0) {
+                if (const std::error_code error = writeAll(m_fd, std::string_view(buffer, static_cast<size_t>(read)))) {
+                    discard();
+                    return error;
+                }
+                continue;
+            }
+        }
+        const std::error_code error = lastError();
+        discard();
+        return error;
+    }
+}
+
+std::error_code AtomicFileWriter::setMode(unsigned mode)
+{
+    if (m_fd < 0)
+        return std::make_error_code(std::errc::bad_file_descriptor);
+    return ::fchmod(m_fd, mode & 07777) == 0 ? std::error_code() : lastError();
+}
+
+std::error_code AtomicFileWriter::commit(Replace replace)
 {
     if (m_fd < 0)
         return std::make_error_code(std::errc::bad_file_descriptor);
@@ -98,8 +143,17 @@ std::error_code AtomicFileWriter::commit()
     if (::close(m_fd) != 0 && !error)
         error = lastError();
     m_fd = -1;
-    if (!error && ::rename(m_temporary.c_str(), m_target.c_str()) != 0)
+    if (!error && replace == Replace::Yes && ::rename(m_temporary.c_str(), m_target.c_str()) != 0)
         error = lastError();
+    if (!error && replace == Replace::No && ::renameat2(AT_FDCWD, m_temporary.c_str(), AT_FDCWD, m_target.c_str(), RENAME_NOREPLACE) != 0) {
+        // A file system without the flag: a hard link fails the same way on an existing name.
+        if (errno != EINVAL && errno != ENOSYS)
+            error = lastError();
+        else if (::link(m_temporary.c_str(), m_target.c_str()) != 0)
+            error = lastError();
+        else
+            ::unlink(m_temporary.c_str());
+    }
     if (error) {
         discard();
         return error;

@@ -25,7 +25,14 @@ public:
 
     std::error_code open(const std::filesystem::path& target);
     std::error_code write(std::string_view bytes);
-    std::error_code commit();
+    // Appends everything readable from `source` (a file descriptor), with the kernel's copy where
+    // it can.
+    std::error_code copyFrom(int source);
+    // The permissions the file will have (else the target's own, or 0666 less the umask).
+    std::error_code setMode(unsigned mode);
+    // Replace::No fails with EEXIST, leaving the target alone, when a target exists by then.
+    enum class Replace { Yes, No };
+    std::error_code commit(Replace = Replace::Yes);
 
 private:
     void discard();

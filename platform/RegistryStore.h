@@ -10,6 +10,8 @@
 // committed and leaves nothing half-written.
 #pragma once
 
+#include "platform/Win32Error.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -32,12 +34,6 @@ inline constexpr uint32_t kRegNone = 0;
 inline constexpr uint32_t kRegSz = 1;
 inline constexpr uint32_t kRegDword = 4;
 
-inline constexpr long kErrorSuccess = 0;
-inline constexpr long kErrorFileNotFound = 2;
-inline constexpr long kErrorAccessDenied = 5;
-inline constexpr long kErrorInvalidParameter = 87;
-inline constexpr long kErrorMoreData = 234;
-inline constexpr long kErrorCannotOpen = 1009; // ERROR_BADDB: the store itself is unusable
 
 struct RegistryValue {
     uint32_t type = kRegNone;

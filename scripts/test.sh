@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what the project needs, builds it, and runs every test: the full suite on the normal
-# build, the pack reader's fuzzer for a minute, then the unit tests again on a build with
+# build, the fuzzers (pack reader, zip listing) for half a minute each, then the unit tests again on a build with
 # AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,8 +13,8 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
 ctest --test-dir build -j "$jobs" --output-on-failure
 
-# The pack reader's fuzzer for a minute (it reads untrusted bytes).
-bash scripts/fuzz.sh 60
+# The fuzzers of the readers of untrusted bytes, half a minute each.
+bash scripts/fuzz.sh 30
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTVN_SANITIZE=ON -DTVN_BUILD_BENCH=OFF
 cmake --build build-asan -j "$jobs"
