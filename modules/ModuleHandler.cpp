@@ -3,7 +3,9 @@
 #include "modules/ModuleHandler.h"
 
 #include "core/Log.h"
+#include "modules/ModuleBizRepair.h"
 #include "modules/ModuleFile.h"
+#include "modules/ModuleHttp.h"
 #include "modules/ModuleReg.h"
 #include "modules/ModuleSys.h"
 #include "modules/ModuleTest.h"
@@ -38,7 +40,9 @@ namespace {
 std::map<std::string, ModuleFactory>& moduleTable()
 {
     static std::map<std::string, ModuleFactory> modules = {
+        { "biz_repair", [] { return std::make_shared<ModuleBizRepair>(); } },
         { "file", [] { return std::make_shared<ModuleFile>(); } },
+        { "http", [] { return std::make_shared<ModuleHttp>(); } },
         { "reg", [] { return std::make_shared<ModuleReg>(); } },
         { "sys", [] { return std::make_shared<ModuleSys>(); } },
         { "test", [] { return std::make_shared<ModuleTest>(); } },

@@ -177,7 +177,7 @@ std::optional<std::string> GetStringOption(JSCValue* object, const char* key)
     return scriptString(value.get());
 }
 
-ScriptValue MakeObject(JSCContext* context, const std::map<std::string, ScriptValue>& properties)
+ScriptValue MakeObject(JSCContext* context, const std::vector<std::pair<std::string, ScriptValue>>& properties)
 {
     ScriptValue object = ScriptValue::adopt(jsc_value_new_object(context, nullptr, nullptr));
     for (const auto& [name, value] : properties)

@@ -43,8 +43,8 @@ std::optional<int> GetIntOption(JSCValue* object, const char* key);
 std::optional<bool> GetBoolOption(JSCValue* object, const char* key);
 std::optional<std::string> GetStringOption(JSCValue* object, const char* key);
 
-// A plain object with one property per entry, in map order.
-ScriptValue MakeObject(JSCContext*, const std::map<std::string, ScriptValue>& properties);
+// A plain object with one property per entry, in the order given.
+ScriptValue MakeObject(JSCContext*, const std::vector<std::pair<std::string, ScriptValue>>& properties);
 
 // The value's text as UTF-8 (what String(value) gives).
 std::string scriptString(JSCValue*);

@@ -6,8 +6,8 @@
 #include "core/Log.h"
 #include "net/Curl.h"
 #include "platform/AtomicFile.h"
+#include "util/Sha256.h"
 #include "util/Strings.h"
-
 
 namespace tvn {
 
@@ -18,15 +18,18 @@ struct Transfer {
     const DownloadCancelFunction* cancel;
     platform::AtomicFileWriter file;
     bool writeFailed = false;
+    Sha256 digest; // of what was written, fed as it arrives
 };
 
 size_t onData(char* data, size_t size, size_t count, void* user)
 {
     auto& transfer = *static_cast<Transfer*>(user);
-    if (transfer.file.write(std::string_view(data, size * count))) {
+    const std::string_view bytes(data, size * count);
+    if (transfer.file.write(bytes)) {
         transfer.writeFailed = true;
         return 0; // curl ends the transfer with a write error
     }
+    transfer.digest.update(bytes);
     return size * count;
 }
 
@@ -54,7 +57,7 @@ int32_t resultOf(CURLcode code, long status, const Transfer& transfer)
 } // namespace
 
 int32_t fetchUrlToFile(const DownloadProgressFunction& progress, const DownloadCancelFunction& cancel, std::string_view url,
-    const std::filesystem::path& path)
+    const std::filesystem::path& path, std::string_view sha256)
 {
     std::error_code error;
     const std::filesystem::path folder = path.parent_path();
@@ -63,7 +66,7 @@ int32_t fetchUrlToFile(const DownloadProgressFunction& progress, const DownloadC
         return kDownloadNoFolder;
     }
 
-    Transfer transfer { &progress, &cancel, {} };
+    Transfer transfer { &progress, &cancel, {}, false, {} };
     if (const std::error_code opened = transfer.file.open(path)) {
         LOG_ERROR << "download file cannot be created: " << path.string() << ", " << opened.message();
         return kDownloadCannotWrite;
@@ -103,6 +106,13 @@ int32_t fetchUrlToFile(const DownloadProgressFunction& progress, const DownloadC
     if (result != 0) {
         LOG_ERROR << "download failed: " << address << ", curl " << static_cast<int>(code) << ", status " << status;
         return result; // the writer removes the temporary file
+    }
+    if (!sha256.empty()) {
+        const std::string received = transfer.digest.hexDigest();
+        if (received != asciiLower(sha256)) {
+            LOG_ERROR << "download digest mismatch: " << address << ", expected " << asciiLower(sha256) << ", got " << received;
+            return kDownloadBadDigest; // the old file stays as it was
+        }
     }
     if (const std::error_code committed = transfer.file.commit()) {
         LOG_ERROR << "download cannot be put in place: " << path.string() << ", " << committed.message();

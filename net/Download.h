@@ -4,7 +4,8 @@
 // The body goes to a temporary file beside the target and replaces the target only when the
 // transfer completed: a failed or cancelled download leaves the old file (if any) as it was and no
 // partial file behind. Certificates are verified as for the servers (the system's authorities and
-// config.ini's [server] ca).
+// config.ini's [server] ca). When a digest is expected, the file must have it before it replaces
+// anything.
 #pragma once
 
 #include <cstdint>
@@ -24,10 +25,12 @@ inline constexpr int32_t kDownloadFailed = static_cast<int32_t>(0x800C0008);    
 inline constexpr int32_t kDownloadCannotConnect = static_cast<int32_t>(0x800C0004);
 inline constexpr int32_t kDownloadCannotWrite = static_cast<int32_t>(0x80070070); // disk full or the like
 inline constexpr int32_t kDownloadError = static_cast<int32_t>(0x80004005);     // any other failure
+inline constexpr int32_t kDownloadBadDigest = static_cast<int32_t>(0x80096010); // not the expected SHA-256 (TRUST_E_BAD_DIGEST)
 
 // Creates the target's missing folders, then downloads. Progress is reported as the transfer goes
 // (current and total bytes; total 0 while unknown); a cancel is noticed at the next report.
+// `sha256`, when not empty, is the digest the file must have (64 hex digits).
 int32_t fetchUrlToFile(const DownloadProgressFunction& progress, const DownloadCancelFunction& cancel, std::string_view url,
-    const std::filesystem::path& path);
+    const std::filesystem::path& path, std::string_view sha256 = {});
 
 } // namespace tvn

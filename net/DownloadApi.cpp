@@ -7,6 +7,7 @@
 #include "identity/DeviceId.h"
 #include "net/HttpRequest.h"
 #include "net/ServerConfig.h"
+#include "util/Sha256.h"
 #include "util/Strings.h"
 
 #include <nlohmann/json.hpp>
@@ -34,6 +35,11 @@ std::optional<std::string> dataMember(const std::string& text, const char* membe
 
 std::string getDownloadURLImpl(std::string_view token, std::string_view fileType, std::string_view fileName)
 {
+    return getDownloadAddress(token, fileType, fileName).url;
+}
+
+DownloadAddress getDownloadAddress(std::string_view token, std::string_view fileType, std::string_view fileName)
+{
     LOG_INFO << "getDownloadURLImpl begin";
     const HttpConnection connection = apiServer();
     if (connection.host.empty()) {
@@ -53,7 +59,13 @@ std::string getDownloadURLImpl(std::string_view token, std::string_view fileType
             const HttpResult& result = request.wait();
             if (result.status == 200) {
                 LOG_INFO << "get download ok";
-                return dataMember(result.text(), "url").value_or("");
+                DownloadAddress address { dataMember(result.text(), "url").value_or(""), dataMember(result.text(), "sha256").value_or("") };
+                if (!address.sha256.empty() && !isSha256Hex(address.sha256)) {
+                    LOG_ERROR << "download digest refused: " << address.sha256;
+                    return {};
+                }
+                address.sha256 = asciiLower(address.sha256);
+                return address;
             }
             LOG_INFO << "get download failed, " << result.status;
             LOG_INFO << trim(result.text());

@@ -8,8 +8,18 @@
 
 namespace tvn {
 
+// Where one file is: its address and, when the server gives one, the SHA-256 it must have (64
+// lower-case hex digits; empty when none was given).
+struct DownloadAddress {
+    std::string url;
+    std::string sha256;
+};
+
 // GET /v3/software/downloadUrl?fileName=..&fileType=..&product=tolvaneFile with the token: the
-// address in the answer's data.url, or empty on any failure.
+// answer's data.url and data.sha256; an empty url on any failure, and for an answer whose
+// "sha256" is not 64 hex digits (a digest that cannot be checked is not trusted).
+DownloadAddress getDownloadAddress(std::string_view token, std::string_view fileType, std::string_view fileName);
+// The address alone.
 std::string getDownloadURLImpl(std::string_view token, std::string_view fileType, std::string_view fileName);
 
 // POST /v3/software/heart with the device id: sets `token` to the answer's data.token; leaves it

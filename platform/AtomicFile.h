@@ -3,6 +3,7 @@
 // target, flush the folder.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
@@ -13,7 +14,8 @@ namespace tvn::platform {
 std::error_code writeFileAtomically(const std::filesystem::path& target, std::string_view bytes);
 
 // The same, for content that arrives in pieces: open() makes the temporary file, write() appends,
-// commit() puts it in place. Destroyed without a successful commit, it removes the temporary file.
+// commit() puts it in place. A long file is handed to the disk in steps as it is written, so that
+// the final flush finds little left to do. Destroyed without a successful commit, it removes the temporary file.
 //
 // States: closed -> open (open) -> committed (commit) | discarded (destructor, or a failure).
 class AtomicFileWriter {
@@ -40,6 +42,8 @@ private:
     std::filesystem::path m_target;
     std::string m_temporary;
     int m_fd = -1;
+    uint64_t m_written = 0;     // bytes written so far
+    uint64_t m_writingBack = 0; // bytes handed to the disk's writeback already
 };
 
 } // namespace tvn::platform

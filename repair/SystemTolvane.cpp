@@ -108,7 +108,7 @@ std::string SystemTolvane::token() const
     return m_token;
 }
 
-std::optional<std::string> SystemTolvane::getDownloadUrl(std::string_view fileName, std::string_view fileType)
+std::optional<DownloadAddress> SystemTolvane::getDownloadUrl(std::string_view fileName, std::string_view fileType)
 {
     std::string current = token();
     if (current.empty()) {
@@ -119,16 +119,15 @@ std::optional<std::string> SystemTolvane::getDownloadUrl(std::string_view fileNa
         LOG_INFO << "token: null";
         return std::nullopt;
     }
-    std::string url = getDownloadURLImpl(current, fileType, fileName);
-    if (url.empty())
+    DownloadAddress address = getDownloadAddress(current, fileType, fileName);
+    if (address.url.empty())
         return std::nullopt;
-    // An address over plain http could be anyone's file: the answers carry no digest to check it
-    // against, so only TLS addresses are used.
-    if (asciiLower(url.substr(0, 6)) != "https:") {
-        LOG_ERROR << "download address refused, not https: " << url;
+    // A file over plain http could be anyone's: it is taken only when a digest can prove it.
+    if (asciiLower(address.url.substr(0, 6)) != "https:" && address.sha256.empty()) {
+        LOG_ERROR << "download address refused, not https: " << address.url;
         return std::nullopt;
     }
-    return url;
+    return address;
 }
 
 void SystemTolvane::scanDllsTask(const std::vector<DllItem>& items, Generation generation)
@@ -150,7 +149,7 @@ void SystemTolvane::repairDllTask(const DllItem& item, Generation generation)
         errorCode = kRepairNoAddress;
     } else {
         const std::string destination = adjustDriveLetter(item.filePath, windowsDirectory());
-        if (fetchUrlToFile({}, [this, generation] { return isCancelled(generation); }, *url, destination) != 0)
+        if (fetchUrlToFile({}, [this, generation] { return isCancelled(generation); }, url->url, destination, url->sha256) != 0)
             errorCode = kRepairDownloadFailed;
         else if (item.needReg && platform::shellExecute("regsvr32", { "/s", destination }) != platform::kShellExecuteStarted)
             errorCode = kRepairLaunchFailed;
@@ -170,7 +169,7 @@ void SystemTolvane::scanSoftwaresTask(const std::vector<SoftwareItem>& items, Ge
 void SystemTolvane::installSoftwareTask(const SoftwareItem& item, Generation generation)
 {
     int32_t errorCode = kRepairDone;
-    std::optional<std::string> url;
+    std::optional<DownloadAddress> url;
     if (!isPlainFileName(item.fileName)) {
         // The name becomes a path in the application folder and a program that is run.
         LOG_ERROR << "install refused, not a plain file name: " << item.fileName;
@@ -179,7 +178,7 @@ void SystemTolvane::installSoftwareTask(const SoftwareItem& item, Generation gen
         errorCode = kRepairNoAddress;
     } else {
         const std::string destination = appDataPath(item.fileName).string();
-        if (fetchUrlToFile({}, [this, generation] { return isCancelled(generation); }, *url, destination) != 0) {
+        if (fetchUrlToFile({}, [this, generation] { return isCancelled(generation); }, url->url, destination, url->sha256) != 0) {
             errorCode = kRepairDownloadFailed;
         } else if (const auto process = platform::startInstaller(destination, item.cmdParam); !process) {
             errorCode = kRepairLaunchFailed;

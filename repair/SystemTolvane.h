@@ -15,6 +15,7 @@
 #pragma once
 
 #include "core/Singleton.h"
+#include "net/DownloadApi.h"
 #include "repair/Items.h"
 #include "repair/WorkerPool.h"
 
@@ -43,9 +44,10 @@ public:
     // Returns at once; the cancel sequence runs on the controller thread.
     void cancelTask();
 
-    // The server's https address for one file (a heartbeat first when there is no token); nullopt
-    // when there is none, or only a plain http one.
-    std::optional<std::string> getDownloadUrl(std::string_view fileName, std::string_view fileType);
+    // The server's address for one file, with its digest when the server gives one (a heartbeat
+    // first when there is no token); nullopt when there is none, or a plain http one without a
+    // digest.
+    std::optional<DownloadAddress> getDownloadUrl(std::string_view fileName, std::string_view fileType);
 
     void setToken(std::string token);
     std::string token() const;

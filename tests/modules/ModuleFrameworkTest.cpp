@@ -185,7 +185,7 @@ TEST_F(Script, OptionReaders)
     EXPECT_EQ(GetStringOption(options.get(), "n"), std::nullopt);
 
     setGlobal("made", MakeObject(context.get(), { { "b", evaluate("2") }, { "a", evaluate("'1'") } }));
-    EXPECT_EQ(run("JSON.stringify(made)"), R"({"a":"1","b":2})");
+    EXPECT_EQ(run("JSON.stringify(made)"), R"({"b":2,"a":"1"})");
 }
 
 namespace {

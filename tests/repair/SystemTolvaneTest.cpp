@@ -7,9 +7,12 @@
 #include "platform/InstalledPrograms.h"
 #include "platform/RegistryStore.h"
 
+#include "tests/support/PageServer.h"
 #include "tests/support/ServerFixture.h"
+#include "util/Sha256.h"
 
 #include <csignal>
+#include <nlohmann/json.hpp>
 #include <sys/stat.h>
 #include <thread>
 
@@ -303,6 +306,42 @@ TEST_F(EngineTest, PlainHttpAddressIsNotUsed)
     EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:1" }));
     EXPECT_FALSE(std::filesystem::exists(dir / "system" / "x.dll"));
     EXPECT_NE(test::readFile(dir / "main.log").find("] download address refused, not https: http://127.0.0.1:9/x.dll"), std::string::npos);
+}
+
+// A digest in the answer is checked before the file replaces anything: a wrong one fails the item
+// and leaves the old file; a malformed one is not trusted at all.
+TEST_F(EngineTest, DigestIsCheckedBeforeTheFileIsReplaced)
+{
+    std::filesystem::create_directories(dir / "system");
+    test::writeFile(dir / "system" / "x.dll", "old");
+    server->setBehaviour("downloadUrl", Behaviour::wrongDigest());
+    Messages messages;
+    engine.repairDlls({ dll("x.dll") });
+    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:2" }));
+    EXPECT_EQ(test::readFile(dir / "system" / "x.dll"), "old");
+    EXPECT_NE(test::readFile(dir / "main.log").find("] download digest mismatch: "), std::string::npos);
+
+    server->setBehaviour("downloadUrl", Behaviour::answer(200, R"({"code":0,"data":{"url":"https://)" + server->address() + R"(/files/x.dll","sha256":"abc"}})"));
+    engine.repairDlls({ dll("x.dll") });
+    EXPECT_EQ(messages.waitFor(2).back(), "onRepairDlls:x.dll:sys:1");
+
+    server->setBehaviour("downloadUrl", Behaviour());
+    engine.repairDlls({ dll("x.dll") });
+    EXPECT_EQ(messages.waitFor(3).back(), "onRepairDlls:x.dll:sys:0");
+    EXPECT_EQ(test::readFile(dir / "system" / "x.dll"), "MZ library bytes");
+}
+
+// Plain http is used when a digest proves the file.
+TEST_F(EngineTest, PlainHttpWithADigestIsUsed)
+{
+    test::PageServer plain;
+    plain.addPage("x.dll", "MZ library bytes");
+    server->setBehaviour("downloadUrl", Behaviour::answer(200, nlohmann::json { { "code", 0 }, { "data", { { "url", plain.url() + "/x.dll" },
+                                                                    { "sha256", sha256Hex("MZ library bytes") } } } }.dump()));
+    Messages messages;
+    engine.repairDlls({ dll("x.dll") });
+    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:0" }));
+    EXPECT_EQ(test::readFile(dir / "system" / "x.dll"), "MZ library bytes");
 }
 
 // A software item's file name becomes a path and a program: one that is not a plain name fails

@@ -4,6 +4,7 @@
 
 #include "tools/server/Certificates.h"
 #include "util/JsonText.h"
+#include "util/Sha256.h"
 #include "util/UrlEncoding.h"
 
 #include <chrono>
@@ -128,6 +129,13 @@ void ReferenceServer::record(const std::string& endpoint, const httplib::Request
     m_requests.push_back(std::move(recorded));
 }
 
+bool ReferenceServer::behavesAs(const std::string& endpoint, Behaviour::Kind kind) const
+{
+    std::lock_guard lock(m_mutex);
+    const auto found = m_behaviours.find(endpoint);
+    return found != m_behaviours.end() && found->second.kind == kind;
+}
+
 bool ReferenceServer::misbehave(const std::string& endpoint, httplib::Response& response)
 {
     std::unique_lock lock(m_mutex);
@@ -137,6 +145,7 @@ bool ReferenceServer::misbehave(const std::string& endpoint, httplib::Response& 
     const Behaviour behaviour = found->second;
     switch (behaviour.kind) {
     case Behaviour::Kind::Normal:
+    case Behaviour::Kind::WrongDigest: // the normal answer, with another digest
         return false;
     case Behaviour::Kind::Status:
         response.status = behaviour.status;
@@ -186,7 +195,10 @@ void ReferenceServer::route()
             return;
         }
         const std::string url = "https://" + address() + "/files/" + urlEncode(name);
-        response.set_content(nlohmann::json { { "code", 0 }, { "data", { { "url", url } } } }.dump(), kJson);
+        std::string digest = sha256OfFile(m_options.catalogFolder / name).value_or("");
+        if (behavesAs("downloadUrl", Behaviour::Kind::WrongDigest))
+            digest = sha256Hex(digest);
+        response.set_content(nlohmann::json { { "code", 0 }, { "data", { { "url", url }, { "sha256", digest } } } }.dump(), kJson);
     });
 
     m_server->Post("/dot/batch", [this](const httplib::Request& request, httplib::Response& response) {
@@ -211,12 +223,12 @@ void ReferenceServer::route()
     });
 
     // Control, for a server run as its own process: POST /_control/behaviour?endpoint=heart&kind=
-    // status|badjson|slow|never|redirect|normal[&status=500][&body=...][&delay=2000] (a redirect's
-    // address is its body).
+    // status|badjson|slow|never|redirect|wrongdigest|normal[&status=500][&body=...][&delay=2000] (a
+    // redirect's address is its body).
     m_server->Post("/_control/behaviour", [this](const httplib::Request& request, httplib::Response& response) {
         static const std::map<std::string, Behaviour::Kind> kinds = { { "normal", Behaviour::Kind::Normal },
             { "status", Behaviour::Kind::Status }, { "badjson", Behaviour::Kind::BadJson }, { "slow", Behaviour::Kind::Slow },
-            { "never", Behaviour::Kind::Never }, { "redirect", Behaviour::Kind::Redirect } };
+            { "never", Behaviour::Kind::Never }, { "redirect", Behaviour::Kind::Redirect }, { "wrongdigest", Behaviour::Kind::WrongDigest } };
         const auto kind = kinds.find(request.get_param_value("kind"));
         if (kind == kinds.end() || !request.has_param("endpoint")) {
             response.status = 400;

@@ -2,9 +2,11 @@
 // to, for tests, benchmarks and the demo. Loopback only.
 //
 //   POST /v3/software/heart        {"code":0,"data":{"token":"<token>"}}
-//   GET  /v3/software/downloadUrl  {"code":0,"data":{"url":"https://<host>:<port>/files/<name>"}}
-//                                  for a file in the catalog folder and the right token header;
-//                                  401 for another token, 404 for an unknown file
+//   GET  /v3/software/downloadUrl  {"code":0,"data":{"url":"https://<host>:<port>/files/<name>",
+//                                  "sha256":"<the file's digest>"}} for a file in the catalog
+//                                  folder and the right token header; 401 for another token, 404
+//                                  for an unknown file (behaviour "wrongdigest": a digest that is
+//                                  not the file's)
 //   POST /dot/batch                {"code":0}; the report's fields are decoded and recorded
 //   GET  /files/<name>             the catalog file
 //
@@ -41,7 +43,7 @@ struct RecordedRequest {
 };
 
 struct Behaviour {
-    enum class Kind { Normal, Status, BadJson, Slow, Never, Redirect } kind = Kind::Normal;
+    enum class Kind { Normal, Status, BadJson, Slow, Never, Redirect, WrongDigest } kind = Kind::Normal;
     int status = 500;     // Status: the status to answer
     std::string body;     // Status: the body to answer; Redirect: the address to send the client to
     int delayMs = 0;      // Slow: the delay before the normal answer
@@ -51,6 +53,7 @@ struct Behaviour {
     static Behaviour slow(int delayMs) { return { Kind::Slow, 200, {}, delayMs }; }
     static Behaviour never() { return { Kind::Never, 0, {}, 0 }; }
     static Behaviour redirect(std::string location) { return { Kind::Redirect, 302, std::move(location), 0 }; }
+    static Behaviour wrongDigest() { return { Kind::WrongDigest, 200, {}, 0 }; }
 };
 
 struct ReferenceServerOptions {
@@ -88,6 +91,7 @@ private:
     void route();
     // Applies the endpoint's behaviour; true when it answered (the normal handler is skipped).
     bool misbehave(const std::string& endpoint, httplib::Response&);
+    bool behavesAs(const std::string& endpoint, Behaviour::Kind) const;
     void record(const std::string& endpoint, const httplib::Request&, std::map<std::string, std::string> fields = {});
 
     ReferenceServerOptions m_options;

@@ -1,0 +1,243 @@
+// The biz_repair module.
+
+#include "modules/ModuleBizRepair.h"
+
+#include "core/Log.h"
+#include "core/Paths.h"
+#include "modules/HeartbeatChain.h"
+#include "modules/ModuleHttp.h"
+#include "repair/SystemTolvane.h"
+
+namespace tvn {
+
+namespace {
+
+// The messages of the slots, in slot order.
+constexpr const char* kSlotMessages[] = { "onScanDlls", "onScanSoftwares", "onRepairDlls", "onInstallSoftwares", "onCancelTask" };
+
+std::string stringOption(JSCValue* object, const char* key)
+{
+    return GetStringOption(object, key).value_or("");
+}
+
+// The elements of a script array, in index order.
+std::vector<ScriptValue> elementsOf(JSCValue* array)
+{
+    std::vector<ScriptValue> elements;
+    const ScriptValue length = ScriptValue::adopt(jsc_value_object_get_property(array, "length"));
+    const int count = jsc_value_to_int32(length.get());
+    for (int i = 0; i < count; ++i)
+        elements.push_back(ScriptValue::adopt(jsc_value_object_get_property_at_index(array, static_cast<unsigned>(i))));
+    return elements;
+}
+
+bool isArray(JSCValue* value)
+{
+    return value && jsc_value_is_array(value);
+}
+
+bool isFunction(JSCValue* value)
+{
+    return value && jsc_value_is_function(value);
+}
+
+ScriptValue stringValue(JSCContext* context, const std::string& text)
+{
+    return ScriptValue::adopt(jsc_value_new_string(context, text.c_str()));
+}
+
+// The object a message becomes, or nothing when the payload is not of the slot's shape.
+std::optional<ScriptValue> eventObject(JSCContext* context, ModuleBizRepair::Slot slot, const std::vector<EventBus::Value>& values)
+{
+    const auto text = [&values](size_t i) { return i < values.size() ? std::get_if<std::string>(&values[i]) : nullptr; };
+    const auto flag = [&values](size_t i) { return i < values.size() ? std::get_if<bool>(&values[i]) : nullptr; };
+    const auto number = [&values](size_t i) { return i < values.size() ? std::get_if<int32_t>(&values[i]) : nullptr; };
+    const auto boolean = [context](bool value) { return ScriptValue::adopt(jsc_value_new_boolean(context, value)); };
+    const auto integer = [context](int32_t value) { return ScriptValue::adopt(jsc_value_new_number(context, value)); };
+    switch (slot) {
+    case ModuleBizRepair::ScanDlls:
+        if (values.size() != 3 || !text(0) || !text(1) || !flag(2))
+            return std::nullopt;
+        return MakeObject(context, { { "fileName", stringValue(context, *text(0)) }, { "fileType", stringValue(context, *text(1)) }, { "isExist", boolean(*flag(2)) } });
+    case ModuleBizRepair::ScanSoftwares:
+        if (values.size() != 2 || !text(0) || !flag(1))
+            return std::nullopt;
+        return MakeObject(context, { { "fileName", stringValue(context, *text(0)) }, { "isInstall", boolean(*flag(1)) } });
+    case ModuleBizRepair::RepairDlls:
+        if (values.size() != 3 || !text(0) || !text(1) || !number(2))
+            return std::nullopt;
+        return MakeObject(context, { { "fileName", stringValue(context, *text(0)) }, { "fileType", stringValue(context, *text(1)) }, { "errorCode", integer(*number(2)) } });
+    case ModuleBizRepair::InstallSoftwares:
+        if (values.size() != 2 || !text(0) || !number(1))
+            return std::nullopt;
+        return MakeObject(context, { { "fileName", stringValue(context, *text(0)) }, { "errorCode", integer(*number(1)) } });
+    case ModuleBizRepair::CancelTask:
+        if (!values.empty())
+            return std::nullopt;
+        return ScriptValue(); // called with no argument
+    case ModuleBizRepair::SlotCount:
+        break;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::vector<DllItem>> readDllItems(JSCValue* array)
+{
+    if (!isArray(array))
+        return std::nullopt;
+    std::vector<DllItem> items;
+    for (const ScriptValue& element : elementsOf(array)) {
+        DllItem item;
+        item.filePath = stringOption(element.get(), "filePath");
+        if (item.filePath.empty())
+            continue;
+        const ScriptValue checkPath = ScriptValue::adopt(jsc_value_object_get_property(element.get(), "checkPath"));
+        if (isArray(checkPath.get())) {
+            for (const ScriptValue& entry : elementsOf(checkPath.get()))
+                item.checkPath.push_back(jsc_value_is_string(entry.get()) ? scriptString(entry.get()) : std::string());
+        }
+        item.fileName = stringOption(element.get(), "fileName");
+        item.fileType = stringOption(element.get(), "fileType");
+        item.needReg = GetBoolOption(element.get(), "needReg").value_or(false);
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+std::optional<std::vector<SoftwareItem>> readSoftwareItems(JSCValue* array)
+{
+    if (!isArray(array))
+        return std::nullopt;
+    std::vector<SoftwareItem> items;
+    for (const ScriptValue& element : elementsOf(array)) {
+        SoftwareItem item;
+        item.displayName = stringOption(element.get(), "displayName");
+        item.fileName = stringOption(element.get(), "fileName");
+        item.cmdParam = stringOption(element.get(), "cmdParam");
+        item.regPath = stringOption(element.get(), "regPath");
+        items.push_back(std::move(item)); // fileType stays empty: the page never sets it
+    }
+    return items;
+}
+
+ScriptValue ModuleBizRepair::CreateObject(JSCContext* context)
+{
+    ScriptValue object = ModuleBase::CreateObject(context);
+    SystemTolvane& engine = SystemTolvane::instance();
+
+    // (list, function): the list read by `read`, the function into `slot`, then `start`.
+    const auto listAndCallback = [this](auto read, Slot slot, auto start) -> MethodHandler {
+        return [this, read, slot, start](MethodCall& call) {
+            if (call.arguments.size() != 2 || !isFunction(call.arguments[1].get())) {
+                call.invalidArguments();
+                return true;
+            }
+            auto items = read(call.arguments[0].get());
+            if (!items) {
+                call.invalidArguments();
+                return true;
+            }
+            m_slots[slot] = call.arguments[1];
+            start(std::move(*items));
+            return true;
+        };
+    };
+    RegisterMethod("scanDlls", listAndCallback(readDllItems, ScanDlls, [&engine](std::vector<DllItem> items) { engine.scanDlls(std::move(items)); }));
+    RegisterMethod("scanSoftwares",
+        listAndCallback(readSoftwareItems, ScanSoftwares, [&engine](std::vector<SoftwareItem> items) { engine.scanSoftwares(std::move(items)); }));
+    RegisterMethod("repairDlls", listAndCallback(readDllItems, RepairDlls, [&engine](std::vector<DllItem> items) {
+        startHeartbeatChain();
+        engine.repairDlls(std::move(items));
+    }));
+    RegisterMethod("installSoftwares", listAndCallback(readSoftwareItems, InstallSoftwares, [&engine](std::vector<SoftwareItem> items) {
+        startHeartbeatChain();
+        engine.installSoftwares(std::move(items));
+    }));
+
+    RegisterMethod("cancelTask", [this, &engine](MethodCall& call) {
+        if (call.arguments.size() != 1 || !isFunction(call.arguments[0].get())) {
+            call.invalidArguments();
+            return true;
+        }
+        m_slots[CancelTask] = call.arguments[0];
+        engine.cancelTask(); // returns at once: the engine's controller thread carries it out
+        return true;
+    });
+
+    // (dll list, software list): no callback; events go to whatever the slots hold by then.
+    const auto bothLists = [](bool repair) -> MethodHandler {
+        return [repair](MethodCall& call) {
+            std::optional<std::vector<DllItem>> dlls;
+            std::optional<std::vector<SoftwareItem>> softwares;
+            if (call.arguments.size() != 2 || !(dlls = readDllItems(call.arguments[0].get())) || !(softwares = readSoftwareItems(call.arguments[1].get()))) {
+                call.invalidArguments();
+                return true;
+            }
+            if (repair) {
+                startHeartbeatChain();
+                SystemTolvane::instance().oneKeyRepair(std::move(*dlls), std::move(*softwares));
+            } else {
+                SystemTolvane::instance().oneKeyScan(std::move(*dlls), std::move(*softwares));
+            }
+            return true;
+        };
+    };
+    RegisterMethod("oneKeyScan", bothLists(false));
+    RegisterMethod("oneKeyRepair", bothLists(true));
+
+    RegisterMethod("downloadFile", [&engine](MethodCall& call) {
+        if (call.arguments.size() != 1 || !jsc_value_is_object(call.arguments[0].get())) {
+            call.invalidArguments();
+            return true;
+        }
+        JSCValue* options = call.arguments[0].get();
+        const std::string fileName = stringOption(options, "fileName");
+        // The name becomes a path under the download folder: a plain name only.
+        const std::optional<DownloadAddress> address = isPlainFileName(fileName) ? engine.getDownloadUrl(fileName, stringOption(options, "fileType")) : std::nullopt;
+        if (!address) {
+            call.invalidArguments();
+            return true;
+        }
+        const std::string path = (appDataPath("download") / fileName).string();
+        const std::shared_ptr<DownloadThread> download = DownloadThread::start(address->url, path,
+            ScriptValue::adopt(jsc_value_object_get_property(options, "progress")), address->sha256);
+        call.result = MakeObject(call.context, { { "downloadThread", download->createScriptObject(call.context) }, { "downloadPath", stringValue(call.context, path) } });
+        return true;
+    });
+
+    // Held weakly: the subscriptions go with the module, and a late delivery finds nobody.
+    std::weak_ptr<ModuleBase> weak = weak_from_this();
+    EventBus::Bus& bus = EventBus::Bus::instance();
+    for (int slot = 0; slot < SlotCount; ++slot) {
+        m_subscriptions.push_back(bus.subscribe(kSlotMessages[slot], [weak, slot](const EventBus::Message* message) {
+            if (const std::shared_ptr<ModuleBase> module = weak.lock())
+                static_cast<ModuleBizRepair*>(module.get())->deliver(static_cast<Slot>(slot), *message);
+        }));
+    }
+    m_subscriptions.push_back(bus.subscribe("HTTP_GetDownloadToken", [](const EventBus::Message* message) {
+        const std::vector<EventBus::Value>& values = *message->values;
+        if (values.size() == 1) {
+            if (const auto* token = std::get_if<std::string>(&values[0]))
+                SystemTolvane::instance().setToken(*token); // also an empty one
+        }
+    }));
+    return object;
+}
+
+void ModuleBizRepair::deliver(Slot slot, const EventBus::Message& message)
+{
+    const ScriptValue& callback = m_slots[slot];
+    if (!callback)
+        return;
+    JSCContext* context = jsc_value_get_context(callback.get());
+    const std::optional<ScriptValue> argument = eventObject(context, slot, *message.values);
+    if (!argument) {
+        LOG_ERROR << "event of another shape dropped: " << kSlotMessages[slot];
+        return;
+    }
+    callScriptFunction(callback.get(), argument->get()); // a callback that throws is logged
+}
+
+} // namespace tvn

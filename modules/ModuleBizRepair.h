@@ -1,0 +1,38 @@
+// The "biz_repair" module: the page hands DLL and software lists to the repair engine
+// (scanDlls, scanSoftwares, repairDlls, installSoftwares, oneKeyScan, oneKeyRepair, cancelTask)
+// and gets each item's result through the callback slot of its kind; downloadFile fetches one
+// server file into the application data's "download" folder. The engine's messages arrive on the
+// event bus; the server's fresh tokens ("HTTP_GetDownloadToken") go into the engine. Repairs and
+// installs start heartbeat chains. Script thread only.
+#pragma once
+
+#include "core/EventBus.h"
+#include "modules/ModuleBase.h"
+#include "repair/Items.h"
+
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace tvn {
+
+class ModuleBizRepair final : public ModuleBase {
+public:
+    ScriptValue CreateObject(JSCContext*) override;
+
+    // The callback slots, in the order of their messages.
+    enum Slot { ScanDlls, ScanSoftwares, RepairDlls, InstallSoftwares, CancelTask, SlotCount };
+
+private:
+    void deliver(Slot, const EventBus::Message&);
+
+    std::array<ScriptValue, SlotCount> m_slots;
+    std::vector<EventBus::Subscription> m_subscriptions;
+};
+
+// The page's item lists; nullopt when the value is not an array. A DLL element without "filePath"
+// is left out; a software element never is.
+std::optional<std::vector<DllItem>> readDllItems(JSCValue* array);
+std::optional<std::vector<SoftwareItem>> readSoftwareItems(JSCValue* array);
+
+} // namespace tvn

@@ -1,0 +1,35 @@
+// The "http" module: download({url, path, progress}) fetches a URL into a file on a thread of its
+// own and answers at once with a DownloadThread, whose cancel() stops the transfer at its next
+// progress report and silences every later event. Events go to "progress" on the script thread, in
+// order: {complete: false, error: 0, current: 0, total: 100} first, then the progress as bytes
+// arrive (current and total as their low 32 bits), then {complete: true, error, current: 0,
+// total: 0}.
+#pragma once
+
+#include "modules/ModuleBase.h"
+#include "modules/ScriptCallback.h"
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+namespace tvn {
+
+class ModuleHttp final : public ModuleBase {
+public:
+    ScriptValue CreateObject(JSCContext*) override;
+};
+
+class DownloadThread final : public ModuleBase {
+public:
+    // Starts the download of `url` into `path` (checked against `sha256` when that is not empty);
+    // `progress` may be empty. Script thread.
+    static std::shared_ptr<DownloadThread> start(std::string url, std::string path, ScriptValue progress, std::string sha256 = {});
+
+    ScriptValue CreateObject(JSCContext*) override;
+
+private:
+    std::shared_ptr<std::atomic<bool>> m_cancelled = std::make_shared<std::atomic<bool>>(false);
+};
+
+} // namespace tvn
