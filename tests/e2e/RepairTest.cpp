@@ -1,0 +1,102 @@
+// End to end: the page drives the repair engine through biz_repair in the real browser against
+// the reference server: a scan, a repair (one file registered by a recording regsvr32), an install
+// (a recording installer), a cancelled scan and a single download with its progress events.
+#include "tests/e2e/Desktop.h"
+#include "tools/server/ReferenceServer.h"
+
+#include <cstdlib>
+#include <sys/stat.h>
+
+using namespace tvn;
+using test::eventually;
+
+namespace {
+
+class RepairPage : public test::Window {
+protected:
+    void beforeStart() override
+    {
+        const std::filesystem::path catalog = installation.dir / "catalog";
+        std::filesystem::create_directories(catalog);
+        test::writeFile(catalog / "a.dll", "library a");
+        test::writeFile(catalog / "b.dll", std::string(100000, 'b'));
+        test::writeFile(catalog / "setup.sh", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + (installation.dir / "installer-args").string() + "'\n");
+        test::writeFile(catalog / "big.bin", std::string(4 << 20, 'g'));
+        server = std::make_unique<server::ReferenceServer>(server::ReferenceServerOptions { installation.dir / "state", catalog, {}, "e2e-token" });
+        ASSERT_TRUE(server->start());
+        const std::filesystem::path config = installation.dir / "config" / "tvn" / "config.ini";
+        test::writeFile(config, test::readFile(config) + "[server]\napi = " + server->address() + "\nreport = " + server->address()
+                                    + "\nca = " + server->authorityFile().string() + "\n");
+
+        // A registration tool that records how it was started, first on PATH (tvn inherits it).
+        const std::filesystem::path bin = installation.dir / "bin";
+        std::filesystem::create_directories(bin);
+        test::writeFile(bin / "regsvr32", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + (installation.dir / "regsvr32-args").string() + "'\n");
+        chmod((bin / "regsvr32").c_str(), 0755);
+        m_path = std::getenv("PATH");
+        setenv("PATH", (bin.string() + ":" + m_path).c_str(), 1);
+        std::filesystem::create_directories(installation.dir / "system");
+        test::writeFile(installation.dir / "system" / "present.dll", "here");
+    }
+    void TearDown() override
+    {
+        test::Window::TearDown();
+        setenv("PATH", m_path.c_str(), 1);
+        server->stop();
+    }
+
+    std::string dll(const std::string& name, bool needReg = false)
+    {
+        const std::string folder = (installation.dir / "system").string();
+        return nlohmann::json { { "filePath", folder + "/" + name }, { "checkPath", { folder + "/" } }, { "fileName", name }, { "fileType", "sys" }, { "needReg", needReg } }.dump();
+    }
+
+    std::unique_ptr<server::ReferenceServer> server;
+
+private:
+    std::string m_path;
+};
+
+} // namespace
+
+TEST_F(RepairPage, ScanRepairInstall)
+{
+    run("var repair = module('biz_repair'); var seen = [];");
+    EXPECT_EQ(runAsync("repair.scanDlls([" + dll("a.dll") + ", " + dll("present.dll") + ", " + dll("b.dll", true) + "], function (e) {"
+                       " seen.push(e.fileName + ':' + e.isExist); if (seen.length === 3) out = seen.join(); })"),
+        "a.dll:false,present.dll:true,b.dll:false");
+
+    EXPECT_EQ(runAsync("seen = []; repair.repairDlls([" + dll("a.dll") + ", " + dll("b.dll", true) + "], function (e) {"
+                       " seen.push(e.fileName + ':' + e.fileType + ':' + e.errorCode); if (seen.length === 2) out = seen.join(); })"),
+        "a.dll:sys:0,b.dll:sys:0");
+    EXPECT_EQ(test::readFile(installation.dir / "system" / "a.dll"), "library a");
+    EXPECT_EQ(test::readFile(installation.dir / "system" / "b.dll"), std::string(100000, 'b'));
+    EXPECT_TRUE(eventually([&] { return !test::readFile(installation.dir / "regsvr32-args").empty(); }));
+    EXPECT_EQ(test::readFile(installation.dir / "regsvr32-args"), "/s\n" + (installation.dir / "system" / "b.dll").string() + "\n");
+
+    EXPECT_EQ(runAsync("repair.installSoftwares([{ displayName: 'Test Runtime.1', fileName: 'setup.sh', cmdParam: '/quiet \"a b\"' }], function (e) {"
+                       " out = e.fileName + ':' + e.errorCode; })"),
+        "setup.sh:0");
+    EXPECT_EQ(test::readFile(installation.dir / "installer-args"), "/quiet\na b\n");
+}
+
+TEST_F(RepairPage, CancelAndSingleDownload)
+{
+    // A long scan, cancelled after its first event.
+    std::string items;
+    for (int i = 0; i < 400; ++i)
+        items += (i ? ", " : "") + dll("f" + std::to_string(i) + ".dll");
+    run("var repair = module('biz_repair'); var scanned = 0;");
+    EXPECT_EQ(runAsync("repair.scanDlls([" + items + "], function () { if (++scanned === 1) repair.cancelTask(function () { out = 'cancelled'; }); })"), "cancelled");
+    EXPECT_LT(std::stoi(run("scanned")), 400);
+
+    const std::string result = runAsync("var events = []; var r = repair.downloadFile({ fileName: 'big.bin', fileType: 'data', progress: function (e) {"
+                                        " events.push(e); if (e.complete) out = JSON.stringify([r.downloadPath, events.length, events[0], e]); } })");
+    const nlohmann::json shown = nlohmann::json::parse(result, nullptr, false);
+    ASSERT_TRUE(shown.is_array()) << result;
+    EXPECT_EQ(shown[0], (installation.dir / "config" / "tvn" / "download" / "big.bin").string());
+    EXPECT_GE(shown[1].get<int>(), 3); // the first event, progress, the last
+    EXPECT_EQ(shown[2], nlohmann::json::parse(R"({"complete":false,"error":0,"current":0,"total":100})"));
+    EXPECT_EQ(shown[3], nlohmann::json::parse(R"({"complete":true,"error":0,"current":0,"total":0})"));
+    EXPECT_EQ(test::readFile(installation.dir / "config" / "tvn" / "download" / "big.bin"), std::string(4 << 20, 'g'));
+}
