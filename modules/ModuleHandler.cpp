@@ -4,6 +4,7 @@
 
 #include "core/Log.h"
 #include "modules/ModuleBizRepair.h"
+#include "modules/ModuleDragDrop.h"
 #include "modules/ModuleFile.h"
 #include "modules/ModuleHttp.h"
 #include "modules/ModuleReg.h"
@@ -41,6 +42,7 @@ std::map<std::string, ModuleFactory>& moduleTable()
 {
     static std::map<std::string, ModuleFactory> modules = {
         { "biz_repair", [] { return std::make_shared<ModuleBizRepair>(); } },
+        { "dragdrop", [] { return std::make_shared<ModuleDragDrop>(); } },
         { "file", [] { return std::make_shared<ModuleFile>(); } },
         { "http", [] { return std::make_shared<ModuleHttp>(); } },
         { "reg", [] { return std::make_shared<ModuleReg>(); } },

@@ -1,11 +1,9 @@
 // The "e2e" module, carried only by the end-to-end tests' web extension:
 //   call(method, ...arguments)  a thenable settled by the browser process's method of that name
-//   dragFiles()                 the files of the last drag over the page, as the web process has them
 //   pendingCalls()              how many calls of this process wait for an answer
 // It lets a test page reach the browser process's methods before the modules that use them exist.
 
 #include "modules/CallBridge.h"
-#include "modules/DragFiles.h"
 #include "modules/ModuleHandler.h"
 
 namespace tvn {
@@ -27,10 +25,6 @@ public:
         });
         RegisterMethod("pendingCalls", [](MethodCall& call) {
             call.result = toScriptValue(call.context, CallBridge::current()->pendingCount());
-            return true;
-        });
-        RegisterMethod("dragFiles", [](MethodCall& call) {
-            call.result = toScriptValue(call.context, dragFileList());
             return true;
         });
         return object;

@@ -129,7 +129,7 @@ TEST_F(TrustBoundary, NamesThatAreNotUtf8ReachThePage)
     const std::string shown = (folder / "\xEF\xBF\xBD\xEF\xBF\xBD.txt").string();
 
     dragIn({ folder / "\xFF\xFE.txt" });
-    EXPECT_TRUE(eventually([&] { return run("module('e2e').dragFiles().join('|')") == shown; })) << run("module('e2e').dragFiles().join('|')");
+    EXPECT_TRUE(eventually([&] { return run("module('dragdrop').getFiles().join('|')") == shown; })) << run("module('dragdrop').getFiles().join('|')");
 
     openFileDialog("chosen", folder, "accept_filters: ''"); // a pattern would not match the name GTK shows
     ASSERT_EQ(std::system("xdotool key ctrl+a sleep 0.3 key alt+o"), 0);

@@ -242,9 +242,9 @@ TEST_F(Window, DoDragDropAnswersWhenTheDragEnds)
     test::writeFile(installation.dir / "b.txt", "b");
     const std::string a = (installation.dir / "a.txt").string(), b = (installation.dir / "b.txt").string();
     run("var dragged = 'pending', missing = 'pending';"
-        "module('e2e').call('doDragDrop', ['/no/such/file']).then(function () { missing = 'answered'; });"
+        "module('dragdrop').doDragDrop(['/no/such/file']).then(function () { missing = 'answered'; });"
         "document.addEventListener('mousedown', function () {"
-        "  module('e2e').call('doDragDrop', ['" + a + "', '" + b + "']).then(function (r) { dragged = r.files.join('|'); }); }); 1");
+        "  module('dragdrop').doDragDrop(['" + a + "', '" + b + "']).then(function (r) { dragged = r.files.join('|'); }); }); 1");
     const Geometry g = geometry();
     std::ostringstream command;
     command << "xdotool mousemove " << g.x + 300 << " " << g.y + 300 << " sleep 0.2 mousedown 1 sleep 0.5";
