@@ -3,6 +3,7 @@
 #include "browser/Application.h"
 
 #include "browser/AppSchemeHandler.h"
+#include "browser/ApplicationIcon.h"
 #include "browser/ContextMenu.h"
 #include "browser/NavigationPolicy.h"
 #include "browser/ScriptDialogs.h"
@@ -37,6 +38,20 @@ void Application::setMainWindow(MainWindow* window)
     });
 }
 
+TrayIcon& Application::trayIcon()
+{
+    if (!m_trayIcon) {
+        // Its events go to the page whose module added it last.
+        m_trayIcon = std::make_unique<TrayIcon>(applicationIcons(modulePath().parent_path()), [this](int page, int notification, int x, int y) {
+            for (const auto& client : m_clients) {
+                if (static_cast<int>(webkit_web_view_get_page_id(client->view())) == page)
+                    client->sendToPage("tray", { notification, x, y });
+            }
+        });
+    }
+    return *m_trayIcon;
+}
+
 void Application::onInitializeWebExtensions(WebKitWebContext* context, gpointer data)
 {
     auto* self = static_cast<Application*>(data);
@@ -57,7 +72,10 @@ void Application::OnContextInitialized(const std::vector<std::string>& arguments
     m_arguments = arguments;
     // Web processes act on the main window through the channel; the UI thread answers them.
     const bool listening = m_windowChannel.listen([this](std::string_view request, platform::WindowChannelServer::Reply reply) {
-        if (m_mainWindow)
+        const nlohmann::json parsed = nlohmann::json::parse(request, nullptr, false);
+        if (parsed.is_object() && answerTrayRequest(trayIcon(), parsed))
+            reply(R"({"ok":true})");
+        else if (m_mainWindow)
             answerWindowRequest(*m_mainWindow, request, std::move(reply));
         else
             reply(R"({"ok":false})");

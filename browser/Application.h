@@ -8,6 +8,7 @@
 
 #include "browser/Client.h"
 #include "browser/MainWindow.h"
+#include "browser/TrayIcon.h"
 #include "platform/GRef.h"
 #include "platform/WindowChannel.h"
 
@@ -40,6 +41,8 @@ public:
 
 private:
     static void onInitializeWebExtensions(WebKitWebContext*, gpointer self);
+    // The tray icon, made by the first tray request; removed with the application.
+    TrayIcon& trayIcon();
 
     std::string m_role;
     MainWindow* m_mainWindow = nullptr;
@@ -49,6 +52,7 @@ private:
     std::vector<std::string> m_arguments;
     std::string m_startOrigin;
     bool m_closed = false;
+    std::unique_ptr<TrayIcon> m_trayIcon;
 };
 
 // Where the web extension library is, relative to the executable's folder.

@@ -2,10 +2,12 @@
 
 #include "browser/MainWindow.h"
 
+#include "browser/ApplicationIcon.h"
 #include "browser/Client.h"
 #include "browser/Clipboard.h"
 #include "browser/MessageBoxDialog.h"
 #include "core/Log.h"
+#include "core/Paths.h"
 
 #include <cstdlib>
 #include <gdk/gdkx.h>
@@ -95,6 +97,7 @@ void MainWindow::Create()
     m_window = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
     gtk_window_set_wmclass(m_window, "CefMainWindow_tvn", "CefMainWindow_tvn");
+    setApplicationIcon();
     G_GNUC_END_IGNORE_DEPRECATIONS
     gtk_window_set_decorated(m_window, FALSE);
     // Always resizable for GTK, so that the program can size it; the user's resizing is ours.
@@ -489,6 +492,17 @@ void MainWindow::setIcon(const std::vector<uint8_t>& image)
         gdk_pixbuf_loader_close(loader.get(), nullptr);
     // The window holds the new icon; the previous one is released with it.
     gtk_window_set_icon(m_window, icon);
+}
+
+void MainWindow::setApplicationIcon()
+{
+    GList* list = nullptr;
+    const std::vector<GRef<GdkPixbuf>> icons = applicationIcons(modulePath().parent_path());
+    for (const GRef<GdkPixbuf>& icon : icons)
+        list = g_list_append(list, icon.get());
+    if (list)
+        gtk_window_set_icon_list(m_window, list);
+    g_list_free(list);
 }
 
 void MainWindow::showMessageBox(const MessageBoxRequest& request, std::function<void(int id)> answered)

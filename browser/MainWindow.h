@@ -62,6 +62,8 @@ public:
     bool writeClipboardText(const std::string& text) override;
 
 private:
+    // The application's own icon, in its sizes, until the page sets another.
+    void setApplicationIcon();
     static void onDestroy(GtkWidget*, gpointer self);
     static void onViewSizeAllocate(GtkWidget*, GdkRectangle*, gpointer self);
     static gboolean onWindowState(GtkWidget*, GdkEventWindowState*, gpointer self);

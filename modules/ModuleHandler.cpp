@@ -10,6 +10,7 @@
 #include "modules/ModuleReg.h"
 #include "modules/ModuleSys.h"
 #include "modules/ModuleTest.h"
+#include "modules/ModuleTrayIcon.h"
 #include "modules/ModuleWindow.h"
 #include "modules/ModuleZip.h"
 
@@ -48,6 +49,7 @@ std::map<std::string, ModuleFactory>& moduleTable()
         { "reg", [] { return std::make_shared<ModuleReg>(); } },
         { "sys", [] { return std::make_shared<ModuleSys>(); } },
         { "test", [] { return std::make_shared<ModuleTest>(); } },
+        { "trayicon", [] { return std::make_shared<ModuleTrayIcon>(); } },
         { "window", [] { return std::make_shared<ModuleWindow>(); } },
         { "zip", [] { return std::make_shared<ModuleZip>(); } },
     };

@@ -39,6 +39,11 @@ bool handleRendererMessage(int browserId, const std::string& name, const nlohman
         }
         return false;
     }
+    if (name == "tray") {
+        if (arguments.size() == 3)
+            EventBus::Bus::instance().publish("trayEvent", { int32_t(browserId), int32_t(intOf(arguments[0])), int32_t(intOf(arguments[1])), int32_t(intOf(arguments[2])) });
+        return true;
+    }
     if (name == "result") {
         LOG_INFO << "on process message : " << name;
         if (targets.bridge && !arguments.empty() && arguments[0].is_string())

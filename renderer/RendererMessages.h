@@ -3,6 +3,7 @@
 //   "runJavascript" [source]               runs the source in the page's main frame
 //   "onSize"        [sizeType, {w, h}]     publishes "onSize" (browser id, type, w, h) on the bus
 //   "drag"          [{type, files}]        type "file": replaces the dragged-file list (DragFiles.h)
+//   "tray"          [msg, x, y]            publishes "trayEvent" (browser id, msg, x, y) on the bus
 // Arguments travel as one JSON array. Script thread only.
 #pragma once
 

@@ -14,10 +14,12 @@ packages=(
     libspdlog-dev libfmt-dev libcli11-dev nlohmann-json3-dev
     zlib1g-dev libminizip-dev libcurl4-openssl-dev libsqlite3-dev libssl-dev
     libcpp-httplib-dev libwebkit2gtk-4.1-dev libgtk-3-dev
+    # build tools
+    librsvg2-bin
     ca-certificates
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth xdotool x11-utils openbox curl xclip dbus-daemon dbus-session-bus-common openssl python3
+    xvfb xauth xdotool x11-utils openbox curl xclip dbus-daemon dbus-session-bus-common openssl python3 libglib2.0-bin
 )
 
 missing=()

@@ -6,12 +6,14 @@
 #include "tests/e2e/Installation.h"
 #include "tests/support/PageServer.h"
 
+#include <csignal>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <sys/wait.h>
 
 namespace tvn::test {
 
@@ -78,6 +80,57 @@ inline bool eventually(Condition condition, std::chrono::milliseconds limit = st
     }
     return condition();
 }
+
+// A session bus of the test's own (dbus-daemon) for services the test provides; tvn inherits its
+// address. Services are programs given a record file, which write "ready" there once their name is
+// theirs (so they are there before tvn starts).
+class PrivateSessionBus {
+public:
+    PrivateSessionBus()
+    {
+        if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"))
+            m_oldAddress = address;
+        std::istringstream lines(output("dbus-daemon --session --fork --print-address=1 --print-pid=1"));
+        std::string address, pid;
+        std::getline(lines, address);
+        std::getline(lines, pid);
+        if (address.empty() || pid.empty())
+            return;
+        m_daemon = std::stoi(pid);
+        setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+    }
+    ~PrivateSessionBus()
+    {
+        for (pid_t service : m_services) {
+            kill(service, SIGTERM);
+            waitpid(service, nullptr, 0);
+        }
+        if (m_daemon > 0)
+            kill(m_daemon, SIGTERM);
+        if (m_oldAddress)
+            setenv("DBUS_SESSION_BUS_ADDRESS", m_oldAddress->c_str(), 1);
+        else
+            unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    }
+    PrivateSessionBus(const PrivateSessionBus&) = delete;
+    PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
+
+    // Starts `command` with the record file as its last argument; the record's path once the
+    // service is ready, empty when it never is (or there is no bus).
+    std::filesystem::path startService(std::vector<std::string> command, const std::filesystem::path& record)
+    {
+        if (m_daemon <= 0)
+            return {};
+        command.push_back(record.string());
+        m_services.push_back(startProgram(std::move(command), record.parent_path()));
+        return eventually([&] { return readFile(record).starts_with("ready\n"); }) ? record : std::filesystem::path();
+    }
+
+private:
+    pid_t m_daemon = 0;
+    std::vector<pid_t> m_services;
+    std::optional<std::string> m_oldAddress;
+};
 
 // tvn on a page that the test drives, and its window as the X server sees it.
 class Window : public testing::Test {

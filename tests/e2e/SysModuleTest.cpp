@@ -12,55 +12,18 @@ using test::output;
 
 namespace {
 
-// A session bus of the test's own (dbus-daemon) with a file manager on it; tvn inherits its address.
-struct PrivateSessionBus {
-    pid_t daemon = 0;
-    pid_t fileManager = 0;
-    std::filesystem::path record;
-    std::optional<std::string> oldAddress;
-
-    explicit PrivateSessionBus(const std::filesystem::path& folder)
-        : record(folder / "file-manager.txt")
-    {
-        if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"))
-            oldAddress = address;
-        std::istringstream lines(output("dbus-daemon --session --fork --print-address=1 --print-pid=1"));
-        std::string address, pid;
-        std::getline(lines, address);
-        std::getline(lines, pid);
-        if (address.empty() || pid.empty())
-            return;
-        daemon = std::stoi(pid);
-        setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
-        fileManager = test::startProgram({ TVN_TEST_FILE_MANAGER, record.string() }, folder);
-        // Ready once it owns its name (it writes "ready" then): tvn must find it there.
-        eventually([this] { return test::readFile(record).starts_with("ready\n"); });
-    }
-    ~PrivateSessionBus()
-    {
-        for (pid_t pid : { fileManager, daemon })
-            if (pid > 0)
-                kill(pid, SIGTERM);
-        if (fileManager > 0)
-            waitpid(fileManager, nullptr, 0);
-        if (oldAddress)
-            setenv("DBUS_SESSION_BUS_ADDRESS", oldAddress->c_str(), 1);
-        else
-            unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    }
-    bool ready() const { return daemon > 0 && test::readFile(record).starts_with("ready\n"); }
-};
-
 class SysModule : public test::Window {
 protected:
     void beforeStart() override
     {
-        bus = std::make_unique<PrivateSessionBus>(installation.dir.path());
+        bus = std::make_unique<test::PrivateSessionBus>();
+        fileManager = bus->startService({ TVN_TEST_FILE_MANAGER }, installation.dir / "file-manager.txt");
         handler = std::make_unique<test::DefaultHandler>(installation, std::vector<std::string> { "tvntest" });
     }
     std::vector<std::string> startArguments() override { return { "--from-test", "中文 arg" }; }
 
-    std::unique_ptr<PrivateSessionBus> bus;
+    std::unique_ptr<test::PrivateSessionBus> bus;
+    std::filesystem::path fileManager;
     std::unique_ptr<test::DefaultHandler> handler;
 };
 
@@ -111,13 +74,13 @@ TEST_F(SysModule, MessageBoxesAnsweredWithTheKeyboard)
 
 TEST_F(SysModule, FileManagerAndDefaultHandler)
 {
-    ASSERT_TRUE(bus->ready());
+    ASSERT_FALSE(fileManager.empty()) << "no file manager on the bus";
     const std::filesystem::path item = installation.dir / "shown file.txt";
     test::writeFile(item, "x");
     run("var sys = module('sys')");
     run("sys.showInExplorer({ path: '" + item.string() + "' })");
     run("sys.showInExplorer({ path: '" + (installation.dir / "missing.txt").string() + "' })");
-    EXPECT_EQ(test::readFile(bus->record), "ready\nShowItems file://" + installation.dir.path().string() + "/shown%20file.txt\n");
+    EXPECT_EQ(test::readFile(fileManager), "ready\nShowItems file://" + installation.dir.path().string() + "/shown%20file.txt\n");
 
     run("sys.openUrl({ url: 'tvntest://open/this?x=1' }); sys.openUrl({ url: '' }); sys.openUrl({ url: 'not a url' })");
     EXPECT_TRUE(eventually([&] { return !handler->received().empty(); }));

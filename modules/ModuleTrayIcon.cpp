@@ -1,0 +1,106 @@
+// The trayicon module.
+
+#include "modules/ModuleTrayIcon.h"
+
+#include "modules/WindowRequest.h"
+
+namespace tvn {
+
+namespace {
+
+// The module whose add came last: the icon's events are its callback's.
+std::weak_ptr<ModuleBase>& trayOwner()
+{
+    static std::weak_ptr<ModuleBase> owner;
+    return owner;
+}
+
+bool oneObject(MethodCall& call)
+{
+    if (call.arguments.size() == 1 && jsc_value_is_object(call.arguments[0].get()))
+        return true;
+    call.invalidArguments();
+    return false;
+}
+
+// The "icon" option as a string, when the object has one (any value, as its text).
+std::optional<std::string> iconOption(JSCValue* options)
+{
+    if (!jsc_value_object_has_property(options, "icon"))
+        return std::nullopt;
+    const ScriptValue icon = ScriptValue::adopt(jsc_value_object_get_property(options, "icon"));
+    return scriptString(icon.get());
+}
+
+} // namespace
+
+ScriptValue ModuleTrayIcon::CreateObject(JSCContext* context)
+{
+    ScriptValue object = ModuleBase::CreateObject(context);
+
+    const auto imageFields = [this] {
+        nlohmann::json fields = nlohmann::json::object();
+        if (m_image)
+            fields["image"] = *m_image;
+        return fields;
+    };
+
+    RegisterMethod("add", [this, imageFields](MethodCall& call) {
+        if (!oneObject(call))
+            return true;
+        JSCValue* options = call.arguments[0].get();
+        if (ScriptValue callback = ScriptValue::adopt(jsc_value_object_get_property(options, "callback")); jsc_value_is_function(callback.get()))
+            m_callback = std::move(callback);
+        if (std::optional<std::string> icon = iconOption(options))
+            m_image = std::move(icon);
+        trayOwner() = weak_from_this();
+        nlohmann::json fields = imageFields();
+        fields["page"] = browserId();
+        requestMainWindow("trayAdd", std::move(fields));
+        requestMainWindow("trayShow");
+        return true;
+    });
+
+    RegisterMethod("modify", [this, imageFields](MethodCall& call) {
+        if (!oneObject(call))
+            return true;
+        if (std::optional<std::string> icon = iconOption(call.arguments[0].get()))
+            m_image = std::move(icon);
+        requestMainWindow("trayModify", imageFields());
+        return true;
+    });
+
+    RegisterMethod("hide", [](MethodCall&) {
+        requestMainWindow("trayHide");
+        return true;
+    });
+
+    // Held weakly: the subscription goes with the module, and a late delivery finds nobody.
+    std::weak_ptr<ModuleBase> weak = weak_from_this();
+    m_subscription = EventBus::Bus::instance().subscribe("trayEvent", [weak](const EventBus::Message* message) {
+        if (const std::shared_ptr<ModuleBase> module = weak.lock())
+            static_cast<ModuleTrayIcon*>(module.get())->onTrayEvent(*message);
+    });
+    return object;
+}
+
+void ModuleTrayIcon::onTrayEvent(const EventBus::Message& message)
+{
+    const std::vector<EventBus::Value>& values = *message.values;
+    if (values.size() != 4 || !m_callback || trayOwner().lock().get() != this)
+        return;
+    const auto* page = std::get_if<int32_t>(&values[0]);
+    const auto* msg = std::get_if<int32_t>(&values[1]);
+    const auto* x = std::get_if<int32_t>(&values[2]);
+    const auto* y = std::get_if<int32_t>(&values[3]);
+    if (!page || !msg || !x || !y || *page != browserId())
+        return;
+    JSCContext* context = jsc_value_get_context(m_callback.get());
+    const auto number = [context](int value) { return ScriptValue::adopt(jsc_value_new_number(context, value)); };
+    const ScriptValue event = MakeObject(context, { { "msg", number(*msg) }, { "x", number(*x) }, { "y", number(*y) } });
+    JSCValue* arguments[] = { event.get() };
+    const ScriptValue ignored = ScriptValue::adopt(jsc_value_function_callv(m_callback.get(), 1, arguments));
+    jsc_context_clear_exception(context); // the result and any exception are ignored
+}
+
+} // namespace tvn
