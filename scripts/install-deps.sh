@@ -19,7 +19,7 @@ packages=(
     ca-certificates
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth xdotool x11-utils openbox curl xclip dbus-daemon dbus-session-bus-common openssl python3 libglib2.0-bin
+    xvfb xauth xdotool x11-utils openbox curl xclip dbus-daemon dbus-session-bus-common openssl python3 libglib2.0-bin trayer
 )
 
 missing=()

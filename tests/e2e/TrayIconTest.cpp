@@ -4,6 +4,8 @@
 // and the item goes when tvn exits.
 #include "tests/e2e/Desktop.h"
 
+#include <cstring>
+
 using namespace tvn;
 using test::eventually;
 using test::output;
@@ -66,4 +68,74 @@ TEST_F(TrayIcon, StatusNotifierItem)
     EXPECT_NE(output("gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus --method org.freedesktop.DBus.NameHasOwner " + name)
                   .find("false"),
         std::string::npos); // the item went with tvn
+}
+
+namespace {
+
+// Without a watcher, an embedded icon in an XEmbed tray (trayer, at the bottom right).
+class EmbeddedTrayIcon : public test::Window {
+protected:
+    void beforeStart() override
+    {
+        bus = std::make_unique<test::PrivateSessionBus>(); // one without a watcher
+        trayer = test::startProgram({ "/usr/bin/trayer", "--edge", "bottom", "--align", "right", "--widthtype", "pixel", "--width", "100", "--heighttype",
+                                        "pixel", "--height", "32", "--expand", "false" },
+            installation.dir / "config");
+        ASSERT_TRUE(eventually([&] { return !trayWindow().empty(); })) << "no tray";
+    }
+    void TearDown() override
+    {
+        test::Window::TearDown();
+        if (trayer > 0) {
+            kill(trayer, SIGTERM);
+            waitpid(trayer, nullptr, 0);
+        }
+    }
+
+    // The tray's own window (100 x 32), and the windows embedded in it.
+    std::string trayWindow()
+    {
+        std::istringstream windows(output("xdotool search --class trayer"));
+        for (std::string window; std::getline(windows, window);) {
+            if (output("xdotool getwindowgeometry " + window).find("Geometry: 100x32") != std::string::npos)
+                return window;
+        }
+        return "";
+    }
+    // The first embedded window's centre on the screen; nullopt before an icon is embedded.
+    std::optional<std::pair<int, int>> iconCentre()
+    {
+        std::istringstream lines(output("xwininfo -children -id " + trayWindow()));
+        for (std::string line; std::getline(lines, line);) {
+            const size_t id = line.find_first_not_of(' ');
+            if (id == std::string::npos || line.compare(id, 2, "0x") != 0) // the children's lines begin with their ids
+                continue;
+            std::istringstream info(output("xwininfo -id " + line.substr(id, line.find(' ', id) - id)));
+            std::map<std::string, int> values;
+            for (std::string field; std::getline(info, field);) {
+                for (const char* key : { "Absolute upper-left X:", "Absolute upper-left Y:", "Width:", "Height:" }) {
+                    if (const size_t at = field.find(key); at != std::string::npos)
+                        values[key] = std::atoi(field.c_str() + at + std::strlen(key));
+                }
+            }
+            if (values["Width:"] > 1)
+                return std::make_pair(values["Absolute upper-left X:"] + values["Width:"] / 2, values["Absolute upper-left Y:"] + values["Height:"] / 2);
+        }
+        return std::nullopt;
+    }
+
+    std::unique_ptr<test::PrivateSessionBus> bus;
+    pid_t trayer = 0;
+};
+
+} // namespace
+
+TEST_F(EmbeddedTrayIcon, ClickReachesThePageWithItsPosition)
+{
+    run("var events = []; module('trayicon').add({ callback: function (e) { if (e.msg !== 512) events.push(e.msg + '@' + e.x + ',' + e.y); } })");
+    std::optional<std::pair<int, int>> centre;
+    ASSERT_TRUE(eventually([&] { return (centre = iconCentre()).has_value(); })) << output("xwininfo -children -id " + trayWindow());
+    const std::string at = std::to_string(centre->first) + "," + std::to_string(centre->second);
+    ASSERT_EQ(std::system(("xdotool mousemove " + std::to_string(centre->first) + " " + std::to_string(centre->second) + " sleep 0.3 click 1").c_str()), 0);
+    EXPECT_TRUE(eventually([&] { return run("events.join('|')") == "513@" + at + "|514@" + at + "|1024@" + at; })) << run("events.join('|')");
 }
