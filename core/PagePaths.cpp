@@ -1,0 +1,39 @@
+// The current drive table, cached per configuration and environment.
+
+#include "core/PagePaths.h"
+
+#include "core/GlobalConfig.h"
+#include "core/Paths.h"
+#include "platform/Environment.h"
+
+#include <mutex>
+#include <tuple>
+
+namespace tvn {
+
+platform::DriveTable currentDriveTable()
+{
+    const std::string configured = GlobalConfig::instance().get("system", "wineprefix", "");
+    const std::string environment = platform::environmentVariable("WINEPREFIX").value_or("");
+    const std::string home = platform::environmentVariable("HOME").value_or("");
+    const std::filesystem::path applicationData = appDataPath();
+
+    static std::mutex mutex;
+    static std::optional<std::tuple<std::string, std::string, std::string, std::filesystem::path>> key;
+    static platform::DriveTable table;
+    std::lock_guard lock(mutex);
+    const auto current = std::make_tuple(configured, environment, home, applicationData);
+    if (key != current) {
+        const std::optional<std::filesystem::path> prefix = platform::chooseWinePrefix(configured, environment, home);
+        table = prefix ? platform::prefixDriveTable(*prefix) : platform::defaultDriveTable(applicationData);
+        key = current;
+    }
+    return table;
+}
+
+std::filesystem::path pagePath(std::string_view path)
+{
+    return platform::nativePath(path, currentDriveTable()).value_or(std::filesystem::path(path));
+}
+
+} // namespace tvn

@@ -1,0 +1,21 @@
+// The paths the page names, as this process finds them: Windows paths through the drive table of
+// the machine being repaired (a Wine prefix: config.ini [system] wineprefix, else $WINEPREFIX,
+// else ~/.wine with a drive_c; without one, drive_c in the application-data folder), native paths
+// as they are. Any thread.
+#pragma once
+
+#include "platform/DriveMap.h"
+
+#include <filesystem>
+#include <string_view>
+
+namespace tvn {
+
+// The table for the current configuration and environment (worked out again when either changes).
+platform::DriveTable currentDriveTable();
+
+// A path from the page, mapped; a Windows path whose drive is not in the table stays as written
+// (it names nothing here, and every operation on it fails as on a missing drive).
+std::filesystem::path pagePath(std::string_view path);
+
+} // namespace tvn
