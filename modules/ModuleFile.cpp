@@ -2,6 +2,7 @@
 
 #include "modules/ModuleFile.h"
 
+#include "core/PagePaths.h"
 #include "modules/ScriptCallback.h"
 #include "platform/FileCopy.h"
 #include "platform/FileOperations.h"
@@ -32,7 +33,7 @@ std::optional<std::filesystem::path> pathArgument(MethodCall& call)
         call.invalidArguments();
         return std::nullopt;
     }
-    return std::filesystem::path(scriptString(call.arguments[0].get()));
+    return pagePath(scriptString(call.arguments[0].get()));
 }
 
 // A method of one options object: the object, or "Invalid arguments".
@@ -164,7 +165,7 @@ ScriptValue ModuleFile::CreateObject(JSCContext* context)
 
     RegisterMethod("copy", [](MethodCall& call) {
         if (JSCValue* options = optionsArgument(call)) {
-            call.result = intValue(call.context, platform::copyFile(stringOption(options, "from"), stringOption(options, "to"),
+            call.result = intValue(call.context, platform::copyFile(pagePath(stringOption(options, "from")), pagePath(stringOption(options, "to")),
                                                      GetBoolOption(options, "overwrite").value_or(false)));
         }
         return true;
@@ -172,7 +173,7 @@ ScriptValue ModuleFile::CreateObject(JSCContext* context)
 
     RegisterMethod("move", [](MethodCall& call) {
         if (JSCValue* options = optionsArgument(call))
-            call.result = intValue(call.context, platform::movePath(stringOption(options, "from"), stringOption(options, "to")));
+            call.result = intValue(call.context, platform::movePath(pagePath(stringOption(options, "from")), pagePath(stringOption(options, "to"))));
         return true;
     });
 
@@ -186,7 +187,7 @@ ScriptValue ModuleFile::CreateObject(JSCContext* context)
         JSCValue* options = optionsArgument(call);
         if (!options)
             return true;
-        std::thread([from = stringOption(options, "from"), to = stringOption(options, "to"), callback = ScriptCallback(functionOption(options, "progress"))]() mutable {
+        std::thread([from = pagePath(stringOption(options, "from")).string(), to = pagePath(stringOption(options, "to")).string(), callback = ScriptCallback(functionOption(options, "progress"))]() mutable {
             platform::copyWithProgress(from, to, [&callback](int64_t current, int64_t total) { postProgress(callback, false, current, total); });
             // The same last call after a failed copy as after a good one.
             postProgress(callback, true, 0, 0);
@@ -199,7 +200,7 @@ ScriptValue ModuleFile::CreateObject(JSCContext* context)
         JSCValue* options = optionsArgument(call);
         if (!options)
             return true;
-        std::thread([path = std::filesystem::path(stringOption(options, "path")), recursive = GetBoolOption(options, "recursive").value_or(false),
+        std::thread([path = pagePath(stringOption(options, "path")), recursive = GetBoolOption(options, "recursive").value_or(false),
                         callback = ScriptCallback(functionOption(options, "callback"))]() mutable {
             auto queue = std::make_shared<ListingQueue>();
             if (recursive)

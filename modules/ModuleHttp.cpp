@@ -2,6 +2,7 @@
 
 #include "modules/ModuleHttp.h"
 
+#include "core/PagePaths.h"
 #include "net/Download.h"
 
 #include <thread>
@@ -92,7 +93,7 @@ ScriptValue ModuleHttp::CreateObject(JSCContext* context)
         JSCValue* options = call.arguments[0].get();
         ScriptValue progress = ScriptValue::adopt(jsc_value_object_get_property(options, "progress"));
         const std::shared_ptr<DownloadThread> download = DownloadThread::start(GetStringOption(options, "url").value_or(""),
-            GetStringOption(options, "path").value_or(""), std::move(progress));
+            pagePath(GetStringOption(options, "path").value_or("")).string(), std::move(progress));
         call.result = download->createScriptObject(call.context);
         return true;
     });

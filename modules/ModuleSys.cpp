@@ -4,6 +4,7 @@
 
 #include "core/IniFile.h"
 #include "core/Log.h"
+#include "core/PagePaths.h"
 #include "core/Paths.h"
 #include "core/ProcessValues.h"
 #include "identity/DeviceId.h"
@@ -205,7 +206,7 @@ ScriptValue ModuleSys::CreateObject(JSCContext* context)
 
     RegisterMethod("showInExplorer", [](MethodCall& call) {
         if (JSCValue* options = optionsOf(call))
-            platform::showInFileManager(stringOption(options, "path"));
+            platform::showInFileManager(pagePath(stringOption(options, "path")));
         return true;
     });
     RegisterMethod("openUrl", [](MethodCall& call) {
@@ -242,8 +243,13 @@ ScriptValue ModuleSys::CreateObject(JSCContext* context)
             return true;
         ExecTask task;
         task.command = stringOption(options, "command");
+        // Windows paths name the repaired machine's files; a relative exe stays relative to the application folder.
         task.exe = stringOption(options, "exe");
+        if (platform::isWindowsPath(task.exe))
+            task.exe = pagePath(task.exe).string();
         task.dir = stringOption(options, "dir");
+        if (platform::isWindowsPath(task.dir))
+            task.dir = pagePath(task.dir).string();
         task.show = GetBoolOption(options, "show").value_or(true);
         task.stream = GetBoolOption(options, "stream").value_or(false);
         if (ScriptValue callback = optionValue(options, "callback"); jsc_value_is_function(callback.get()))

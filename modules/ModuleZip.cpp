@@ -2,6 +2,7 @@
 
 #include "modules/ModuleZip.h"
 
+#include "core/PagePaths.h"
 #include "util/JsonText.h"
 
 namespace tvn {
@@ -42,7 +43,7 @@ ScriptValue ModuleZip::CreateObject(JSCContext* context)
         JSCValue* options = call.arguments[0].get();
         const std::string mode = GetStringOption(options, "mode").value_or("");
         const char modeLetter = mode.empty() ? 'r' : mode[0]; // an empty mode reads
-        auto file = std::make_shared<ZipFile>(ZipArchive::open(GetStringOption(options, "path").value_or(""), modeLetter, GetIntOption(options, "level").value_or(-1)));
+        auto file = std::make_shared<ZipFile>(ZipArchive::open(pagePath(GetStringOption(options, "path").value_or("")), modeLetter, GetIntOption(options, "level").value_or(-1)));
         call.result = file->createScriptObject(call.context);
         return true;
     });

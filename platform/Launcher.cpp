@@ -17,7 +17,23 @@ namespace tvn::platform {
 
 namespace {
 
-std::optional<pid_t> spawn(const std::string& program, const std::vector<std::string>& arguments, bool searchPath)
+// The inherited environment with `extra` set over it.
+std::vector<std::string> environmentWith(const ExtraEnvironment& extra)
+{
+    std::vector<std::string> variables = extra;
+    for (char** variable = environ; *variable; ++variable) {
+        const std::string_view entry(*variable);
+        const std::string_view name = entry.substr(0, entry.find('='));
+        bool overridden = false;
+        for (const std::string& set : extra)
+            overridden = overridden || set.substr(0, set.find('=')) == name;
+        if (!overridden)
+            variables.emplace_back(entry);
+    }
+    return variables;
+}
+
+std::optional<pid_t> spawn(const std::string& program, const std::vector<std::string>& arguments, bool searchPath, const ExtraEnvironment& extra = {})
 {
     std::vector<std::string> all = { program };
     all.insert(all.end(), arguments.begin(), arguments.end());
@@ -25,9 +41,14 @@ std::optional<pid_t> spawn(const std::string& program, const std::vector<std::st
     for (std::string& argument : all)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
+    std::vector<std::string> variables = environmentWith(extra);
+    std::vector<char*> envp;
+    for (std::string& variable : variables)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
     pid_t pid = 0;
-    const int result = searchPath ? posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ)
-                                  : posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+    const int result = searchPath ? posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data())
+                                  : posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data());
     if (result != 0)
         return std::nullopt;
     return pid;
@@ -35,9 +56,9 @@ std::optional<pid_t> spawn(const std::string& program, const std::vector<std::st
 
 } // namespace
 
-int shellExecute(const std::string& program, const std::vector<std::string>& arguments)
+int shellExecute(const std::string& program, const std::vector<std::string>& arguments, const ExtraEnvironment& extra)
 {
-    const auto pid = spawn(program, arguments, true);
+    const auto pid = spawn(program, arguments, true, extra);
     if (!pid)
         return kShellExecuteNotFound;
     abandonProcess(*pid); // never waited for
@@ -54,6 +75,20 @@ std::optional<pid_t> startInstaller(const std::string& path, const std::string& 
     if (::stat(path.c_str(), &info) == 0)
         ::chmod(path.c_str(), info.st_mode | S_IXUSR | S_IXGRP | S_IXOTH);
     return spawn(path, *arguments, false);
+}
+
+std::optional<pid_t> startInstallerInPrefix(const std::filesystem::path& prefix, const std::string& path, const std::string& parameters)
+{
+    const std::optional<std::vector<std::string>> split = splitCommandLine(parameters);
+    if (!split)
+        return std::nullopt;
+    std::vector<std::string> arguments;
+    const bool msi = path.size() >= 4 && (path.compare(path.size() - 4, 4, ".msi") == 0 || path.compare(path.size() - 4, 4, ".MSI") == 0);
+    if (msi)
+        arguments = { "msiexec", "/i" };
+    arguments.push_back(path);
+    arguments.insert(arguments.end(), split->begin(), split->end());
+    return spawn("wine", arguments, true, { "WINEPREFIX=" + prefix.string() });
 }
 
 std::optional<std::vector<std::string>> splitCommandLine(const std::string& line)

@@ -16,13 +16,19 @@ namespace tvn::platform {
 inline constexpr int kShellExecuteStarted = 42;
 inline constexpr int kShellExecuteNotFound = 2;
 
+// Variables set for a child beside the ones it inherits ("NAME=value").
+using ExtraEnvironment = std::vector<std::string>;
+
 // Starts `program` (looked up on PATH) with `arguments`, not waiting for it; 42 when it started.
-int shellExecute(const std::string& program, const std::vector<std::string>& arguments);
+int shellExecute(const std::string& program, const std::vector<std::string>& arguments, const ExtraEnvironment& = {});
 
 // Starts the installer at `path` with `parameters` split as a command line splits them (quotes
 // group, nothing is run through a shell). The file is made executable first. nullopt when it
 // cannot be started.
 std::optional<pid_t> startInstaller(const std::string& path, const std::string& parameters);
+// The same inside a Wine prefix: `wine <path> <parameters>`, or `wine msiexec /i <path>
+// <parameters>` for a .msi, with WINEPREFIX set.
+std::optional<pid_t> startInstallerInPrefix(const std::filesystem::path& prefix, const std::string& path, const std::string& parameters);
 
 // A command line split into words by the POSIX shell's quoting rules (quotes and backslashes
 // group; nothing is expanded or run). An empty list for a blank line; nullopt for unbalanced quotes.

@@ -5,12 +5,14 @@
 #include "core/EventBus.h"
 #include "core/GlobalConfig.h"
 #include "core/Log.h"
+#include "core/PagePaths.h"
 #include "core/Paths.h"
 #include "net/Download.h"
 #include "net/DownloadApi.h"
 #include "platform/InstalledPrograms.h"
 #include "platform/Launcher.h"
 #include "platform/RegistryStore.h"
+#include "platform/WineRegistry.h"
 #include "util/Strings.h"
 
 #include <chrono>
@@ -62,7 +64,7 @@ bool dllExists(const DllItem& item, std::string_view windowsDirectory)
 {
     for (const std::string& folder : item.checkPath) {
         std::error_code error;
-        if (std::filesystem::exists(adjustDriveLetter(folder, windowsDirectory) + item.fileName, error))
+        if (std::filesystem::exists(pagePath(adjustDriveLetter(folder, windowsDirectory) + item.fileName), error))
             return true;
     }
     return false;
@@ -93,6 +95,13 @@ bool SystemTolvane::isInstalled(std::string_view displayName) const
     }
     for (std::string& name : platform::dpkgDisplayNames())
         names.push_back(std::move(name));
+    // The machine being repaired lists its own programs too.
+    if (const std::optional<std::filesystem::path> prefix = currentDriveTable().winePrefix) {
+        for (std::string& name : platform::prefixInstalledPrograms(*prefix)) {
+            if (utf16Length(name) <= kMaxDisplayName)
+                names.push_back(std::move(name));
+        }
+    }
     return matchesInstalled(names, displayName);
 }
 
@@ -107,6 +116,27 @@ std::string SystemTolvane::token() const
     std::lock_guard lock(m_tokenMutex);
     return m_token;
 }
+
+namespace {
+
+// A library registered where it lives: inside a Wine prefix by Wine's regsvr32 with the Windows
+// path, else by a regsvr32 on PATH with the native one.
+int registerLibrary(const std::string& windowsPath, const std::string& nativePath)
+{
+    if (const std::optional<std::filesystem::path> prefix = currentDriveTable().winePrefix; prefix && platform::isWindowsPath(windowsPath))
+        return platform::shellExecute("wine", { "regsvr32", "/s", windowsPath }, { "WINEPREFIX=" + prefix->string() });
+    return platform::shellExecute("regsvr32", { "/s", nativePath });
+}
+
+// An installer run for the machine being repaired: under Wine inside a prefix.
+std::optional<pid_t> startInstallerHere(const std::string& path, const std::string& parameters)
+{
+    if (const std::optional<std::filesystem::path> prefix = currentDriveTable().winePrefix)
+        return platform::startInstallerInPrefix(*prefix, path, parameters);
+    return platform::startInstaller(path, parameters);
+}
+
+} // namespace
 
 std::optional<DownloadAddress> SystemTolvane::getDownloadUrl(std::string_view fileName, std::string_view fileType)
 {
@@ -148,10 +178,11 @@ void SystemTolvane::repairDllTask(const DllItem& item, Generation generation)
     if (const auto url = getDownloadUrl(item.fileName, item.fileType); !url) {
         errorCode = kRepairNoAddress;
     } else {
-        const std::string destination = adjustDriveLetter(item.filePath, windowsDirectory());
+        const std::string windowsPath = adjustDriveLetter(item.filePath, windowsDirectory());
+        const std::string destination = pagePath(windowsPath).string();
         if (fetchUrlToFile({}, [this, generation] { return isCancelled(generation); }, url->url, destination, url->sha256) != 0)
             errorCode = kRepairDownloadFailed;
-        else if (item.needReg && platform::shellExecute("regsvr32", { "/s", destination }) != platform::kShellExecuteStarted)
+        else if (item.needReg && registerLibrary(windowsPath, destination) != platform::kShellExecuteStarted)
             errorCode = kRepairLaunchFailed;
     }
     publish("onRepairDlls", { item.fileName, item.fileType, errorCode });
@@ -180,7 +211,7 @@ void SystemTolvane::installSoftwareTask(const SoftwareItem& item, Generation gen
         const std::string destination = appDataPath(item.fileName).string();
         if (fetchUrlToFile({}, [this, generation] { return isCancelled(generation); }, url->url, destination, url->sha256) != 0) {
             errorCode = kRepairDownloadFailed;
-        } else if (const auto process = platform::startInstaller(destination, item.cmdParam); !process) {
+        } else if (const auto process = startInstallerHere(destination, item.cmdParam); !process) {
             errorCode = kRepairLaunchFailed;
         } else {
             // Waited for in 50 ms steps; a cancel leaves the installer running. Its exit code is

@@ -138,7 +138,7 @@ protected:
     void SetUp() override
     {
         std::filesystem::create_directories(installation.dir / "config" / "tvn");
-        writeFile(installation.dir / "config" / "tvn" / "config.ini", "[app]\nloglevel = debug\n");
+        writeFile(installation.dir / "config" / "tvn" / "config.ini", "[app]\nloglevel = debug\n[system]\nwineprefix = none\n");
         server.addPage("index.html", commandPage(pageHead()));
         writeFile(installation.app / "url.txt", server.url() + "/index.html");
         beforeStart();

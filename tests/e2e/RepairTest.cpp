@@ -100,3 +100,58 @@ TEST_F(RepairPage, CancelAndSingleDownload)
     EXPECT_EQ(shown[3], nlohmann::json::parse(R"({"complete":true,"error":0,"current":0,"total":0})"));
     EXPECT_EQ(test::readFile(installation.dir / "config" / "tvn" / "download" / "big.bin"), std::string(4 << 20, 'g'));
 }
+
+namespace {
+
+// The machine to repair is a Wine prefix laid out by the test, with a recording `wine` on PATH.
+class WinePrefixPage : public RepairPage {
+protected:
+    void beforeStart() override
+    {
+        RepairPage::beforeStart();
+        prefix = installation.dir / "prefix";
+        std::filesystem::create_directories(prefix / "drive_c" / "windows" / "system32");
+        std::filesystem::create_directories(prefix / "dosdevices");
+        std::filesystem::create_directory_symlink("../drive_c", prefix / "dosdevices" / "c:");
+        test::writeFile(prefix / "drive_c" / "windows" / "system32" / "PRESENT.DLL", "here");
+        test::writeFile(prefix / "system.reg", "WINE REGISTRY Version 2\n\n"
+                                               "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\PrefixRuntime] 1700000000\n"
+                                               "\"DisplayName\"=\"Prefix Runtime 1.0\"\n");
+        test::writeFile(installation.dir / "bin" / "wine",
+            "#!/bin/sh\nprintf '%s %s\\n' \"$WINEPREFIX\" \"$*\" >> '" + (installation.dir / "wine-calls").string() + "'\n");
+        chmod((installation.dir / "bin" / "wine").c_str(), 0755);
+        const std::filesystem::path config = installation.dir / "config" / "tvn" / "config.ini";
+        test::writeFile(config, test::readFile(config) + "[system]\nwineprefix = " + prefix.string() + "\n");
+    }
+
+    std::string windowsDll(const std::string& name, bool needReg = false)
+    {
+        return nlohmann::json { { "filePath", "C:\\Windows\\System32\\" + name }, { "checkPath", { "C:\\Windows\\System32\\" } }, { "fileName", name },
+            { "fileType", "sys" }, { "needReg", needReg } }
+            .dump();
+    }
+
+    std::filesystem::path prefix;
+};
+
+} // namespace
+
+TEST_F(WinePrefixPage, RepairsThePrefix)
+{
+    run("var repair = module('biz_repair'); var seen = [];");
+    EXPECT_EQ(runAsync("repair.scanDlls([" + windowsDll("a.dll") + ", " + windowsDll("present.dll") + ", " + windowsDll("b.dll", true) + "], function (e) {"
+                       " seen.push(e.fileName + ':' + e.isExist); if (seen.length === 3) out = seen.join(); })"),
+        "a.dll:false,present.dll:true,b.dll:false");
+    EXPECT_EQ(runAsync("seen = []; repair.repairDlls([" + windowsDll("a.dll") + ", " + windowsDll("b.dll", true) + "], function (e) {"
+                       " seen.push(e.fileName + ':' + e.errorCode); if (seen.length === 2) out = seen.join(); })"),
+        "a.dll:0,b.dll:0");
+    EXPECT_EQ(test::readFile(prefix / "drive_c" / "windows" / "system32" / "a.dll"), "library a");
+    EXPECT_TRUE(eventually([&] { return !test::readFile(installation.dir / "wine-calls").empty(); }));
+    EXPECT_EQ(test::readFile(installation.dir / "wine-calls"), prefix.string() + " regsvr32 /s C:\\Windows\\System32\\b.dll\n");
+
+    EXPECT_EQ(runAsync("repair.scanSoftwares([{ displayName: 'Prefix Runtime 1.0.5', fileName: 'p.exe' }, { displayName: 'Elsewhere 2.0', fileName: 'e.exe' }],"
+                       " function (e) { seen.push(e.fileName + ':' + e.isInstall); if (seen.length === 4) out = seen.slice(2).join(); })"),
+        "p.exe:true,e.exe:false");
+    // The file module sees the prefix through the same paths; what it reports stays native.
+    EXPECT_EQ(run("module('file').exists('c:\\\\windows\\\\system32\\\\a.DLL')"), "true");
+}

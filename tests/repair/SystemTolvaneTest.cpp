@@ -265,6 +265,34 @@ TEST_F(EngineTest, InstallerExitCodeIsNotAVerdict)
     EXPECT_TRUE(std::filesystem::exists(dir / "config" / "tvn" / "setup.sh")); // kept in the app data folder
 }
 
+// Inside a Wine prefix, installers run under wine (a .msi through msiexec) with WINEPREFIX set;
+// without wine to start, the item gets 3.
+TEST_F(EngineTest, InstallersRunUnderWineInsideAPrefix)
+{
+    const std::filesystem::path config = dir / "prefix-config";
+    std::filesystem::create_directories(config / "tvn");
+    std::filesystem::create_directories(dir / "prefix" / "drive_c");
+    test::writeFile(config / "tvn" / "config.ini",
+        "[system]\nwineprefix = " + (dir / "prefix").string() + "\n[server]\napi = " + server->address() + "\nca = " + server->authorityFile().string() + "\n");
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1); // read afresh: another folder
+    test::writeFile(dir / "catalog" / "setup.msi", "msi");
+    test::writeFile(dir / "catalog" / "setup.exe", "exe");
+    writeScript(dir / "bin" / "wine", "printf '%s|%s\\n' \"$WINEPREFIX\" \"$*\" >> '" + (dir / "wine-calls").string() + "'\n");
+    Messages messages;
+    engine.installSoftwares({ { "A 1.0", "setup.msi", "", "/qn", "" }, { "B 1.0", "setup.exe", "", "/S \"x y\"", "" } });
+    EXPECT_EQ(messages.waitFor(2), (std::vector<std::string> { "onInstallSoftwares:setup.msi:0", "onInstallSoftwares:setup.exe:0" }));
+    const std::string folder = (config / "tvn").string();
+    EXPECT_EQ(test::readFile(dir / "wine-calls"), (dir / "prefix").string() + "|msiexec /i " + folder + "/setup.msi /qn\n" + (dir / "prefix").string() + "|"
+                                                   + folder + "/setup.exe /S x y\n");
+
+    std::filesystem::remove(dir / "bin" / "wine");
+    const std::string path = std::getenv("PATH");
+    setenv("PATH", (dir / "bin").c_str(), 1); // no wine anywhere
+    engine.installSoftwares({ { "A 1.0", "setup.exe", "", "", "" } });
+    EXPECT_EQ(messages.waitFor(3).back(), "onInstallSoftwares:setup.exe:3");
+    setenv("PATH", path.c_str(), 1);
+}
+
 TEST_F(EngineTest, CancelWhileAnInstallerRunsGives3AndLeavesItRunning)
 {
     const auto pidFile = dir / "installer-pid";

@@ -41,6 +41,7 @@ protected:
 
         std::filesystem::create_directories(dir / "config" / "tvn");
         writeFile(dir / "config" / "tvn" / "config.ini",
+            "[system]\nwineprefix = none\n" // the test machine's own ~/.wine is not the one to repair
             "[server]\napi = " + server->address() + "\nreport = " + server->address() + "\nca = " + server->authorityFile().string() + "\n");
         setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
         writeFakeMachine(dir / "machine");
