@@ -4,7 +4,9 @@
 #include "platform/WineRegistry.h"
 #include "tests/support/TempDir.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace tvn;
 using namespace tvn::platform;
@@ -79,4 +81,29 @@ TEST(WineRegistry, UninstallEntries)
     test::writeFile(prefix / "system.reg", text);
     test::writeFile(prefix / "user.reg", "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Mine] 1\n\"DisplayName\"=\"Just mine\"\n");
     EXPECT_EQ(prefixInstalledPrograms(prefix.path()), (std::vector<std::string> { "Runtime \"2019\" x64 中\\14.28", "Old 32", "Just mine" }));
+}
+
+// Wine replaces its registry files by renaming a new one in: a read while that goes on sees the old
+// list or the new one, never a mixture.
+TEST(WineRegistry, FileBeingRewritten)
+{
+    test::TempDir prefix;
+    const auto file = [](const std::string& name) {
+        return "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\" + name + "] 1\n\"DisplayName\"=\"" + name + "\"\n";
+    };
+    test::writeFile(prefix / "system.reg", file("Old"));
+    std::atomic<bool> done = false;
+    std::thread writer([&] {
+        for (int i = 0; i < 300; ++i) {
+            test::writeFile(prefix / "system.reg.new", file(i % 2 ? "Old" : "New"));
+            std::filesystem::rename(prefix / "system.reg.new", prefix / "system.reg");
+        }
+        done = true;
+    });
+    while (!done) {
+        const std::vector<std::string> names = prefixInstalledPrograms(prefix.path());
+        ASSERT_EQ(names.size(), 1u);
+        EXPECT_TRUE(names[0] == "Old" || names[0] == "New") << names[0];
+    }
+    writer.join();
 }
