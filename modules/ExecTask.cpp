@@ -6,6 +6,7 @@
 #include "modules/ExecOutput.h"
 #include "modules/ScriptCallback.h"
 #include "platform/Launcher.h"
+#include "util/Strings.h"
 
 #include <atomic>
 #include <cerrno>
@@ -102,17 +103,6 @@ void runChild(platform::PipedChild child, bool stream, OutputCallback callback)
 size_t runningExecTasks()
 {
     return g_running;
-}
-
-size_t utf16Length(std::string_view utf8)
-{
-    size_t units = 0;
-    for (const char byte : utf8) {
-        const auto b = static_cast<unsigned char>(byte);
-        if ((b & 0xC0) != 0x80)
-            units += b >= 0xF0 ? 2 : 1;
-    }
-    return units;
 }
 
 void startExecTask(ExecTask task, const std::filesystem::path& applicationFolder)

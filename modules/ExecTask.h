@@ -36,7 +36,4 @@ void startExecTask(ExecTask task, const std::filesystem::path& applicationFolder
 // counting.
 size_t runningExecTasks();
 
-// The length of UTF-8 text in UTF-16 units (what the command-line limit counts).
-size_t utf16Length(std::string_view utf8);
-
 } // namespace tvn

@@ -2,7 +2,6 @@
 
 #include "modules/HeartbeatChain.h"
 
-#include "core/EventBus.h"
 #include "core/GlobalConfig.h"
 #include "modules/ScriptThread.h"
 #include "net/DownloadApi.h"
@@ -10,7 +9,6 @@
 #include <atomic>
 #include <cstdlib>
 #include <glib.h>
-#include <string>
 #include <thread>
 
 namespace tvn {
@@ -28,13 +26,10 @@ gboolean beat(gpointer data)
     if (era != g_era)
         return G_SOURCE_REMOVE;
     std::thread([era] {
-        std::string token;
-        postHeartImpl(token);
-        postToScriptThread([era, token = std::move(token)] {
-            if (era != g_era)
-                return;
-            EventBus::Bus::instance().publish("HTTP_GetDownloadToken", { token });
-            scheduleBeat(era);
+        heartbeatOnce(); // the bus delivers the token on the main loop
+        postToScriptThread([era] {
+            if (era == g_era)
+                scheduleBeat(era);
         });
     }).detach();
     return G_SOURCE_REMOVE;

@@ -1,8 +1,8 @@
 // The heartbeat chain that repairs and installs start: every interval, a heartbeat asks the API
 // server for a fresh token and the token (empty after a failure) is published on the event bus as
-// "HTTP_GetDownloadToken", forever. The timer and the publishing run on the script thread's main
-// loop; the request itself runs on a thread of its own, so a slow or silent server never freezes
-// the page. Each call starts one more chain.
+// "HTTP_GetDownloadToken", forever; the bus hands it over on the script thread's main loop. The
+// timer runs on that loop; the request runs on a thread of its own, so a slow or silent server
+// never freezes the page. Each call starts one more chain.
 #pragma once
 
 namespace tvn {

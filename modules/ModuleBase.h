@@ -33,6 +33,20 @@ struct MethodCall {
 
     void fail(std::string message) { exception = std::move(message); }
     void invalidArguments() { fail("Invalid arguments"); }
+
+    // The one argument when it is an object (an options object); nullptr for any other call.
+    JSCValue* optionsObject() const
+    {
+        return arguments.size() == 1 && jsc_value_is_object(arguments[0].get()) ? arguments[0].get() : nullptr;
+    }
+    // The same, for methods that refuse any other call with "Invalid arguments".
+    JSCValue* requiredOptionsObject()
+    {
+        JSCValue* options = optionsObject();
+        if (!options)
+            invalidArguments();
+        return options;
+    }
 };
 
 // One read or write of a module property.

@@ -15,11 +15,6 @@ namespace {
 // The messages of the slots, in slot order.
 constexpr const char* kSlotMessages[] = { "onScanDlls", "onScanSoftwares", "onRepairDlls", "onInstallSoftwares", "onCancelTask" };
 
-std::string stringOption(JSCValue* object, const char* key)
-{
-    return GetStringOption(object, key).value_or("");
-}
-
 // The elements of a script array, in index order.
 std::vector<ScriptValue> elementsOf(JSCValue* array)
 {
@@ -90,7 +85,7 @@ std::optional<std::vector<DllItem>> readDllItems(JSCValue* array)
     std::vector<DllItem> items;
     for (const ScriptValue& element : elementsOf(array)) {
         DllItem item;
-        item.filePath = stringOption(element.get(), "filePath");
+        item.filePath = GetStringOption(element.get(), "filePath", "");
         if (item.filePath.empty())
             continue;
         const ScriptValue checkPath = ScriptValue::adopt(jsc_value_object_get_property(element.get(), "checkPath"));
@@ -98,8 +93,8 @@ std::optional<std::vector<DllItem>> readDllItems(JSCValue* array)
             for (const ScriptValue& entry : elementsOf(checkPath.get()))
                 item.checkPath.push_back(jsc_value_is_string(entry.get()) ? scriptString(entry.get()) : std::string());
         }
-        item.fileName = stringOption(element.get(), "fileName");
-        item.fileType = stringOption(element.get(), "fileType");
+        item.fileName = GetStringOption(element.get(), "fileName", "");
+        item.fileType = GetStringOption(element.get(), "fileType", "");
         item.needReg = GetBoolOption(element.get(), "needReg").value_or(false);
         items.push_back(std::move(item));
     }
@@ -113,10 +108,10 @@ std::optional<std::vector<SoftwareItem>> readSoftwareItems(JSCValue* array)
     std::vector<SoftwareItem> items;
     for (const ScriptValue& element : elementsOf(array)) {
         SoftwareItem item;
-        item.displayName = stringOption(element.get(), "displayName");
-        item.fileName = stringOption(element.get(), "fileName");
-        item.cmdParam = stringOption(element.get(), "cmdParam");
-        item.regPath = stringOption(element.get(), "regPath");
+        item.displayName = GetStringOption(element.get(), "displayName", "");
+        item.fileName = GetStringOption(element.get(), "fileName", "");
+        item.cmdParam = GetStringOption(element.get(), "cmdParam", "");
+        item.regPath = GetStringOption(element.get(), "regPath", "");
         items.push_back(std::move(item)); // fileType stays empty: the page never sets it
     }
     return items;
@@ -188,14 +183,12 @@ ScriptValue ModuleBizRepair::CreateObject(JSCContext* context)
     RegisterMethod("oneKeyRepair", bothLists(true));
 
     RegisterMethod("downloadFile", [&engine](MethodCall& call) {
-        if (call.arguments.size() != 1 || !jsc_value_is_object(call.arguments[0].get())) {
-            call.invalidArguments();
+        JSCValue* options = call.requiredOptionsObject();
+        if (!options)
             return true;
-        }
-        JSCValue* options = call.arguments[0].get();
-        const std::string fileName = stringOption(options, "fileName");
+        const std::string fileName = GetStringOption(options, "fileName", "");
         // The name becomes a path under the download folder: a plain name only.
-        const std::optional<DownloadAddress> address = isPlainFileName(fileName) ? engine.getDownloadUrl(fileName, stringOption(options, "fileType")) : std::nullopt;
+        const std::optional<DownloadAddress> address = isPlainFileName(fileName) ? engine.getDownloadUrl(fileName, GetStringOption(options, "fileType", "")) : std::nullopt;
         if (!address) {
             call.invalidArguments();
             return true;

@@ -36,21 +36,6 @@ std::optional<std::filesystem::path> pathArgument(MethodCall& call)
     return pagePath(scriptString(call.arguments[0].get()));
 }
 
-// A method of one options object: the object, or "Invalid arguments".
-JSCValue* optionsArgument(MethodCall& call)
-{
-    if (call.arguments.size() != 1 || !jsc_value_is_object(call.arguments[0].get())) {
-        call.invalidArguments();
-        return nullptr;
-    }
-    return call.arguments[0].get();
-}
-
-std::string stringOption(JSCValue* options, const char* key)
-{
-    return GetStringOption(options, key).value_or("");
-}
-
 // The function under `key`, or none.
 ScriptValue functionOption(JSCValue* options, const char* key)
 {
@@ -164,16 +149,16 @@ ScriptValue ModuleFile::CreateObject(JSCContext* context)
     });
 
     RegisterMethod("copy", [](MethodCall& call) {
-        if (JSCValue* options = optionsArgument(call)) {
-            call.result = intValue(call.context, platform::copyFile(pagePath(stringOption(options, "from")), pagePath(stringOption(options, "to")),
+        if (JSCValue* options = call.requiredOptionsObject()) {
+            call.result = intValue(call.context, platform::copyFile(pagePath(GetStringOption(options, "from", "")), pagePath(GetStringOption(options, "to", "")),
                                                      GetBoolOption(options, "overwrite").value_or(false)));
         }
         return true;
     });
 
     RegisterMethod("move", [](MethodCall& call) {
-        if (JSCValue* options = optionsArgument(call))
-            call.result = intValue(call.context, platform::movePath(pagePath(stringOption(options, "from")), pagePath(stringOption(options, "to"))));
+        if (JSCValue* options = call.requiredOptionsObject())
+            call.result = intValue(call.context, platform::movePath(pagePath(GetStringOption(options, "from", "")), pagePath(GetStringOption(options, "to", ""))));
         return true;
     });
 
@@ -184,10 +169,10 @@ ScriptValue ModuleFile::CreateObject(JSCContext* context)
     });
 
     RegisterMethod("copyAsync", [](MethodCall& call) {
-        JSCValue* options = optionsArgument(call);
+        JSCValue* options = call.requiredOptionsObject();
         if (!options)
             return true;
-        std::thread([from = pagePath(stringOption(options, "from")).string(), to = pagePath(stringOption(options, "to")).string(), callback = ScriptCallback(functionOption(options, "progress"))]() mutable {
+        std::thread([from = pagePath(GetStringOption(options, "from", "")).string(), to = pagePath(GetStringOption(options, "to", "")).string(), callback = ScriptCallback(functionOption(options, "progress"))]() mutable {
             platform::copyWithProgress(from, to, [&callback](int64_t current, int64_t total) { postProgress(callback, false, current, total); });
             // The same last call after a failed copy as after a good one.
             postProgress(callback, true, 0, 0);
@@ -197,10 +182,10 @@ ScriptValue ModuleFile::CreateObject(JSCContext* context)
     });
 
     RegisterMethod("listDir", [](MethodCall& call) {
-        JSCValue* options = optionsArgument(call);
+        JSCValue* options = call.requiredOptionsObject();
         if (!options)
             return true;
-        std::thread([path = pagePath(stringOption(options, "path")), recursive = GetBoolOption(options, "recursive").value_or(false),
+        std::thread([path = pagePath(GetStringOption(options, "path", "")), recursive = GetBoolOption(options, "recursive").value_or(false),
                         callback = ScriptCallback(functionOption(options, "callback"))]() mutable {
             auto queue = std::make_shared<ListingQueue>();
             if (recursive)

@@ -86,11 +86,9 @@ ScriptValue ModuleHttp::CreateObject(JSCContext* context)
 {
     ScriptValue object = ModuleBase::CreateObject(context);
     RegisterMethod("download", [](MethodCall& call) {
-        if (call.arguments.size() != 1 || !jsc_value_is_object(call.arguments[0].get())) {
-            call.invalidArguments();
+        JSCValue* options = call.requiredOptionsObject();
+        if (!options)
             return true;
-        }
-        JSCValue* options = call.arguments[0].get();
         ScriptValue progress = ScriptValue::adopt(jsc_value_object_get_property(options, "progress"));
         const std::shared_ptr<DownloadThread> download = DownloadThread::start(GetStringOption(options, "url").value_or(""),
             pagePath(GetStringOption(options, "path").value_or("")).string(), std::move(progress));

@@ -62,11 +62,8 @@ ScriptValue ModuleReg::CreateObject(JSCContext* context)
     // Each method: one options object, else "Invalid arguments".
     const auto withOptions = [this](Body body) -> MethodHandler {
         return [this, body = std::move(body)](MethodCall& call) {
-            if (call.arguments.size() != 1 || !jsc_value_is_object(call.arguments[0].get())) {
-                call.invalidArguments();
-                return true;
-            }
-            call.result = body(call.context, call.arguments[0].get(), m_store);
+            if (JSCValue* options = call.requiredOptionsObject())
+                call.result = body(call.context, options, m_store);
             return true;
         };
     };

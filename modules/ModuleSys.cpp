@@ -34,32 +34,19 @@ ScriptValue numberValue(JSCContext* context, double number)
     return ScriptValue::adopt(jsc_value_new_number(context, number));
 }
 
-// The one options object a method takes; nullptr otherwise.
-JSCValue* optionsOf(const MethodCall& call)
-{
-    if (call.arguments.size() != 1 || !jsc_value_is_object(call.arguments[0].get()))
-        return nullptr;
-    return call.arguments[0].get();
-}
-
 ScriptValue optionValue(JSCValue* options, const char* key)
 {
     return ScriptValue::adopt(jsc_value_object_get_property(options, key));
 }
 
-std::string stringOption(JSCValue* options, const char* key)
-{
-    return GetStringOption(options, key).value_or("");
-}
-
 MessageBoxRequest messageBoxRequest(JSCValue* options, std::vector<CustomButton>& customButtons)
 {
     MessageBoxRequest request;
-    request.title = stringOption(options, "title");
-    request.main = stringOption(options, "main");
-    request.text = stringOption(options, "text");
-    request.standardButtons = standardButtonFlags(stringOption(options, "type"));
-    request.icon = messageBoxIcon(stringOption(options, "icon"));
+    request.title = GetStringOption(options, "title", "");
+    request.main = GetStringOption(options, "main", "");
+    request.text = GetStringOption(options, "text", "");
+    request.standardButtons = standardButtonFlags(GetStringOption(options, "type", ""));
+    request.icon = messageBoxIcon(GetStringOption(options, "icon", ""));
     const ScriptValue buttons = optionValue(options, "buttons");
     if (jsc_value_is_array(buttons.get())) {
         const ScriptValue length = optionValue(buttons.get(), "length");
@@ -68,8 +55,8 @@ MessageBoxRequest messageBoxRequest(JSCValue* options, std::vector<CustomButton>
             const ScriptValue button = ScriptValue::adopt(jsc_value_object_get_property_at_index(buttons.get(), static_cast<unsigned>(i)));
             if (!jsc_value_is_object(button.get()) || jsc_value_is_array(button.get()) || jsc_value_is_function(button.get()))
                 continue;
-            customButtons.push_back({ kFirstCustomButtonId + static_cast<int>(customButtons.size()), stringOption(button.get(), "name"),
-                stringOption(button.get(), "text") });
+            customButtons.push_back({ kFirstCustomButtonId + static_cast<int>(customButtons.size()), GetStringOption(button.get(), "name", ""),
+                GetStringOption(button.get(), "text", "") });
         }
     }
     request.customButtons = customButtons;
@@ -132,10 +119,8 @@ ScriptValue ModuleSys::CreateObject(JSCContext* context)
     });
 
     RegisterMethod("openFileDialog", [this](MethodCall& call) {
-        if (!optionsOf(call)) {
-            call.invalidArguments();
+        if (!call.requiredOptionsObject())
             return true;
-        }
         if (CallBridge* bridge = CallBridge::current())
             bridge->CallBrowserAsync(call.context, { browserId(), frameId() }, "openFileDialog", call.arguments, call.result);
         return true;
@@ -149,11 +134,9 @@ ScriptValue ModuleSys::CreateObject(JSCContext* context)
     });
 
     RegisterMethod("clipboardWrite", [](MethodCall& call) {
-        JSCValue* options = optionsOf(call);
-        if (!options) {
-            call.invalidArguments();
+        JSCValue* options = call.requiredOptionsObject();
+        if (!options)
             return true;
-        }
         bool written = false;
         if (const std::optional<std::string> text = GetStringOption(options, "text")) {
             const std::optional<nlohmann::json> reply = requestMainWindow("clipboardWrite", { { "text", *text } });
@@ -164,11 +147,9 @@ ScriptValue ModuleSys::CreateObject(JSCContext* context)
     });
 
     RegisterMethod("msgBox", [](MethodCall& call) {
-        JSCValue* options = optionsOf(call);
-        if (!options) {
-            call.invalidArguments();
+        JSCValue* options = call.requiredOptionsObject();
+        if (!options)
             return true;
-        }
         std::vector<CustomButton> customButtons;
         const MessageBoxRequest request = messageBoxRequest(options, customButtons);
         // Blocks until the user has chosen, as a task dialog blocks its caller.
@@ -192,26 +173,26 @@ ScriptValue ModuleSys::CreateObject(JSCContext* context)
     });
 
     RegisterMethod("getConfig", [](MethodCall& call) {
-        if (JSCValue* options = optionsOf(call))
-            call.result = stringValue(call.context, configValue(stringOption(options, "section"), stringOption(options, "key")));
+        if (JSCValue* options = call.optionsObject())
+            call.result = stringValue(call.context, configValue(GetStringOption(options, "section", ""), GetStringOption(options, "key", "")));
         return true;
     });
     RegisterMethod("setConfig", [](MethodCall& call) {
-        if (JSCValue* options = optionsOf(call)) {
-            storeConfigValue(stringOption(options, "section"), stringOption(options, "key"), stringOption(options, "value"));
+        if (JSCValue* options = call.optionsObject()) {
+            storeConfigValue(GetStringOption(options, "section", ""), GetStringOption(options, "key", ""), GetStringOption(options, "value", ""));
             call.result = ScriptValue::adopt(jsc_value_new_null(call.context));
         }
         return true;
     });
 
     RegisterMethod("showInExplorer", [](MethodCall& call) {
-        if (JSCValue* options = optionsOf(call))
-            platform::showInFileManager(pagePath(stringOption(options, "path")));
+        if (JSCValue* options = call.optionsObject())
+            platform::showInFileManager(pagePath(GetStringOption(options, "path", "")));
         return true;
     });
     RegisterMethod("openUrl", [](MethodCall& call) {
-        if (JSCValue* options = optionsOf(call))
-            platform::openWithDefaultHandler(stringOption(options, "url"));
+        if (JSCValue* options = call.optionsObject())
+            platform::openWithDefaultHandler(GetStringOption(options, "url", ""));
         return true;
     });
 
@@ -238,16 +219,16 @@ ScriptValue ModuleSys::CreateObject(JSCContext* context)
     });
 
     RegisterMethod("exec", [](MethodCall& call) {
-        JSCValue* options = optionsOf(call);
+        JSCValue* options = call.optionsObject();
         if (!options)
             return true;
         ExecTask task;
-        task.command = stringOption(options, "command");
+        task.command = GetStringOption(options, "command", "");
         // Windows paths name the repaired machine's files; a relative exe stays relative to the application folder.
-        task.exe = stringOption(options, "exe");
+        task.exe = GetStringOption(options, "exe", "");
         if (platform::isWindowsPath(task.exe))
             task.exe = pagePath(task.exe).string();
-        task.dir = stringOption(options, "dir");
+        task.dir = GetStringOption(options, "dir", "");
         if (platform::isWindowsPath(task.dir))
             task.dir = pagePath(task.dir).string();
         task.show = GetBoolOption(options, "show").value_or(true);

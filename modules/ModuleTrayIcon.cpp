@@ -15,14 +15,6 @@ std::weak_ptr<ModuleBase>& trayOwner()
     return owner;
 }
 
-bool oneObject(MethodCall& call)
-{
-    if (call.arguments.size() == 1 && jsc_value_is_object(call.arguments[0].get()))
-        return true;
-    call.invalidArguments();
-    return false;
-}
-
 // The "icon" option as a string, when the object has one (any value, as its text).
 std::optional<std::string> iconOption(JSCValue* options)
 {
@@ -46,9 +38,9 @@ ScriptValue ModuleTrayIcon::CreateObject(JSCContext* context)
     };
 
     RegisterMethod("add", [this, imageFields](MethodCall& call) {
-        if (!oneObject(call))
+        JSCValue* options = call.requiredOptionsObject();
+        if (!options)
             return true;
-        JSCValue* options = call.arguments[0].get();
         if (ScriptValue callback = ScriptValue::adopt(jsc_value_object_get_property(options, "callback")); jsc_value_is_function(callback.get()))
             m_callback = std::move(callback);
         if (std::optional<std::string> icon = iconOption(options))
@@ -62,9 +54,10 @@ ScriptValue ModuleTrayIcon::CreateObject(JSCContext* context)
     });
 
     RegisterMethod("modify", [this, imageFields](MethodCall& call) {
-        if (!oneObject(call))
+        JSCValue* options = call.requiredOptionsObject();
+        if (!options)
             return true;
-        if (std::optional<std::string> icon = iconOption(call.arguments[0].get()))
+        if (std::optional<std::string> icon = iconOption(options))
             m_image = std::move(icon);
         requestMainWindow("trayModify", imageFields());
         return true;

@@ -36,11 +36,9 @@ ScriptValue ModuleZip::CreateObject(JSCContext* context)
 {
     ScriptValue object = ModuleBase::CreateObject(context);
     RegisterMethod("open", [](MethodCall& call) {
-        if (call.arguments.size() != 1 || !jsc_value_is_object(call.arguments[0].get())) {
-            call.invalidArguments();
+        JSCValue* options = call.requiredOptionsObject();
+        if (!options)
             return true;
-        }
-        JSCValue* options = call.arguments[0].get();
         const std::string mode = GetStringOption(options, "mode").value_or("");
         const char modeLetter = mode.empty() ? 'r' : mode[0]; // an empty mode reads
         auto file = std::make_shared<ZipFile>(ZipArchive::open(pagePath(GetStringOption(options, "path").value_or("")), modeLetter, GetIntOption(options, "level").value_or(-1)));

@@ -177,6 +177,11 @@ std::optional<std::string> GetStringOption(JSCValue* object, const char* key)
     return scriptString(value.get());
 }
 
+std::string GetStringOption(JSCValue* object, const char* key, std::string fallback)
+{
+    return GetStringOption(object, key).value_or(std::move(fallback));
+}
+
 ScriptValue MakeObject(JSCContext* context, const std::vector<std::pair<std::string, ScriptValue>>& properties)
 {
     ScriptValue object = ScriptValue::adopt(jsc_value_new_object(context, nullptr, nullptr));

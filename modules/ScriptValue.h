@@ -42,6 +42,8 @@ ScriptValue toScriptValue(JSCContext*, const nlohmann::json&);
 std::optional<int> GetIntOption(JSCValue* object, const char* key);
 std::optional<bool> GetBoolOption(JSCValue* object, const char* key);
 std::optional<std::string> GetStringOption(JSCValue* object, const char* key);
+// The string option, or `fallback` when it is missing or not a string.
+std::string GetStringOption(JSCValue* object, const char* key, std::string fallback);
 
 // A plain object with one property per entry, in the order given.
 ScriptValue MakeObject(JSCContext*, const std::vector<std::pair<std::string, ScriptValue>>& properties);

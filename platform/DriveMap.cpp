@@ -2,20 +2,14 @@
 
 #include "platform/DriveMap.h"
 
+#include "util/Strings.h"
+
 #include <cctype>
 #include <vector>
 
 namespace tvn::platform {
 
 namespace {
-
-std::string lower(std::string_view text)
-{
-    std::string result(text);
-    for (char& c : result)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return result;
-}
 
 // The entry of `folder` named `name`: the exact one, else one equal without regard to (ASCII)
 // case, else `name` itself (a path still to be made).
@@ -24,9 +18,9 @@ std::filesystem::path matchComponent(const std::filesystem::path& folder, const 
     std::error_code error;
     if (std::filesystem::exists(std::filesystem::symlink_status(folder / name, error)))
         return folder / name;
-    const std::string wanted = lower(name);
+    const std::string wanted = asciiLower(name);
     for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
-        if (lower(entry->path().filename().string()) == wanted)
+        if (asciiLower(entry->path().filename().string()) == wanted)
             return entry->path();
     }
     return folder / name;

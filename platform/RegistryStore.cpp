@@ -299,13 +299,7 @@ std::optional<std::string> regReadString(RegistryStore& store, RegistryRoot root
     if (store.queryValue(root, path, name, value) != kErrorSuccess)
         return std::nullopt;
     // The data as UTF-16 text up to its first NUL; the type is not checked.
-    std::string text;
-    const std::string& data = value.data;
-    size_t length = 0;
-    while (length + 1 < data.size() && (data[length] || data[length + 1]))
-        length += 2;
-    Converter("UTF-16LE", "UTF-8").convert(std::string_view(data.data(), length), text);
-    return text;
+    return utf16leToUtf8(value.data);
 }
 
 std::optional<int32_t> regReadNumber(RegistryStore& store, RegistryRoot root, std::string_view path, std::string_view name)

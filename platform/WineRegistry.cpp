@@ -2,6 +2,9 @@
 
 #include "platform/WineRegistry.h"
 
+#include "util/Strings.h"
+#include "util/TextConvert.h"
+
 #include <cctype>
 #include <fstream>
 #include <iterator>
@@ -9,21 +12,6 @@
 namespace tvn::platform {
 
 namespace {
-
-// A code point as UTF-8.
-void appendUtf8(std::string& text, uint32_t code)
-{
-    if (code < 0x80) {
-        text += static_cast<char>(code);
-    } else if (code < 0x800) {
-        text += static_cast<char>(0xC0 | (code >> 6));
-        text += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        text += static_cast<char>(0xE0 | (code >> 12));
-        text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
 
 // The quoted string starting at `at` (the opening quote); `at` ends after the closing one.
 // false when the string is not closed on its line.
@@ -54,46 +42,13 @@ bool readQuoted(std::string_view line, size_t& at, std::string& text)
                 code = code * 16 + static_cast<uint32_t>(std::stoi(std::string(1, line[++at]), nullptr, 16));
                 ++digits;
             }
-            appendUtf8(text, code);
+            text += wideToUtf8(std::wstring(1, static_cast<wchar_t>(code)));
             break;
         }
         default: text += escaped; break; // \\ and \" and anything else as itself
         }
     }
     return false;
-}
-
-// Little-endian UTF-16 bytes, up to the first NUL, as UTF-8 (surrogate pairs joined).
-std::string utf16Text(const std::vector<uint8_t>& bytes)
-{
-    std::string text;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        uint32_t unit = bytes[i] | (bytes[i + 1] << 8);
-        if (unit == 0)
-            break;
-        if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < bytes.size()) {
-            const uint32_t low = bytes[i + 2] | (bytes[i + 3] << 8);
-            if (low >= 0xDC00 && low < 0xE000) {
-                const uint32_t code = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-                text += static_cast<char>(0xF0 | (code >> 18));
-                text += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-                text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-                text += static_cast<char>(0x80 | (code & 0x3F));
-                i += 2;
-                continue;
-            }
-        }
-        appendUtf8(text, unit);
-    }
-    return text;
-}
-
-std::string lower(std::string_view text)
-{
-    std::string result(text);
-    for (char& c : result)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return result;
 }
 
 } // namespace
@@ -173,7 +128,7 @@ WineRegistryKeys parseWineRegistry(std::string_view text)
                 if (!list.empty() && list[0] == ',')
                     list.remove_prefix(1);
             }
-            (*key)[name] = utf16Text(bytes);
+            (*key)[name] = utf16leToUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
         }
     }
     return keys;
@@ -185,7 +140,7 @@ std::vector<std::string> uninstallDisplayNames(const WineRegistryKeys& keys)
         "software\\wow6432node\\microsoft\\windows\\currentversion\\uninstall\\" };
     std::vector<std::string> names;
     for (const auto& [key, values] : keys) {
-        const std::string lowered = lower(key);
+        const std::string lowered = asciiLower(key);
         for (const std::string& list : lists) {
             if (!lowered.starts_with(list) || lowered.find('\\', list.size()) != std::string::npos || lowered.size() == list.size())
                 continue;

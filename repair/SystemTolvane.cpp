@@ -35,17 +35,6 @@ std::string windowsDirectory()
 // DisplayName values longer than this many UTF-16 characters do not fit the 256-byte buffer.
 constexpr size_t kMaxDisplayName = 127;
 
-size_t utf16Length(std::string_view utf8)
-{
-    size_t units = 0;
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(utf8[i]);
-        if ((byte & 0xC0) != 0x80)
-            units += byte >= 0xF0 ? 2 : 1; // four-byte sequences are surrogate pairs
-    }
-    return units;
-}
-
 } // namespace
 
 std::string adjustDriveLetter(std::string path, std::string_view windowsDirectory)

@@ -46,4 +46,15 @@ std::string asciiLower(std::string_view text)
     return lower;
 }
 
+size_t utf16Length(std::string_view utf8)
+{
+    size_t units = 0;
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte & 0xC0) != 0x80)
+            units += byte >= 0xF0 ? 2 : 1;
+    }
+    return units;
+}
+
 } // namespace tvn

@@ -20,4 +20,8 @@ std::vector<std::string> splitNonEmpty(std::string_view text, char separator);
 std::string asciiUpper(std::string_view text);
 std::string asciiLower(std::string_view text);
 
+// The length of UTF-8 text in UTF-16 units (a four-byte sequence is a surrogate pair), as Windows
+// buffers count it.
+size_t utf16Length(std::string_view utf8);
+
 } // namespace tvn

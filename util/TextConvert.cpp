@@ -114,4 +114,14 @@ std::wstring ansiToWide(std::string_view text) { return convertWith<std::wstring
 std::string wideToAnsi(std::wstring_view text) { return convertWith<std::string>("wchar_t", "char", text); }
 std::wstring gbkToWide(std::string_view text) { return convertWith<std::wstring>("GBK", "wchar_t", text); }
 
+std::string utf16leToUtf8(std::string_view bytes)
+{
+    size_t length = 0;
+    while (length + 1 < bytes.size() && (bytes[length] || bytes[length + 1]))
+        length += 2;
+    std::string text;
+    Converter("UTF-16LE", "UTF-8").convert(bytes.substr(0, length), text);
+    return text;
+}
+
 } // namespace tvn

@@ -44,5 +44,7 @@ std::string gbkToUtf8(std::string_view);
 std::wstring ansiToWide(std::string_view);
 std::string wideToAnsi(std::wstring_view);
 std::wstring gbkToWide(std::string_view);
+// Little-endian UTF-16 bytes (registry data), up to the first NUL character or the end, as UTF-8.
+std::string utf16leToUtf8(std::string_view bytes);
 
 } // namespace tvn

@@ -45,11 +45,12 @@ protected:
         server->stop();
     }
 
-    std::string dll(const std::string& name, bool needReg = false)
+    // A DLL item for `name` in `folder` (which ends with its separator), as the page writes one.
+    static std::string dllIn(const std::string& folder, const std::string& name, bool needReg)
     {
-        const std::string folder = (installation.dir / "system").string();
-        return nlohmann::json { { "filePath", folder + "/" + name }, { "checkPath", { folder + "/" } }, { "fileName", name }, { "fileType", "sys" }, { "needReg", needReg } }.dump();
+        return nlohmann::json { { "filePath", folder + name }, { "checkPath", { folder } }, { "fileName", name }, { "fileType", "sys" }, { "needReg", needReg } }.dump();
     }
+    std::string dll(const std::string& name, bool needReg = false) { return dllIn((installation.dir / "system").string() + "/", name, needReg); }
 
     std::unique_ptr<server::ReferenceServer> server;
 
@@ -124,12 +125,7 @@ protected:
         test::writeFile(config, test::readFile(config) + "[system]\nwineprefix = " + prefix.string() + "\n");
     }
 
-    std::string windowsDll(const std::string& name, bool needReg = false)
-    {
-        return nlohmann::json { { "filePath", "C:\\Windows\\System32\\" + name }, { "checkPath", { "C:\\Windows\\System32\\" } }, { "fileName", name },
-            { "fileType", "sys" }, { "needReg", needReg } }
-            .dump();
-    }
+    std::string windowsDll(const std::string& name, bool needReg = false) { return dllIn("C:\\Windows\\System32\\", name, needReg); }
 
     std::filesystem::path prefix;
 };
