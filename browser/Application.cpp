@@ -7,6 +7,7 @@
 #include "browser/ContextMenu.h"
 #include "browser/NavigationPolicy.h"
 #include "browser/ScriptDialogs.h"
+#include "core/CommandLine.h"
 #include "core/Log.h"
 #include "core/Logging.h"
 #include "core/Paths.h"
@@ -109,6 +110,8 @@ void Application::CreateBrowser(const std::string& url)
     webkit_settings_set_disable_web_security(settings.get(), FALSE);
     webkit_settings_set_allow_file_access_from_file_urls(settings.get(), FALSE);
     webkit_settings_set_allow_universal_access_from_file_urls(settings.get(), FALSE);
+    // An unattended run reports through the page's console.
+    webkit_settings_set_enable_write_console_messages_to_stdout(settings.get(), parseCommandLine(m_arguments).autorun);
     auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", m_context.get(), "settings", settings.get(), nullptr));
     GRef<WebKitWebView> held = GRef<WebKitWebView>::retain(view);
     guardNavigation(view, m_startOrigin);

@@ -14,6 +14,7 @@ struct Parser {
     CLI::Option* scene;
     CLI::Option* type;
     CLI::Option* help;
+    CLI::Option* autorun;
 
     Parser()
     {
@@ -22,6 +23,7 @@ struct Parser {
         command = app.add_option("-c,--command", "command: report");
         scene = app.add_option("-s,--scene", "event scene");
         type = app.add_option("--type", "process type: browser/renderer/other");
+        autorun = app.add_flag("--autorun")->description("the page scans and repairs on its own and prints each result");
         help = app.add_flag("-h,--help")->description("print this help and exit");
         for (CLI::Option* option : { command, scene, type })
             option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
@@ -53,6 +55,7 @@ StartOptions parseCommandLine(const std::vector<std::string>& arguments)
         lastValue(parser.scene),
         lastValue(parser.type),
         parser.help->count() > 0,
+        parser.autorun->count() > 0,
     };
 }
 

@@ -1,4 +1,6 @@
-// The command line: the three options every process reads (command, scene, type).
+// The command line: the three options every process reads (command, scene, type), and --autorun,
+// which the page reads (it scans and repairs on its own) and which sends the page's console
+// messages to standard output.
 //
 // Parse errors and unknown switches are ignored, because the sub-process command lines carry many
 // switches that are not ours; whatever options could be read are read.
@@ -14,6 +16,7 @@ struct StartOptions {
     std::string scene;   // the report run's event: "name,p1,p2,p3"
     std::string type;    // the process role; empty for the browser process
     bool help = false;
+    bool autorun = false;
 };
 
 // `arguments` is argv, the program path first. `-c value`, `--name=value` and `--name value` are

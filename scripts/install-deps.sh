@@ -14,18 +14,21 @@ packages=(
     libspdlog-dev libfmt-dev libcli11-dev nlohmann-json3-dev
     zlib1g-dev libminizip-dev libcurl4-openssl-dev libsqlite3-dev libssl-dev
     libcpp-httplib-dev libwebkit2gtk-4.1-dev libgtk-3-dev
-    # build tools
-    librsvg2-bin
+    # build tools (Node.js and npm build the page; dpkg-dev lets CPack find a .deb's dependencies)
+    librsvg2-bin nodejs dpkg-dev
     ca-certificates
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool x11-utils openbox curl xclip dbus-daemon dbus-session-bus-common openssl python3 libglib2.0-bin trayer
+    desktop-file-utils
 )
 
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# Debian's nodejs comes without npm; other builds of it carry their own.
+command -v npm >/dev/null || missing+=(npm)
 
 if [ ${#missing[@]} -eq 0 ]; then
     echo "install-deps: all packages present"

@@ -50,7 +50,9 @@ TEST(CommandLine, UnknownSwitchesAndErrorsAreIgnored)
 TEST(CommandLine, Help)
 {
     EXPECT_TRUE(parse({ "--help" }).help);
+    EXPECT_TRUE(parse({ "--type=x", "--autorun" }).autorun);
+    EXPECT_FALSE(parse({ "--autorunner" }).autorun);
     const std::string usage = commandLineUsage();
-    for (const char* text : { "--command", "command: report", "--scene", "event scene", "--type", "process type: browser/renderer/other" })
+    for (const char* text : { "--command", "command: report", "--scene", "event scene", "--type", "process type: browser/renderer/other", "--autorun" })
         EXPECT_NE(usage.find(text), std::string::npos) << text;
 }

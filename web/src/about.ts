@@ -1,0 +1,34 @@
+// The About view: what this copy of tvn is and where it keeps things.
+
+import { el } from "./dom";
+import { format } from "./texts";
+
+declare const __APP_VERSION__: string;
+
+/** The folder that holds the logs: <data folder>/logs. */
+export function logFile(appDataPath: string): string {
+    return appDataPath.replace(/[\\/]+$/, "") + "/logs/main.log";
+}
+
+export function createAboutView(sys: Tvn.SysModule, home: string): HTMLElement {
+    const version = sys.osVersion();
+    const device = el("dd", {}, "…");
+    sys.getDeviceIdAsync().then((answer) => {
+        device.textContent = answer.deviceId;
+    });
+    const row = (label: string, value: Node | string) => [el("dt", {}, label), value instanceof Node ? value : el("dd", {}, value)];
+    const appData = sys.getAppDataPath();
+    return el("section", { class: "about" },
+        el("dl", {},
+            ...row(format("aboutVersion"), __APP_VERSION__),
+            ...row(format("aboutChannel"), sys.channel),
+            ...row(format("aboutDevice"), device),
+            ...row(format("aboutSystem"), format("osVersion", { major: version.major, minor: version.minor, build: version.build })),
+            ...row(format("aboutArch"), format("bits", { bits: sys.arch() })),
+            ...row(format("aboutProgram"), sys.getAppPath()),
+            ...row(format("aboutData"), appData),
+            ...row(format("aboutTemp"), sys.getTempPath())),
+        el("p", { class: "about-actions" },
+            home ? el("button", { class: "link", onclick: () => sys.openUrl({ url: home }) }, format("aboutHome")) : null,
+            el("button", { onclick: () => sys.showInExplorer({ path: logFile(appData) }) }, format("aboutLogs"))));
+}

@@ -1,0 +1,245 @@
+// The page: title bar, tool bar, the five views, the status bar, and what ties them to the modules.
+
+import { createAboutView } from "./about";
+import { toDllItem, toSoftwareItem, type Catalog } from "./catalog";
+import { append, clear, el } from "./dom";
+import { createDownloadsPanel } from "./downloads";
+import { describeDroppedFile } from "./drop";
+import { createItemTable, type ItemTable } from "./itemTable";
+import { needsRepair, overallProgress, statusText, type ItemState } from "./items";
+import { readRows, reportLine } from "./report";
+import { RepairSession, type RunRequest, type RunSummary } from "./session";
+import { readSettings, writeSetting, type Settings } from "./settings";
+import { createSettingsView } from "./settingsView";
+import { createTitleBar } from "./titleBar";
+import { format } from "./texts";
+
+interface Modules {
+    sys: Tvn.SysModule;
+    window: Tvn.WindowModule;
+    engine: Tvn.BizRepairModule;
+    zip: Tvn.ZipModule;
+    dragdrop: Tvn.DragDropModule;
+    trayicon: Tvn.TrayIconModule;
+}
+
+const kTrayLeftUp = 514;
+const kTrayDoubleClick = 515;
+
+export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules): void {
+    const { sys, window: win, engine } = modules;
+    const autorun = sys.argv.includes("--autorun");
+    let settings: Settings = readSettings(sys);
+    const applyTheme = () => {
+        document.documentElement.dataset.theme = settings.theme;
+    };
+    applyTheme();
+
+    // ---- the window ----
+    win.resizable = true;
+    let maximized = false;
+    const titleBar = createTitleBar({
+        minimize: () => (settings.minimizeToTray ? win.hide() : win.minimize()),
+        toggleMaximize: () => (maximized ? win.restore() : win.maximize()),
+        close: () => closeWindow(),
+    });
+    win.onSize((type) => {
+        maximized = type === 2;
+        titleBar.setMaximized(maximized);
+    });
+    modules.trayicon.add({ callback: (event) => {
+        if (event.msg === kTrayLeftUp || event.msg === kTrayDoubleClick) {
+            win.show();
+            win.bringWindowToFront();
+        }
+    } });
+    const confirm = (main: string, text = "") =>
+        autorun || sys.msgBox({ title: format("confirmTitle"), main, text, type: "yes,no", icon: "warning" }) === "yes";
+    const closeWindow = () => {
+        if (session.running && !confirm(format("confirmClose")))
+            return;
+        session.cancel();
+        win.close();
+    };
+
+    // ---- the items and the engine ----
+    const libraries = createItemTable(format("tabLibraries"),
+        catalog.dlls.map((dll) => ({ fileName: dll.fileName, name: dll.fileName, description: dll.description })),
+        "repairOne", (fileName) => run("repair", pick(catalog.dlls.filter((dll) => dll.fileName === fileName), [])));
+    const runtimes = createItemTable(format("tabRuntimes"),
+        catalog.runtimes.map((runtime) => ({ fileName: runtime.fileName, name: runtime.name, description: runtime.displayName })),
+        "install", (fileName) => run("repair", pick([], catalog.runtimes.filter((runtime) => runtime.fileName === fileName))));
+    const tables: Record<ItemState["kind"], ItemTable> = { dll: libraries, runtime: runtimes };
+
+    const statusLine = el("span", { class: "status-text", role: "status" }, format("idle"));
+    const overall = el("progress", { class: "overall", max: 100, value: 0, "aria-label": format("columnProgress") });
+    let runItems = new Map<string, ItemState>();
+    const showOverall = () => {
+        const progress = overallProgress([...runItems.values()]);
+        overall.value = Math.round(progress.fraction * 100);
+        if (session.isCancelling)
+            statusLine.textContent = format("cancelling");
+        else if (session.running)
+            statusLine.textContent = format(session.running === "scan" ? "scanning" : "repairing", { done: progress.done, total: progress.total });
+    };
+
+    const session: RepairSession = new RepairSession(engine, {
+        item(item) {
+            tables[item.kind].update(item);
+            if (session?.running) {
+                runItems.set(`${item.kind}:${item.fileName}`, item);
+                showOverall();
+            }
+        },
+        running(operation) {
+            scanButton.disabled = repairButton.disabled = repairSelected.disabled = operation !== null;
+            cancelButton.disabled = operation === null || session.isCancelling;
+            libraries.setBusy(operation !== null);
+            runtimes.setBusy(operation !== null);
+            if (operation === null)
+                runItems = new Map();
+            showOverall();
+        },
+        finished: (summary) => finished(summary),
+    });
+    for (const dll of catalog.dlls)
+        libraries.update(session.item("dll", dll.fileName));
+    for (const runtime of catalog.runtimes)
+        runtimes.update(session.item("runtime", runtime.fileName));
+
+    function pick(dlls: Catalog["dlls"], softwares: Catalog["runtimes"]): RunRequest {
+        return { dlls: dlls.map(toDllItem), softwares: softwares.map(toSoftwareItem) };
+    }
+    function repairRequest(): RunRequest {
+        return pick(catalog.dlls.filter((dll) => needsRepair(session.item("dll", dll.fileName))),
+            catalog.runtimes.filter((runtime) => needsRepair(session.item("runtime", runtime.fileName))));
+    }
+    function run(operation: "scan" | "repair", request: RunRequest): void {
+        if (session.running)
+            return;
+        if (operation === "scan") {
+            session.scan(request);
+            return;
+        }
+        const count = request.dlls.length + request.softwares.length;
+        if (count === 0) {
+            statusLine.textContent = format("nothingToRepair");
+            return;
+        }
+        if (count > 1 && !confirm(format("confirmRepair", { count }), format("confirmRepairText")))
+            return;
+        session.repair(request);
+    }
+    const scanAll = () => run("scan", pick(catalog.dlls, catalog.runtimes));
+    const repairAll = () => run("repair", repairRequest());
+
+    function finished(summary: RunSummary): void {
+        overall.value = 100;
+        if (summary.cancelled)
+            statusLine.textContent = format("cancelled");
+        else if (summary.operation === "scan")
+            statusLine.textContent = format("scanDone", { missing: summary.items.filter((item) => item.status === "missing").length });
+        else
+            statusLine.textContent = format("repairDone", { failed: summary.items.filter((item) => item.status === "failed").length });
+        if (autorun)
+            autorunStep(summary);
+    }
+
+    // ---- the tool bar and the views ----
+    const scanButton = el("button", { class: "primary", title: format("scanHint"), onclick: scanAll }, format("scan"));
+    const repairButton = el("button", { class: "primary", title: format("repairAllHint"), onclick: repairAll }, format("repairAll"));
+    const repairSelected = el("button", { onclick: () => {
+        const chosen = (table: ItemTable) => new Set(table.selected().map((name) => name.toLowerCase()));
+        const dlls = chosen(libraries);
+        const softwares = chosen(runtimes);
+        run("repair", pick(catalog.dlls.filter((dll) => dlls.has(dll.fileName.toLowerCase())),
+            catalog.runtimes.filter((runtime) => softwares.has(runtime.fileName.toLowerCase()))));
+    } }, format("repairSelected"));
+    const cancelButton = el("button", { title: format("cancelHint"), disabled: true, onclick: () => session.cancel() }, format("cancel"));
+
+    const views: [string, HTMLElement][] = [
+        [format("tabLibraries"), libraries.element],
+        [format("tabRuntimes"), runtimes.element],
+        [format("tabDownloads"), createDownloadsPanel(engine, catalog.downloads)],
+        [format("tabSettings"), createSettingsView(settings, (key, value) => {
+            settings = writeSetting(sys, settings, key, value);
+            applyTheme();
+        })],
+        [format("tabAbout"), createAboutView(sys, catalog.home)],
+    ];
+    const tabs = views.map(([label], index) => el("button", { role: "tab", id: `tab-${index}`, "aria-controls": `view-${index}`, onclick: () => select(index) }, label));
+    const panels = views.map(([, view], index) => el("div", { role: "tabpanel", id: `view-${index}`, "aria-labelledby": `tab-${index}`, class: "view" }, view));
+    const select = (index: number, focus = false) => {
+        tabs.forEach((tab, i) => {
+            tab.setAttribute("aria-selected", String(i === index));
+            tab.tabIndex = i === index ? 0 : -1;
+            panels[i].hidden = i !== index;
+        });
+        if (focus)
+            tabs[index].focus();
+    };
+    const tabList = el("nav", { role: "tablist", class: "tabs", onkeydown: (event: KeyboardEvent) => {
+        const current = tabs.indexOf(document.activeElement as HTMLButtonElement);
+        if (current < 0 || (event.key !== "ArrowRight" && event.key !== "ArrowLeft"))
+            return;
+        select((current + (event.key === "ArrowRight" ? 1 : tabs.length - 1)) % tabs.length, true);
+        event.preventDefault();
+    } }, ...tabs);
+    select(0);
+
+    // ---- dropped files ----
+    const dropList = el("ul");
+    const dropPanel = el("dialog", { class: "drop" }, el("h2", {}, format("dropTitle")), dropList,
+        el("button", { onclick: () => dropPanel.close() }, format("dropClose")));
+    document.addEventListener("dragover", (event) => event.preventDefault());
+    document.addEventListener("drop", (event) => {
+        event.preventDefault();
+        clear(dropList);
+        for (const path of modules.dragdrop.getFiles()) {
+            const report = describeDroppedFile(path, catalog,
+                (fileName) => statusText(session.item("dll", fileName)), modules.zip);
+            append(dropList, el("li", {}, report.line, report.details.length ? el("ul", {}, ...report.details.map((line) => el("li", {}, line))) : null));
+        }
+        if (!dropPanel.open)
+            dropPanel.showModal();
+    });
+
+    // ---- the keyboard ----
+    document.addEventListener("keydown", (event) => {
+        if (event.key === "F5") {
+            scanAll();
+        } else if (event.key === "Escape" && session.running) {
+            session.cancel();
+        } else if (event.ctrlKey && event.key.toLowerCase() === "r") {
+            repairAll();
+        } else if (event.ctrlKey && event.key >= "1" && event.key <= String(tabs.length)) {
+            select(Number(event.key) - 1, true);
+        } else {
+            return;
+        }
+        event.preventDefault();
+    });
+
+    append(root, titleBar.element,
+        el("div", { class: "tool-bar" }, scanButton, repairButton, repairSelected, cancelButton, el("span", { class: "hint" }, format("dropHint"))),
+        tabList, ...panels,
+        el("footer", { class: "status-bar" }, overall, statusLine),
+        dropPanel);
+    scanButton.focus();
+
+    // ---- unattended runs: scan, repair what is missing, report each row ----
+    function autorunStep(summary: RunSummary): void {
+        const rows = readRows(root);
+        for (const row of rows)
+            console.info(reportLine(summary.operation, row));
+        const request = repairRequest();
+        if (summary.operation === "scan" && !summary.cancelled && request.dlls.length + request.softwares.length > 0) {
+            run("repair", request);
+            return;
+        }
+        const inPlace = rows.filter((row) => row.status === "present" || row.status === "repaired").length;
+        console.info(`tvn: finished: ${inPlace} of ${rows.length} in place${summary.cancelled ? ", cancelled" : ""}`);
+    }
+    if (autorun || settings.scanAtStart)
+        scanAll();
+}

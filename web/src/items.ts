@@ -1,0 +1,106 @@
+// The state of each catalog item as the page shows it, and the rules that move it: scan and repair
+// results from the engine, the texts they show, and the progress sums.
+
+import { format, type TextKey } from "./texts";
+
+export type ItemKind = "dll" | "runtime";
+
+export type ItemStatus =
+    | "unknown" // not scanned yet
+    | "checking"
+    | "present" // found by a scan (installed, for a runtime)
+    | "missing"
+    | "queued" // waiting for its turn in a repair
+    | "working"
+    | "repaired" // downloaded into place (installer ran, for a runtime)
+    | "failed"
+    | "cancelled";
+
+export interface ItemState {
+    kind: ItemKind;
+    fileName: string;
+    status: ItemStatus;
+    errorCode: number;
+    /** 0 to 1. */
+    progress: number;
+}
+
+export function newItem(kind: ItemKind, fileName: string): ItemState {
+    return { kind, fileName, status: "unknown", errorCode: 0, progress: 0 };
+}
+
+/** The reason an engine error code gives, for the item's kind. */
+export function errorText(kind: ItemKind, code: number): string {
+    switch (code) {
+    case 1:
+        return format("errorNoAddress");
+    case 2:
+        return format("errorDownload");
+    case 3:
+        return format(kind === "dll" ? "errorRegistration" : "errorInstaller");
+    default:
+        return format("errorUnknown", { code });
+    }
+}
+
+const statusKeys: Record<ItemKind, Record<Exclude<ItemStatus, "failed">, TextKey>> = {
+    dll: {
+        unknown: "statusUnknown",
+        checking: "statusChecking",
+        present: "statusPresent",
+        missing: "statusMissing",
+        queued: "statusQueued",
+        working: "statusRepairing",
+        repaired: "statusRepaired",
+        cancelled: "statusCancelled",
+    },
+    runtime: {
+        unknown: "statusUnknown",
+        checking: "statusChecking",
+        present: "statusInstalled",
+        missing: "statusNotInstalled",
+        queued: "statusQueued",
+        working: "statusInstalling",
+        repaired: "statusInstallerDone",
+        cancelled: "statusCancelled",
+    },
+};
+
+export function statusText(item: ItemState): string {
+    if (item.status === "failed")
+        return format("statusFailed", { reason: errorText(item.kind, item.errorCode) });
+    return format(statusKeys[item.kind][item.status]);
+}
+
+/** Items a repair would take: missing ones, and those whose last repair did not finish. */
+export function needsRepair(item: ItemState): boolean {
+    return item.status === "missing" || item.status === "failed" || item.status === "cancelled";
+}
+
+/** Whether the item is in place, as far as the page knows. */
+export function isInPlace(item: ItemState): boolean {
+    return item.status === "present" || item.status === "repaired";
+}
+
+export function scanResult(item: ItemState, exists: boolean): ItemState {
+    return { ...item, status: exists ? "present" : "missing", errorCode: 0, progress: 1 };
+}
+
+export function repairResult(item: ItemState, errorCode: number): ItemState {
+    return { ...item, status: errorCode === 0 ? "repaired" : "failed", errorCode, progress: 1 };
+}
+
+export interface Progress {
+    done: number;
+    total: number;
+    /** 0 to 1; 1 when there is nothing to do. */
+    fraction: number;
+}
+
+/** Overall progress of a run: each item counts for its own progress. */
+export function overallProgress(items: readonly ItemState[]): Progress {
+    const total = items.length;
+    const done = items.filter((item) => item.progress >= 1).length;
+    const sum = items.reduce((acc, item) => acc + Math.min(Math.max(item.progress, 0), 1), 0);
+    return { done, total, fraction: total === 0 ? 1 : sum / total };
+}

@@ -1,0 +1,48 @@
+// The page's settings, kept in config.ini's [page] section through the sys module. Values are text
+// there; anything unreadable falls back to its default.
+
+export type Theme = "system" | "light" | "dark";
+
+export interface Settings {
+    minimizeToTray: boolean;
+    scanAtStart: boolean;
+    theme: Theme;
+}
+
+export const defaultSettings: Settings = { minimizeToTray: false, scanAtStart: false, theme: "system" };
+
+export const settingsSection = "page";
+
+export interface ConfigStore {
+    getConfig(options: { section: string; key: string }): string;
+    setConfig(options: { section: string; key: string; value: string }): null;
+}
+
+function readBoolean(text: string, fallback: boolean): boolean {
+    const value = text.trim().toLowerCase();
+    if (["1", "true", "yes", "on"].includes(value))
+        return true;
+    if (["0", "false", "no", "off"].includes(value))
+        return false;
+    return fallback;
+}
+
+function readTheme(text: string): Theme {
+    const value = text.trim().toLowerCase();
+    return value === "light" || value === "dark" || value === "system" ? value : defaultSettings.theme;
+}
+
+export function readSettings(store: ConfigStore): Settings {
+    const get = (key: keyof Settings) => store.getConfig({ section: settingsSection, key });
+    return {
+        minimizeToTray: readBoolean(get("minimizeToTray"), defaultSettings.minimizeToTray),
+        scanAtStart: readBoolean(get("scanAtStart"), defaultSettings.scanAtStart),
+        theme: readTheme(get("theme")),
+    };
+}
+
+/** Stores one setting; the settings as they are now. */
+export function writeSetting<K extends keyof Settings>(store: ConfigStore, settings: Settings, key: K, value: Settings[K]): Settings {
+    store.setConfig({ section: settingsSection, key, value: String(value) });
+    return { ...settings, [key]: value };
+}

@@ -1,0 +1,53 @@
+import { describe, expect, it } from "vitest";
+import { CatalogError, asFolder, findDll, parseCatalog, toDllItem, toSoftwareItem } from "../src/catalog";
+import shipped from "../public/catalog.json";
+
+const dll = (fields: Record<string, unknown> = {}) => ({ fileName: "a.dll", filePath: "C:\\Windows\\System32\\a.dll", ...fields });
+
+describe("catalog", () => {
+    it("reads the shipped catalog, every entry with a plain file name", () => {
+        const catalog = parseCatalog(shipped);
+        expect(catalog.dlls.length).toBeGreaterThan(0);
+        expect(catalog.runtimes.length).toBeGreaterThan(0);
+        expect(catalog.downloads.length).toBeGreaterThan(0);
+        for (const entry of catalog.dlls)
+            expect(entry.checkPath.every((folder) => folder.endsWith("\\"))).toBe(true);
+    });
+
+    it("turns entries into the engine's items", () => {
+        const catalog = parseCatalog({ dlls: [dll({ checkPath: ["C:\\Windows\\System32", "D:\\Tools\\"], needReg: true, fileType: "t" })],
+            runtimes: [{ fileName: "setup.exe", displayName: "Runtime 1.2.3", cmdParam: "/quiet" }] });
+        expect(toDllItem(catalog.dlls[0])).toEqual({ filePath: "C:\\Windows\\System32\\a.dll",
+            checkPath: ["C:\\Windows\\System32\\", "D:\\Tools\\"], fileName: "a.dll", fileType: "t", needReg: true });
+        expect(toSoftwareItem(catalog.runtimes[0])).toEqual({ displayName: "Runtime 1.2.3", fileName: "setup.exe", cmdParam: "/quiet", regPath: "" });
+        expect(catalog.runtimes[0].name).toBe("setup.exe");
+    });
+
+    it("refuses entries that would misname files or events", () => {
+        const cases: unknown[] = [
+            null,
+            { dlls: {} },
+            { dlls: [5] },
+            { dlls: [dll({ fileName: "..\\evil.dll" })] },
+            { dlls: [dll({ fileName: "sub/a.dll" })] },
+            { dlls: [dll({ filePath: "" })] },
+            { dlls: [dll({ checkPath: "C:\\" })] },
+            { dlls: [dll({ checkPath: [""] })] },
+            { dlls: [dll(), dll({ fileName: "A.DLL" })] },
+            { runtimes: [{ fileName: "x.exe" }] },
+            { downloads: [{ fileName: "" }] },
+        ];
+        for (const value of cases)
+            expect(() => parseCatalog(value), JSON.stringify(value)).toThrow(CatalogError);
+    });
+
+    it("keeps the separator style of a folder and finds DLLs as Windows does, without case", () => {
+        expect(asFolder("C:\\Windows")).toBe("C:\\Windows\\");
+        expect(asFolder("/usr/lib")).toBe("/usr/lib/");
+        expect(asFolder("C:\\Windows\\")).toBe("C:\\Windows\\");
+        const catalog = parseCatalog({ dlls: [dll({ fileName: "MSVCP140.dll" })] });
+        expect(findDll(catalog, "/home/me/Downloads/msvcp140.DLL")?.fileName).toBe("MSVCP140.dll");
+        expect(findDll(catalog, "C:\\x\\msvcp140.dll")?.fileName).toBe("MSVCP140.dll");
+        expect(findDll(catalog, "other.dll")).toBeUndefined();
+    });
+});

@@ -1,0 +1,26 @@
+import { describe, expect, it } from "vitest";
+import { byteText, downloadFraction, downloadText, nextDownloadState } from "../src/downloads";
+
+describe("downloads", () => {
+    it("follows the events to the end", () => {
+        const first = nextDownloadState({ complete: false, error: 0, current: 0, total: 100 }, "/d/x");
+        expect(downloadFraction(first)).toBe(0);
+        const half = nextDownloadState({ complete: false, error: 0, current: 512, total: 1024 }, "/d/x");
+        expect(downloadFraction(half)).toBe(0.5);
+        expect(downloadText(half)).toBe("512 bytes of 1.0 KiB");
+        const done = nextDownloadState({ complete: true, error: 0, current: 0, total: 0 }, "/d/x");
+        expect(downloadFraction(done)).toBe(1);
+        expect(downloadText(done)).toBe("Saved to /d/x");
+    });
+
+    it("shows a failure's code as the unsigned number it is", () => {
+        const failed = nextDownloadState({ complete: true, error: -2146869232, current: 0, total: 0 }, "");
+        expect(downloadText(failed)).toBe("Failed (error 0x80096010)");
+        expect(downloadFraction(failed)).toBe(0);
+    });
+
+    it("reads counts past 2 GiB, which arrive negative", () => {
+        expect(byteText(-2147483648)).toBe("2.0 GiB");
+        expect(byteText(1536 * 1024)).toBe("1.5 MiB");
+    });
+});

@@ -1,0 +1,100 @@
+import { describe, expect, it } from "vitest";
+import type { ItemState } from "../src/items";
+import { RepairSession, type RunSummary } from "../src/session";
+
+// The engine as the page sees it: the callbacks it stores and the calls it gets.
+class FakeEngine implements Tvn.BizRepairModule {
+    calls: string[] = [];
+    onScanDll?: (event: Tvn.DllScanEvent) => void;
+    onScanSoftware?: (event: Tvn.SoftwareScanEvent) => void;
+    onRepairDll?: (event: Tvn.DllRepairEvent) => void;
+    onInstall?: (event: Tvn.SoftwareInstallEvent) => void;
+    onCancel?: () => void;
+    scanDlls(items: Tvn.DllItem[], callback: (event: Tvn.DllScanEvent) => void) { this.onScanDll = callback; this.record("scanDlls", items); }
+    scanSoftwares(items: Tvn.SoftwareItem[], callback: (event: Tvn.SoftwareScanEvent) => void) { this.onScanSoftware = callback; this.record("scanSoftwares", items); }
+    repairDlls(items: Tvn.DllItem[], callback: (event: Tvn.DllRepairEvent) => void) { this.onRepairDll = callback; this.record("repairDlls", items); }
+    installSoftwares(items: Tvn.SoftwareItem[], callback: (event: Tvn.SoftwareInstallEvent) => void) { this.onInstall = callback; this.record("installSoftwares", items); }
+    cancelTask(callback: () => void) { this.onCancel = callback; this.calls.push("cancelTask"); }
+    oneKeyScan(dlls: Tvn.DllItem[], softwares: Tvn.SoftwareItem[]) { this.calls.push(`oneKeyScan ${dlls.length} ${softwares.length}`); }
+    oneKeyRepair(dlls: Tvn.DllItem[], softwares: Tvn.SoftwareItem[]) { this.calls.push(`oneKeyRepair ${dlls.length} ${softwares.length}`); }
+    downloadFile(): never { throw new Error("Invalid arguments"); }
+    private record(name: string, items: unknown[]) { if (items.length) this.calls.push(`${name} ${items.length}`); }
+}
+
+const dll = (fileName: string): Tvn.DllItem => ({ fileName, filePath: `C:\\Windows\\System32\\${fileName}`, checkPath: [], fileType: "t" });
+const software = (fileName: string): Tvn.SoftwareItem => ({ fileName, displayName: fileName });
+
+function session() {
+    const engine = new FakeEngine();
+    const seen: ItemState[] = [];
+    const finished: RunSummary[] = [];
+    const running: (string | null)[] = [];
+    const repair = new RepairSession(engine, { item: (item) => seen.push(item), running: (op) => running.push(op), finished: (s) => finished.push(s) });
+    return { engine, seen, finished, running, repair };
+}
+
+describe("repair session", () => {
+    it("stores its callbacks once without starting anything, then scans both lists in one call", () => {
+        const { engine, finished, repair } = session();
+        expect(engine.calls).toEqual([]);
+        expect(repair.scan({ dlls: [dll("a.dll"), dll("b.dll")], softwares: [software("s.exe")] })).toBe(true);
+        expect(engine.calls).toEqual(["oneKeyScan 2 1"]);
+        expect(repair.item("dll", "a.dll").status).toBe("checking");
+        expect(repair.scan({ dlls: [dll("a.dll")], softwares: [] })).toBe(false); // one run at a time
+        engine.onScanDll?.({ fileName: "a.dll", fileType: "t", isExist: true });
+        engine.onScanDll?.({ fileName: "B.DLL", fileType: "t", isExist: false }); // names compare without case
+        expect(finished).toEqual([]);
+        engine.onScanSoftware?.({ fileName: "s.exe", isInstall: false });
+        expect(finished).toHaveLength(1);
+        expect(finished[0].items.map((item) => item.status)).toEqual(["present", "missing", "missing"]);
+        expect(repair.running).toBeNull();
+    });
+
+    it("marks the item being repaired and the next one as each result arrives", () => {
+        const { engine, finished, repair } = session();
+        repair.repair({ dlls: [dll("a.dll"), dll("b.dll")], softwares: [software("s.exe")] });
+        expect(engine.calls).toEqual(["oneKeyRepair 2 1"]);
+        expect(repair.item("dll", "a.dll").status).toBe("working");
+        expect(repair.item("dll", "b.dll").status).toBe("queued");
+        engine.onRepairDll?.({ fileName: "a.dll", fileType: "t", errorCode: 0 });
+        expect(repair.item("dll", "b.dll").status).toBe("working");
+        engine.onRepairDll?.({ fileName: "b.dll", fileType: "t", errorCode: 2 });
+        expect(repair.item("runtime", "s.exe").status).toBe("working");
+        engine.onInstall?.({ fileName: "s.exe", errorCode: 0 });
+        expect(finished[0].items.map((item) => [item.status, item.errorCode, item.progress])).toEqual([["repaired", 0, 1], ["failed", 2, 1], ["repaired", 0, 1]]);
+    });
+
+    it("uses the single-kind calls when one list is empty", () => {
+        const { engine, repair } = session();
+        repair.repair({ dlls: [dll("a.dll")], softwares: [] });
+        engine.onRepairDll?.({ fileName: "a.dll", fileType: "t", errorCode: 0 });
+        repair.repair({ dlls: [], softwares: [software("s.exe")] });
+        expect(engine.calls).toEqual(["repairDlls 1", "installSoftwares 1"]);
+    });
+
+    it("ends a cancelled run when the engine confirms, and ignores what comes after", () => {
+        const { engine, finished, running, repair } = session();
+        repair.scan({ dlls: [dll("a.dll"), dll("b.dll"), dll("c.dll")], softwares: [] });
+        engine.onScanDll?.({ fileName: "a.dll", fileType: "t", isExist: false });
+        repair.cancel();
+        repair.cancel(); // once
+        expect(engine.calls.filter((call) => call === "cancelTask")).toHaveLength(1);
+        expect(repair.isCancelling).toBe(true);
+        engine.onCancel?.();
+        expect(finished[0].cancelled).toBe(true);
+        expect(finished[0].items.map((item) => item.status)).toEqual(["missing", "unknown", "unknown"]);
+        engine.onScanDll?.({ fileName: "b.dll", fileType: "t", isExist: true });
+        expect(repair.item("dll", "b.dll").status).toBe("unknown");
+        expect(running[running.length - 1]).toBeNull();
+        expect(repair.repair({ dlls: [], softwares: [] })).toBe(false); // nothing to do starts nothing
+    });
+
+    it("leaves unfinished repair items cancelled, to be repaired again", () => {
+        const { engine, finished, repair } = session();
+        repair.repair({ dlls: [dll("a.dll"), dll("b.dll")], softwares: [] });
+        repair.cancel();
+        engine.onRepairDll?.({ fileName: "a.dll", fileType: "t", errorCode: 2 }); // the task that was running
+        engine.onCancel?.();
+        expect(finished[0].items.map((item) => item.status)).toEqual(["failed", "cancelled"]);
+    });
+});

@@ -1,0 +1,275 @@
+// The script modules tvn gives its start page: `module(name)` returns a fresh object for each call.
+// Every method that rejects its arguments throws an Error whose message is "Invalid arguments".
+// Paths may be native ("/home/...") or Windows paths ("C:\\Windows\\System32\\x.dll"), which tvn
+// maps onto a Wine prefix's drives or its own drive_c folder; paths it reports are native.
+
+declare namespace Tvn {
+    // A call answered later by another process or thread: `then` takes the success function.
+    interface Thenable<T> {
+        then(onSuccess: (value: T) => void): void;
+    }
+
+    // ---- window: the frameless main window ----
+    /** Size types given to `onSize`: 0 restored, 2 maximised. */
+    type SizeType = 0 | 2;
+    interface WindowModule {
+        /** Always on top. */
+        topmost: boolean;
+        /** Whether the user may resize (and, by double-clicking a drag region, maximise) it. */
+        resizable: boolean;
+        close(): void;
+        show(): void;
+        hide(): void;
+        minimize(): void;
+        maximize(): void;
+        restore(): void;
+        /** Called at once with the current state, then on every change (sizes in device pixels). */
+        onSize(callback: (type: SizeType, size: { w: number; h: number }) => void): void;
+        setWindowPos(position: { x?: number; y?: number; w?: number; h?: number }): void;
+        centerWindow(size: { w?: number; h?: number }): void;
+        bringWindowToFront(): void;
+        flash(): void;
+        /** A Base64 image (PNG, ICO, BMP, JPEG, GIF). */
+        setIcon(base64Image: string): void;
+    }
+
+    // ---- sys: the program, the machine, child processes ----
+    interface FileDialogOptions {
+        /** 0 open, 1 open several, 2 choose a folder, 3 save; | 0x01000000 asks before overwriting. */
+        mode?: number;
+        title?: string;
+        default_path?: string;
+        /** Joined by commas: ".ext", "type/subtype" or "Description|.ext1;.ext2". */
+        accept_filters?: string;
+    }
+    type MessageBoxButton = "ok" | "yes" | "no" | "cancel" | "retry" | "close";
+    interface MessageBoxOptions {
+        title?: string;
+        /** The large first line. */
+        main?: string;
+        text?: string;
+        /** Standard buttons joined by commas, no blanks: "yes,no". */
+        type?: string;
+        icon?: "info" | "warning" | "error" | "shield";
+        /** Custom buttons, shown first; the answer is the chosen button's name. */
+        buttons?: { name: string; text: string }[];
+    }
+    interface ExecOptions<U = unknown> {
+        /** The command line; split like a shell's words. */
+        command?: string;
+        /** The program; a relative name is taken from the application folder. */
+        exe?: string;
+        /** The working folder (default: the application folder). */
+        dir?: string;
+        show?: boolean;
+        /** Deliver the output piece by piece. */
+        stream?: boolean;
+        /** done is true for the last call, which carries the exit status. */
+        callback?: (done: boolean, text: string, userdata: U, exitStatus?: number) => void;
+        userdata?: U;
+    }
+    interface OsVersion {
+        major: number;
+        minor: number;
+        build: number;
+        platformId: number;
+    }
+    interface SysModule {
+        /** The program's command line, the program first. */
+        readonly argv: string[];
+        /** The build's channel id. */
+        readonly channel: string;
+        /** A cancelled dialog never answers. */
+        openFileDialog(options: FileDialogOptions): Thenable<{ files: string[] }>;
+        clipboardRead(): { text: string };
+        clipboardWrite(options: { text: string }): boolean;
+        /** The chosen button's name; "" when none could be chosen. */
+        msgBox(options: MessageBoxOptions): string;
+        getAppPath(): string;
+        getAppDataPath(): string;
+        getTempPath(): string;
+        /** "" when absent. */
+        getConfig(options: { section: string; key: string }): string;
+        setConfig(options: { section: string; key: string; value: string }): null;
+        showInExplorer(options: { path: string }): void;
+        getDeviceId(): string;
+        getDeviceIdAsync(): Thenable<{ deviceId: string }>;
+        getDeviceInfoAsync(): Thenable<{ deviceInfo: string }>;
+        deviceInfoDecrypt(text: string): string;
+        exec<U = unknown>(options: ExecOptions<U>): void;
+        arch(): 64 | 32;
+        osVersion(): OsVersion;
+        openUrl(options: { url: string }): void;
+    }
+
+    // ---- file: the file system (Win32 error numbers: 0 is success) ----
+    interface CopyProgress {
+        complete: boolean;
+        current: number;
+        total: number;
+    }
+    interface FileModule {
+        exists(path: string): boolean;
+        isDir(path: string): boolean;
+        isFile(path: string): boolean;
+        /** True only when a folder was made. */
+        makeDir(path: string): boolean;
+        /** The low 32 bits of the size, signed; -1 when it cannot be read. */
+        fileSize(path: string): number;
+        copy(options: { from: string; to: string; overwrite?: boolean }): number;
+        copyAsync(options: { from: string; to: string; progress?: (progress: CopyProgress) => void }): null;
+        move(options: { from: string; to: string }): number;
+        delete(path: string): number;
+        /** One call per entry, then callback(true, false, ""). */
+        listDir(options: { path: string; recursive?: boolean; callback?: (done: boolean, isDir: boolean, path: string) => void }): void;
+    }
+
+    // ---- reg: the program's registry ----
+    /** Any other name means HKEY_CURRENT_USER. */
+    type RootKey = "HKEY_CLASSES_ROOT" | "HKEY_CURRENT_USER" | "HKEY_LOCAL_MACHINE" | "HKEY_USERS";
+    interface RegModule {
+        exists(key: RootKey, path: string, name: string): boolean;
+        readString(key: RootKey, path: string, name: string, fallback?: string): string;
+        readNumber(key: RootKey, path: string, name: string, fallback?: number): number;
+        writeString(key: RootKey, path: string, name: string, value: string): boolean;
+        writeNumber(key: RootKey, path: string, name: string, value: number): boolean;
+        deleteKey(key: RootKey, path: string): boolean;
+        deleteValue(key: RootKey, path: string, name: string): boolean;
+    }
+
+    // ---- zip: archive listings ----
+    interface ZipEntry {
+        index: number;
+        name: string;
+        size: number;
+        comp_size: number;
+        isdir: boolean;
+        crc32: number;
+        dir_offset: number;
+        header_offset: number;
+    }
+    interface ZipFile {
+        /** Empty when the archive could not be opened. */
+        info(): ZipEntry[];
+    }
+    interface ZipModule {
+        open(options: { path: string; mode?: "r" | "w" | "a" | "d"; level?: number }): ZipFile;
+    }
+
+    // ---- http: downloads ----
+    interface DownloadEvent {
+        complete: boolean;
+        /** With complete: 0 on success, else the failure's code. */
+        error: number;
+        current: number;
+        total: number;
+    }
+    interface DownloadThread {
+        /** No event follows, not even the last one. */
+        cancel(): null;
+    }
+    interface HttpModule {
+        download(options: { url: string; path: string; progress?: (event: DownloadEvent) => void }): DownloadThread;
+    }
+
+    // ---- dragdrop ----
+    interface DragDropModule {
+        /** The full paths of the files of the last drag onto the window. */
+        getFiles(): string[];
+        /** Drags files out of the window; settles when the drag has ended. */
+        doDragDrop(paths: string[]): Thenable<{ files: string[] }>;
+    }
+
+    // ---- trayicon ----
+    /** Notification numbers: 512 move, 513 left down, 514 left up, 515 double click, 516/517 right. */
+    interface TrayEvent {
+        msg: number;
+        x: number;
+        y: number;
+    }
+    interface TrayIconModule {
+        add(options: { callback?: (event: TrayEvent) => void; icon?: string }): void;
+        modify(options: { icon?: string }): void;
+        hide(): void;
+    }
+
+    // ---- biz_repair: scanning and repairing ----
+    interface DllItem {
+        /** Where the file belongs, its name included. */
+        filePath: string;
+        /** Folders (each ending in a separator) in which the scan looks for fileName. */
+        checkPath?: string[];
+        fileName: string;
+        fileType?: string;
+        needReg?: boolean;
+    }
+    interface SoftwareItem {
+        /** The name the package is listed under among installed programs. */
+        displayName: string;
+        /** The installer's file name. */
+        fileName: string;
+        cmdParam?: string;
+        regPath?: string;
+    }
+    /** 0 done, 1 no download address, 2 download failed or cancelled, 3 registration or installer failed. */
+    type RepairErrorCode = 0 | 1 | 2 | 3;
+    interface DllScanEvent {
+        fileName: string;
+        fileType: string;
+        isExist: boolean;
+    }
+    interface SoftwareScanEvent {
+        fileName: string;
+        isInstall: boolean;
+    }
+    interface DllRepairEvent {
+        fileName: string;
+        fileType: string;
+        errorCode: RepairErrorCode;
+    }
+    interface SoftwareInstallEvent {
+        fileName: string;
+        errorCode: RepairErrorCode;
+    }
+    interface BizRepairModule {
+        /** Each call keeps its callback for later one-key runs too. One event per item. */
+        scanDlls(items: DllItem[], callback: (event: DllScanEvent) => void): void;
+        scanSoftwares(items: SoftwareItem[], callback: (event: SoftwareScanEvent) => void): void;
+        repairDlls(items: DllItem[], callback: (event: DllRepairEvent) => void): void;
+        installSoftwares(items: SoftwareItem[], callback: (event: SoftwareInstallEvent) => void): void;
+        cancelTask(callback: () => void): void;
+        /** Events go to the callbacks the calls above stored. */
+        oneKeyScan(dlls: DllItem[], softwares: SoftwareItem[]): void;
+        oneKeyRepair(dlls: DllItem[], softwares: SoftwareItem[]): void;
+        /** Throws "Invalid arguments" when the server gives no address. */
+        downloadFile(options: { fileName: string; fileType?: string; progress?: (event: DownloadEvent) => void }): {
+            downloadThread: DownloadThread;
+            downloadPath: string;
+        };
+    }
+
+    // ---- test ----
+    interface TestModule {
+        hello(name: string): string;
+    }
+
+    interface Modules {
+        window: WindowModule;
+        sys: SysModule;
+        file: FileModule;
+        reg: RegModule;
+        zip: ZipModule;
+        http: HttpModule;
+        dragdrop: DragDropModule;
+        trayicon: TrayIconModule;
+        biz_repair: BizRepairModule;
+        test: TestModule;
+    }
+}
+
+/** The native module of that name; each call makes a new module object. */
+declare function module<K extends keyof Tvn.Modules>(name: K): Tvn.Modules[K];
+
+interface Window {
+    module: typeof module;
+}
