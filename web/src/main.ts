@@ -11,13 +11,14 @@ async function main(): Promise<void> {
     try {
         const response = await fetch("catalog.json");
         const catalog = parseCatalog(await response.json());
+        // Through window: a bundler takes a bare `module` for CommonJS's.
         startApp(root, catalog, {
-            sys: module("sys"),
-            window: module("window"),
-            engine: module("biz_repair"),
-            zip: module("zip"),
-            dragdrop: module("dragdrop"),
-            trayicon: module("trayicon"),
+            sys: window.module("sys"),
+            window: window.module("window"),
+            engine: window.module("biz_repair"),
+            zip: window.module("zip"),
+            dragdrop: window.module("dragdrop"),
+            trayicon: window.module("trayicon"),
         });
     } catch (error) {
         const reason = error instanceof Error ? error.message : String(error);
