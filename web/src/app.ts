@@ -240,6 +240,8 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
         const inPlace = rows.filter((row) => row.status === "present" || row.status === "repaired").length;
         console.info(`tvn: finished: ${inPlace} of ${rows.length} in place${summary.cancelled ? ", cancelled" : ""}`);
     }
+    if (autorun)
+        console.info(`tvn: ready: ${catalog.dlls.length} libraries, ${catalog.runtimes.length} runtimes`);
     if (autorun || settings.scanAtStart)
         scanAll();
 }

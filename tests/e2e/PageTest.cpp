@@ -1,0 +1,291 @@
+// End to end: tvn with its own page from dist.pak against the reference server, driven the way a
+// user or the unattended run drives it (--autorun prints each row of the page; keys and clicks
+// through xdotool), on the test desktop (with-window-manager.sh).
+#include "tests/e2e/Desktop.h"
+#include "tools/server/ReferenceServer.h"
+
+#include <fcntl.h>
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <set>
+
+using namespace tvn;
+using test::Installation;
+using test::eventually;
+using test::output;
+using test::readFile;
+using test::writeFile;
+
+namespace {
+
+const std::filesystem::path kPageDist = TVN_PAGE_DIST;
+const std::filesystem::path kDemoCatalog = TVN_DEMO_CATALOG;
+const std::filesystem::path kScreenshots = TVN_E2E_SCREENSHOTS;
+
+class Page : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::filesystem::copy(kDemoCatalog, catalogFolder);
+        server = std::make_unique<server::ReferenceServer>(server::ReferenceServerOptions { installation.dir / "state", catalogFolder, {}, "reference-token" });
+        ASSERT_TRUE(server->start());
+        std::filesystem::create_directories(installation.dir / "config" / "tvn");
+        writeFile(installation.dir / "config" / "tvn" / "config.ini",
+            "[system]\nwineprefix = none\n[server]\napi = " + server->address() + "\nreport = " + server->address()
+                + "\nca = " + server->authorityFile().string() + "\n");
+        std::filesystem::copy_file(std::filesystem::path(TVN_APP_FOLDER) / "dist.pak", installation.app / "dist.pak");
+    }
+
+    void TearDown() override
+    {
+        if (tvn > 0 && !finishedTvn) {
+            kill(tvn, SIGKILL);
+            waitpid(tvn, nullptr, 0);
+        }
+        if (HasFailure())
+            std::cerr << "tvn's output:\n" << readFile(outputFile) << installation.log("main");
+    }
+
+    // The page with `catalog` (JSON) in place of the shipped catalog: the built page packed anew.
+    void useCatalog(const std::string& catalog)
+    {
+        const auto dist = installation.dir / "dist";
+        std::filesystem::copy(kPageDist, dist, std::filesystem::copy_options::recursive);
+        writeFile(dist / "catalog.json", catalog);
+        const std::string pack = (installation.app / "tvn-pak").string() + " pack " + dist.string() + " " + (installation.app / "dist.pak").string();
+        ASSERT_EQ(std::system(pack.c_str()), 0);
+    }
+
+    // Starts tvn with its output (where the page's console goes) in a file; returns once its
+    // window is on the screen.
+    void start(const std::vector<std::string>& arguments)
+    {
+        tvn = fork();
+        if (tvn == 0) {
+            const int fd = ::open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(fd, STDOUT_FILENO);
+            dup2(fd, STDERR_FILENO);
+            setenv("XDG_CONFIG_HOME", (installation.dir / "config").c_str(), 1);
+            std::vector<std::string> command = { (installation.app / "tvn").string() };
+            command.insert(command.end(), arguments.begin(), arguments.end());
+            std::vector<char*> argv;
+            for (auto& argument : command)
+                argv.push_back(argument.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        // This tvn's window, not one that a tvn before it has yet to take down.
+        ASSERT_TRUE(eventually([&] {
+            std::istringstream ids(output("xdotool search --classname CefMainWindow_tvn"));
+            for (std::string candidate; std::getline(ids, candidate);) {
+                if (output("xdotool getwindowpid " + candidate) == std::to_string(tvn) + "\n") {
+                    id = candidate;
+                    return true;
+                }
+            }
+            return false;
+        }, std::chrono::seconds(30)));
+    }
+
+    // The page's own lines ("tvn: ..."), in order.
+    std::vector<std::string> pageLines() const
+    {
+        std::vector<std::string> lines;
+        std::istringstream text(readFile(outputFile));
+        for (std::string line; std::getline(text, line);) {
+            if (const size_t at = line.find(" tvn: "); at != std::string::npos && line.find("CONSOLE ") != std::string::npos)
+                lines.push_back(line.substr(at + 1));
+        }
+        return lines;
+    }
+    std::string lineStartingWith(const std::string& prefix) const
+    {
+        for (const std::string& line : pageLines())
+            if (line.rfind(prefix, 0) == 0)
+                return line;
+        return "";
+    }
+    bool waitForLine(const std::string& prefix, std::chrono::seconds limit = std::chrono::seconds(60))
+    {
+        return eventually([&] { return !lineStartingWith(prefix).empty(); }, limit);
+    }
+
+    test::Geometry geometry()
+    {
+        std::istringstream lines(output("xdotool getwindowgeometry --shell " + id));
+        std::map<std::string, int> values;
+        for (std::string line; std::getline(lines, line);)
+            if (const size_t equals = line.find('='); equals != std::string::npos)
+                values[line.substr(0, equals)] = std::atoi(line.c_str() + equals + 1);
+        return { values["X"], values["Y"], values["WIDTH"], values["HEIGHT"] };
+    }
+    void click(int x, int y)
+    {
+        const test::Geometry g = geometry();
+        ASSERT_EQ(std::system(("xdotool mousemove " + std::to_string(g.x + x) + " " + std::to_string(g.y + y) + " sleep 0.2 click 1").c_str()), 0);
+    }
+    // Closes tvn with the title bar's close button; its exit code.
+    int closeWithTitleBar()
+    {
+        click(geometry().width - 23, 18);
+        finishedTvn = true;
+        return Installation::wait(tvn);
+    }
+
+    std::filesystem::path system32() const { return installation.dir / "config" / "tvn" / "drive_c" / "Windows" / "System32"; }
+
+    Installation installation;
+    std::filesystem::path catalogFolder = installation.dir / "catalog";
+    std::filesystem::path outputFile = installation.dir / "tvn.out";
+    std::unique_ptr<server::ReferenceServer> server;
+    pid_t tvn = -1;
+    bool finishedTvn = false;
+    std::string id;
+};
+
+const std::vector<std::string> kDemoLibraries = { "msvcp140.dll", "vcruntime140.dll", "vcruntime140_1.dll", "msvcp120.dll",
+    "msvcr120.dll", "d3dx9_43.dll", "xinput1_3.dll", "d3dcompiler_47.dll" };
+
+// What a screenshot shows: how many colours, and how much of the title strip (below the window's
+// top edge) is the title bar's blue and how much is its white text.
+struct Picture {
+    size_t colours = 0;
+    double titleBlue = 0;
+    size_t titleWhite = 0;
+};
+
+Picture look(const std::filesystem::path& file)
+{
+    Picture picture;
+    GError* error = nullptr;
+    GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(file.c_str(), &error);
+    if (!pixbuf) {
+        ADD_FAILURE() << file << ": " << error->message;
+        g_error_free(error);
+        return picture;
+    }
+    const int width = gdk_pixbuf_get_width(pixbuf), height = gdk_pixbuf_get_height(pixbuf);
+    const int stride = gdk_pixbuf_get_rowstride(pixbuf), channels = gdk_pixbuf_get_n_channels(pixbuf);
+    const guchar* pixels = gdk_pixbuf_read_pixels(pixbuf);
+    std::set<uint32_t> colours;
+    size_t blue = 0, strip = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const guchar* p = pixels + y * stride + x * channels;
+            colours.insert(p[0] << 16 | p[1] << 8 | p[2]);
+            if (y >= 2 && y < 34 && x < width - 150) { // the strip left of the window buttons
+                ++strip;
+                blue += p[0] == 0x1f && p[1] == 0x5f && p[2] == 0xbf;
+                picture.titleWhite += p[0] > 0xe0 && p[1] > 0xe0 && p[2] > 0xe0;
+            }
+        }
+    }
+    picture.colours = colours.size();
+    picture.titleBlue = strip ? double(blue) / double(strip) : 0;
+    g_object_unref(pixbuf);
+    return picture;
+}
+
+TEST_F(Page, ScansAndRepairsTheDemoCatalogFromThePack)
+{
+    start({ "--autorun" });
+    ASSERT_TRUE(waitForLine("tvn: finished: "));
+    EXPECT_NE(installation.log("main").find("open from dist.pak"), std::string::npos);
+    for (const std::string& name : kDemoLibraries) {
+        EXPECT_EQ(lineStartingWith("tvn: scan: " + name + ":"), "tvn: scan: " + name + ": Missing (missing, progress 100%)");
+        EXPECT_EQ(lineStartingWith("tvn: repair: " + name + ":"), "tvn: repair: " + name + ": Repaired (repaired, progress 100%)");
+        EXPECT_EQ(readFile(system32() / name), readFile(kDemoCatalog / name)) << name;
+    }
+    EXPECT_EQ(lineStartingWith("tvn: repair: vc_redist.x64.exe:"), "tvn: repair: vc_redist.x64.exe: Installed (installer finished) (repaired, progress 100%)");
+    EXPECT_EQ(lineStartingWith("tvn: finished: "), "tvn: finished: 11 of 11 in place");
+
+    // What the user sees: a page, with its title bar.
+    std::filesystem::create_directories(kScreenshots);
+    const auto shot = kScreenshots / "libraries.png";
+    ASSERT_EQ(std::system((std::string(TVN_SCREENSHOT) + " " + shot.string() + " " + id).c_str()), 0);
+    const Picture picture = look(shot);
+    EXPECT_GT(picture.colours, 50u) << "a blank window";
+    EXPECT_GT(picture.titleBlue, 0.7) << "no title bar";
+    EXPECT_GT(picture.titleWhite, 40u) << "no title in the title bar";
+
+    // A second scan (F5) finds everything in place and leaves nothing to repair.
+    ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key F5").c_str()), 0);
+    const auto finishedLines = [&] {
+        std::vector<std::string> found;
+        for (const std::string& line : pageLines())
+            if (line.rfind("tvn: finished: ", 0) == 0)
+                found.push_back(line);
+        return found;
+    };
+    ASSERT_TRUE(eventually([&] { return finishedLines().size() == 2; }));
+    EXPECT_EQ(finishedLines().back(), "tvn: finished: 11 of 11 in place");
+    // Its scan lines come after the first run's 11 scan, 11 repair and 1 finished lines (and "ready").
+    const std::vector<std::string> lines = pageLines();
+    ASSERT_GT(lines.size(), 24u + 11u);
+    EXPECT_EQ(lines[24], "tvn: scan: msvcp140.dll: Present (present, progress 100%)");
+    EXPECT_EQ(lines[24 + 10], "tvn: scan: windowsdesktop-runtime-8.0-win-x64.exe: Not installed (missing, progress 100%)")
+        << "the stand-in installers register nothing, so the page installs them again";
+    EXPECT_EQ(closeWithTitleBar(), 0);
+}
+
+TEST_F(Page, AFileThatDoesNotMatchItsDigestFailsItsItem)
+{
+    server->setBehaviour("downloadUrl", server::Behaviour::wrongDigest());
+    start({ "--autorun" });
+    ASSERT_TRUE(waitForLine("tvn: finished: "));
+    for (const std::string& name : kDemoLibraries) {
+        EXPECT_EQ(lineStartingWith("tvn: repair: " + name + ":"),
+            "tvn: repair: " + name + ": Failed: the download failed or its file did not match (failed, progress 100%)");
+        EXPECT_FALSE(std::filesystem::exists(system32() / name)) << name;
+    }
+    EXPECT_EQ(lineStartingWith("tvn: finished: "), "tvn: finished: 0 of 11 in place");
+    EXPECT_EQ(closeWithTitleBar(), 0);
+}
+
+TEST_F(Page, EscapeCancelsALongScan)
+{
+    // 3000 libraries take the engine 45 seconds to scan (15 ms each).
+    nlohmann::json dlls = nlohmann::json::array();
+    for (int i = 0; i < 3000; ++i) {
+        const std::string name = "lib" + std::to_string(i) + ".dll";
+        dlls.push_back({ { "fileName", name }, { "filePath", "C:\\Windows\\System32\\" + name }, { "checkPath", { "C:\\Windows\\System32\\" } } });
+    }
+    useCatalog(nlohmann::json { { "dlls", dlls } }.dump());
+    start({ "--autorun" });
+    // Escape cancels only while the scan runs; pressed until the page reports the end.
+    ASSERT_TRUE(eventually([&] {
+        std::system(("xdotool windowactivate --sync " + id + " key Escape").c_str());
+        return !lineStartingWith("tvn: finished: ").empty();
+    }, std::chrono::seconds(40)));
+    EXPECT_EQ(lineStartingWith("tvn: finished: "), "tvn: finished: 0 of 3000 in place, cancelled");
+    size_t scanned = 0, unchecked = 0;
+    for (const std::string& line : pageLines()) {
+        scanned += line.find(": Missing (missing") != std::string::npos;
+        unchecked += line.find(": Not checked (unknown") != std::string::npos;
+    }
+    EXPECT_LT(scanned, 2000u);
+    EXPECT_EQ(scanned + unchecked, 3000u);
+    EXPECT_EQ(lineStartingWith("tvn: repair: "), "") << "a cancelled scan repairs nothing";
+    EXPECT_EQ(closeWithTitleBar(), 0);
+}
+
+TEST_F(Page, TheTitleBarMovesTheWindow)
+{
+    useCatalog(R"({"dlls": []})"); // nothing to do: the page stays as it is
+    start({ "--autorun" });
+    ASSERT_TRUE(waitForLine("tvn: ready"));
+    std::system(("xdotool windowmove --sync " + id + " 200 200").c_str());
+    ASSERT_TRUE(eventually([&] { return geometry().x == 200; }));
+    const test::Geometry before = geometry();
+    std::ostringstream drag;
+    drag << "xdotool mousemove " << before.x + 400 << " " << before.y + 18 << " sleep 0.2 mousedown 1";
+    for (int step = 1; step <= 5; ++step)
+        drag << " sleep 0.1 mousemove " << before.x + 400 + 30 * step << " " << before.y + 18 + 20 * step;
+    drag << " sleep 0.3 mouseup 1";
+    ASSERT_EQ(std::system(drag.str().c_str()), 0);
+    EXPECT_TRUE(eventually([&] { const test::Geometry g = geometry(); return g.x == before.x + 150 && g.y == before.y + 100; }))
+        << geometry();
+    EXPECT_EQ(closeWithTitleBar(), 0);
+}
+
+} // namespace
