@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# The package: cpack makes the .deb from the build tree into a scratch folder; it unpacks into a
+# scratch root (dpkg -x), its tvn runs from there, its desktop entry validates, its icon is in the
+# hicolor theme, and its dependencies name the libraries tvn links.
+#
+#     check-deb.sh BUILD-FOLDER
+set -euo pipefail
+build=$1
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$scratch/out" >"$scratch/cpack.log" 2>&1 || { cat "$scratch/cpack.log"; exit 1; }
+deb=$(ls "$scratch"/out/tvn_*.deb)
+dpkg -x "$deb" "$scratch/root"
+
+"$scratch/root/usr/bin/tvn" --help | grep -q -- "--autorun"
+desktop-file-validate "$scratch/root/usr/share/applications/tvn.desktop"
+test -s "$scratch/root/usr/share/icons/hicolor/48x48/apps/tvn.png"
+test -s "$scratch/root/usr/share/icons/hicolor/scalable/apps/tvn.svg"
+test -s "$scratch/root/usr/lib/tvn/dist.pak"
+test -s "$scratch/root/usr/lib/tvn/webextensions/libtvn-webextension.so"
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libwebkit2gtk-4.1-0 libgtk-3-0 libcurl4 libsqlite3-0 libminizip1; do
+    case $depends in *"$library"*) ;; *) echo "check-deb.sh: $library missing from Depends: $depends" >&2; exit 1 ;; esac
+done
+echo "check-deb.sh: $(basename "$deb") ok"
