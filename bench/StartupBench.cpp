@@ -3,6 +3,7 @@
 // at most 1.3 times the floor, also when the reporting server takes the start reports' connections
 // and never answers (a firewall that swallows packets). Needs a display: run it under xvfb-run.
 
+#include "bench/AppCopy.h"
 #include "bench/Ratios.h"
 #include "tests/support/PageServer.h"
 #include "tests/support/Process.h"
@@ -85,17 +86,11 @@ private:
 void tvnStart(benchmark::State& state, bool silentReportServer)
 {
     tvn::test::TempDir dir;
-    const auto app = dir / "app";
-    std::filesystem::create_directories(app / "webextensions");
-    std::filesystem::copy_file(std::filesystem::path(TVN_APP_FOLDER) / "tvn", app / "tvn");
-    std::filesystem::copy_file(std::filesystem::path(TVN_APP_FOLDER) / "webextensions" / "libtvn-webextension.so",
-        app / "webextensions" / "libtvn-webextension.so");
-    tvn::test::writeFile(app / "url.txt", server().url() + "/index.html");
-    std::filesystem::create_directories(dir / "config" / "tvn");
+    const auto program = tvn::bench::copyApplication(dir.path(), server().url() + "/index.html");
     SilentServer silent;
     if (silentReportServer)
         tvn::test::writeFile(dir / "config" / "tvn" / "config.ini", "[server]\nreport = " + silent.address() + "\n");
-    measure(state, { (app / "tvn").string() }, dir / "config");
+    measure(state, { program.string() }, dir / "config");
 }
 
 void tvnStart(benchmark::State& state) { tvnStart(state, false); }

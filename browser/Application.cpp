@@ -17,6 +17,18 @@
 
 namespace tvn {
 
+template<>
+struct GFree<WebKitMemoryPressureSettings> {
+    void operator()(WebKitMemoryPressureSettings* settings) const noexcept { webkit_memory_pressure_settings_free(settings); }
+};
+
+namespace {
+
+// Beyond this a web process sheds caches; its page needs a fraction of it.
+constexpr unsigned kWebProcessMemoryLimitMiB = 192;
+
+} // namespace
+
 Application::Application(std::string role)
     : m_role(std::move(role))
 {
@@ -89,7 +101,13 @@ void Application::OnContextInitialized(const std::vector<std::string>& arguments
     GRef<WebKitWebsiteDataManager> manager = GRef<WebKitWebsiteDataManager>::adopt(webkit_website_data_manager_new(
         "base-cache-directory", cache.c_str(), "base-data-directory", (cache / "data").c_str(), nullptr));
     webkit_website_data_manager_set_network_proxy_settings(manager.get(), WEBKIT_NETWORK_PROXY_MODE_NO_PROXY, nullptr);
-    m_context = GRef<WebKitWebContext>::adopt(webkit_web_context_new_with_website_data_manager(manager.get()));
+    // One page in one window: no memory cache or back-forward cache worth keeping, and web processes
+    // that give memory back early instead of growing toward a browser's budget.
+    const GUnique<WebKitMemoryPressureSettings> pressure(webkit_memory_pressure_settings_new());
+    webkit_memory_pressure_settings_set_memory_limit(pressure.get(), kWebProcessMemoryLimitMiB);
+    m_context = GRef<WebKitWebContext>::adopt(WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT,
+        "website-data-manager", manager.get(), "memory-pressure-settings", pressure.get(), nullptr)));
+    webkit_web_context_set_cache_model(m_context.get(), WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
     g_signal_connect(m_context.get(), "initialize-web-extensions", G_CALLBACK(onInitializeWebExtensions), this);
 
     const std::filesystem::path appFolder = modulePath().parent_path();
@@ -110,6 +128,9 @@ void Application::CreateBrowser(const std::string& url)
     webkit_settings_set_disable_web_security(settings.get(), FALSE);
     webkit_settings_set_allow_file_access_from_file_urls(settings.get(), FALSE);
     webkit_settings_set_allow_universal_access_from_file_urls(settings.get(), FALSE);
+    // A page of tables and buttons needs no GPU compositing; without it the web process loads no
+    // OpenGL driver (on machines without a GPU, a whole software renderer) for nothing.
+    webkit_settings_set_hardware_acceleration_policy(settings.get(), WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
     // An unattended run reports through the page's console.
     webkit_settings_set_enable_write_console_messages_to_stdout(settings.get(), parseCommandLine(m_arguments).autorun);
     auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", m_context.get(), "settings", settings.get(), nullptr));

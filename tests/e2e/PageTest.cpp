@@ -269,7 +269,7 @@ TEST_F(Page, EscapeCancelsALongScan)
     EXPECT_EQ(closeWithTitleBar(), 0);
 }
 
-TEST_F(Page, TheTitleBarMovesTheWindow)
+TEST_F(Page, TheTitleBarMovesMaximisesAndClosesTheWindow)
 {
     useCatalog(R"({"dlls": []})"); // nothing to do: the page stays as it is
     start({ "--autorun" });
@@ -285,6 +285,13 @@ TEST_F(Page, TheTitleBarMovesTheWindow)
     ASSERT_EQ(std::system(drag.str().c_str()), 0);
     EXPECT_TRUE(eventually([&] { const test::Geometry g = geometry(); return g.x == before.x + 150 && g.y == before.y + 100; }))
         << geometry();
+
+    // The maximise button maximises, and the same button (now "Restore") restores.
+    const auto maximized = [&] { return output("xprop -id " + id + " _NET_WM_STATE").find("MAXIMIZED_VERT") != std::string::npos; };
+    click(geometry().width - 69, 18);
+    EXPECT_TRUE(eventually(maximized));
+    click(geometry().width - 69, 18);
+    EXPECT_TRUE(eventually([&] { return !maximized(); }));
     EXPECT_EQ(closeWithTitleBar(), 0);
 }
 
