@@ -39,9 +39,12 @@ window=$(xdotool search --classname CefMainWindow_tvn | head -1)
 eval "$(xdotool getwindowgeometry --shell "$window")"
 click() { xdotool mousemove "$((X + $1))" "$((Y + $2))" click 1; }
 ./build/tools/tvn-screenshot "$shots/libraries.png" "$window"
-click 164 100 # the Runtimes tab
-sleep 0.5     # a repaint; nothing to wait on from outside
-./build/tools/tvn-screenshot "$shots/runtimes.png" "$window"
+click 164 100 # the Runtimes tab; its picture is taken once the window shows something else
+for _ in $(seq 1 50); do
+    ./build/tools/tvn-screenshot "$shots/runtimes.png" "$window"
+    cmp -s "$shots/libraries.png" "$shots/runtimes.png" || break
+    sleep 0.1
+done
 echo "unattended.sh: screenshots in $shots"
 click "$((WIDTH - 23))" 18 # the title bar's close button
 status=0

@@ -295,4 +295,21 @@ TEST_F(Page, TheTitleBarMovesMaximisesAndClosesTheWindow)
     EXPECT_EQ(closeWithTitleBar(), 0);
 }
 
+TEST_F(Page, WorksFromTheKeyboardDownloadsAndKeepsSettings)
+{
+    start({ "--autorun" });
+    ASSERT_TRUE(waitForLine("tvn: finished: "));
+    const auto keys = [&](const std::string& sequence) {
+        ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key --delay 150 " + sequence).c_str()), 0);
+    };
+    // Ctrl+3: the Downloads view; Tab reaches its first Download button.
+    keys("ctrl+3 Tab Return");
+    const auto downloaded = installation.dir / "config" / "tvn" / "download" / "dxwebsetup.exe";
+    EXPECT_TRUE(eventually([&] { return readFile(downloaded) == readFile(kDemoCatalog / "dxwebsetup.exe"); }));
+    // Ctrl+4: Settings; the first check box is "Minimise to the tray icon".
+    keys("ctrl+4 Tab space");
+    EXPECT_TRUE(eventually([&] { return readFile(installation.dir / "config" / "tvn" / "config.ini").find("minimizeToTray = true") != std::string::npos; }));
+    EXPECT_EQ(closeWithTitleBar(), 0);
+}
+
 } // namespace

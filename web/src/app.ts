@@ -86,7 +86,7 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
     const session: RepairSession = new RepairSession(engine, {
         item(item) {
             tables[item.kind].update(item);
-            if (session?.running) {
+            if (session.running) {
                 runItems.set(`${item.kind}:${item.fileName}`, item);
                 showOverall();
             }
