@@ -312,4 +312,29 @@ TEST_F(Page, WorksFromTheKeyboardDownloadsAndKeepsSettings)
     EXPECT_EQ(closeWithTitleBar(), 0);
 }
 
+TEST_F(Page, MinimisesToTheTrayAndComesBackByItsIcon)
+{
+    test::PrivateSessionBus bus; // tvn inherits its address
+    const auto watcher = bus.startService({ TVN_TEST_TRAY_WATCHER }, installation.dir / "watcher.txt");
+    ASSERT_FALSE(watcher.empty()) << "no watcher on the bus";
+    const auto config = installation.dir / "config" / "tvn" / "config.ini";
+    writeFile(config, readFile(config) + "[page]\nminimizeToTray = true\n");
+    useCatalog(R"({"dlls": []})");
+    start({ "--autorun" });
+    ASSERT_TRUE(waitForLine("tvn: ready"));
+    std::string item;
+    ASSERT_TRUE(eventually([&] {
+        const std::string text = readFile(watcher);
+        const size_t at = text.find("registered ");
+        item = at == std::string::npos ? "" : text.substr(at + 11, text.find('\n', at) - at - 11);
+        return !item.empty();
+    }));
+    const auto mapState = [&] { return output("xwininfo -id " + id + " | grep 'Map State'"); };
+    click(geometry().width - 115, 18); // the title bar's minimise button
+    EXPECT_TRUE(eventually([&] { return mapState().find("IsUnMapped") != std::string::npos; })) << mapState();
+    output("gdbus call --session --dest " + item + " --object-path /StatusNotifierItem --method org.kde.StatusNotifierItem.Activate 100 200");
+    EXPECT_TRUE(eventually([&] { return mapState().find("IsViewable") != std::string::npos; })) << mapState();
+    EXPECT_EQ(closeWithTitleBar(), 0);
+}
+
 } // namespace
