@@ -14,21 +14,12 @@
 #include <csignal>
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 
 namespace {
 
 const std::filesystem::path kDist = TVN_PAGE_DIST;
-
-std::string slurp(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // Reports once the page has put up its frame (or its error), two frames later: after the paint.
 const char* kPaintReport = R"(<script>
@@ -56,12 +47,12 @@ window.module = function (name) {
 // The built page as one document: its script and style inline, `head` added before them.
 std::string inlinePage(const std::string& head)
 {
-    std::string html = slurp(kDist / "index.html");
+    std::string html = tvn::test::readFile(kDist / "index.html");
     std::smatch match;
     if (std::regex_search(html, match, std::regex(R"re(<script type="module" crossorigin src="\./([^"]+)"></script>)re")))
-        html.replace(match.position(0), match.length(0), "<script type=\"module\">" + slurp(kDist / match[1].str()) + "</script>");
+        html.replace(match.position(0), match.length(0), "<script type=\"module\">" + tvn::test::readFile(kDist / match[1].str()) + "</script>");
     if (std::regex_search(html, match, std::regex(R"re(<link rel="stylesheet" crossorigin href="\./([^"]+)">)re")))
-        html.replace(match.position(0), match.length(0), "<style>" + slurp(kDist / match[1].str()) + "</style>");
+        html.replace(match.position(0), match.length(0), "<style>" + tvn::test::readFile(kDist / match[1].str()) + "</style>");
     const size_t headEnd = html.find("</title>");
     return html.insert(headEnd + 8, head);
 }
@@ -72,7 +63,7 @@ tvn::test::PageServer& server()
     static const bool ready = [] {
         instance.addPage("tvn.html", inlinePage(kPaintReport));
         instance.addPage("minimal.html", inlinePage(std::string(kModuleStandIn) + kPaintReport));
-        instance.addPage("catalog.json", slurp(kDist / "catalog.json"));
+        instance.addPage("catalog.json", tvn::test::readFile(kDist / "catalog.json"));
         return true;
     }();
     (void)ready;

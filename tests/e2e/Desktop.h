@@ -132,6 +132,17 @@ private:
     std::optional<std::string> m_oldAddress;
 };
 
+// Where the X server has a window, as xdotool reports it.
+inline Geometry windowGeometry(const std::string& id)
+{
+    std::istringstream lines(output("xdotool getwindowgeometry --shell " + id));
+    std::map<std::string, int> values;
+    for (std::string line; std::getline(lines, line);)
+        if (const size_t equals = line.find('='); equals != std::string::npos)
+            values[line.substr(0, equals)] = std::atoi(line.c_str() + equals + 1);
+    return { values["X"], values["Y"], values["WIDTH"], values["HEIGHT"] };
+}
+
 // tvn on a page that the test drives, and its window as the X server sees it.
 class Window : public testing::Test {
 protected:
@@ -239,15 +250,7 @@ protected:
         return value;
     }
 
-    Geometry geometry()
-    {
-        std::istringstream lines(output("xdotool getwindowgeometry --shell " + id));
-        std::map<std::string, int> values;
-        for (std::string line; std::getline(lines, line);)
-            if (const size_t equals = line.find('='); equals != std::string::npos)
-                values[line.substr(0, equals)] = std::atoi(line.c_str() + equals + 1);
-        return { values["X"], values["Y"], values["WIDTH"], values["HEIGHT"] };
-    }
+    Geometry geometry() { return windowGeometry(id); }
     bool geometryBecomes(const Geometry& expected)
     {
         return eventually([&] { return geometry() == expected; });

@@ -4,7 +4,6 @@
 #include "tests/e2e/Desktop.h"
 #include "tools/server/ReferenceServer.h"
 
-#include <fcntl.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <set>
 
@@ -59,21 +58,9 @@ protected:
     // window is on the screen.
     void start(const std::vector<std::string>& arguments)
     {
-        tvn = fork();
-        if (tvn == 0) {
-            const int fd = ::open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            dup2(fd, STDOUT_FILENO);
-            dup2(fd, STDERR_FILENO);
-            setenv("XDG_CONFIG_HOME", (installation.dir / "config").c_str(), 1);
-            std::vector<std::string> command = { (installation.app / "tvn").string() };
-            command.insert(command.end(), arguments.begin(), arguments.end());
-            std::vector<char*> argv;
-            for (auto& argument : command)
-                argv.push_back(argument.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
+        std::vector<std::string> command = { (installation.app / "tvn").string() };
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        tvn = test::startProgram(std::move(command), installation.dir / "config", outputFile);
         // This tvn's window, not one that a tvn before it has yet to take down.
         ASSERT_TRUE(eventually([&] {
             std::istringstream ids(output("xdotool search --classname CefMainWindow_tvn"));
@@ -110,15 +97,7 @@ protected:
         return eventually([&] { return !lineStartingWith(prefix).empty(); }, limit);
     }
 
-    test::Geometry geometry()
-    {
-        std::istringstream lines(output("xdotool getwindowgeometry --shell " + id));
-        std::map<std::string, int> values;
-        for (std::string line; std::getline(lines, line);)
-            if (const size_t equals = line.find('='); equals != std::string::npos)
-                values[line.substr(0, equals)] = std::atoi(line.c_str() + equals + 1);
-        return { values["X"], values["Y"], values["WIDTH"], values["HEIGHT"] };
-    }
+    test::Geometry geometry() { return test::windowGeometry(id); }
     void click(int x, int y)
     {
         const test::Geometry g = geometry();

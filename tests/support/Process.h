@@ -2,6 +2,7 @@
 // configuration folder.
 #pragma once
 
+#include <fcntl.h>
 #include <filesystem>
 #include <string>
 #include <sys/types.h>
@@ -10,11 +11,17 @@
 
 namespace tvn::test {
 
-// Starts `command` (the program's path first) with XDG_CONFIG_HOME set to `configFolder`.
-inline pid_t startProgram(std::vector<std::string> command, const std::filesystem::path& configFolder)
+// Starts `command` (the program's path first) with XDG_CONFIG_HOME set to `configFolder`; its
+// standard output and error go to `output` when one is given.
+inline pid_t startProgram(std::vector<std::string> command, const std::filesystem::path& configFolder, const std::filesystem::path& output = {})
 {
     const pid_t child = fork();
     if (child == 0) {
+        if (!output.empty()) {
+            const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+            dup2(fd, STDOUT_FILENO);
+            dup2(fd, STDERR_FILENO);
+        }
         setenv("XDG_CONFIG_HOME", configFolder.c_str(), 1);
         std::vector<char*> argv;
         for (auto& argument : command)

@@ -73,9 +73,8 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
 
     const statusLine = el("span", { class: "status-text", role: "status" }, format("idle"));
     const overall = el("progress", { class: "overall", max: 100, value: 0, "aria-label": format("columnProgress") });
-    let runItems = new Map<string, ItemState>();
     const showOverall = () => {
-        const progress = overallProgress([...runItems.values()]);
+        const progress = overallProgress(session.runItems());
         overall.value = Math.round(progress.fraction * 100);
         if (session.isCancelling)
             statusLine.textContent = format("cancelling");
@@ -86,18 +85,14 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
     const session: RepairSession = new RepairSession(engine, {
         item(item) {
             tables[item.kind].update(item);
-            if (session.running) {
-                runItems.set(`${item.kind}:${item.fileName}`, item);
+            if (session.running)
                 showOverall();
-            }
         },
         running(operation) {
             scanButton.disabled = repairButton.disabled = repairSelected.disabled = operation !== null;
             cancelButton.disabled = operation === null || session.isCancelling;
             libraries.setBusy(operation !== null);
             runtimes.setBusy(operation !== null);
-            if (operation === null)
-                runItems = new Map();
             showOverall();
         },
         finished: (summary) => finished(summary),

@@ -52,6 +52,11 @@ export class RepairSession {
         return this.cancelling;
     }
 
+    /** The items of the run going on (none between runs). */
+    runItems(): ItemState[] {
+        return this.touched.map((k) => this.items.get(k) as ItemState);
+    }
+
     item(kind: ItemKind, fileName: string): ItemState {
         const k = key(kind, fileName);
         let item = this.items.get(k);
@@ -144,7 +149,7 @@ export class RepairSession {
 
     private end(cancelled: boolean): void {
         const operation = this.operation as Operation;
-        const items = this.touched.map((k) => this.items.get(k) as ItemState);
+        const items = this.runItems();
         this.operation = null;
         this.pending = [];
         this.touched = [];
