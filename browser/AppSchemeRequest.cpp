@@ -4,8 +4,10 @@
 
 #include "browser/LocalResourceHandler.h"
 #include "browser/MimeTypes.h"
+#include "core/Log.h"
 #include "ipc/StartPage.h"
-#include "ipc/UrlParts.h"
+#include "ipc/Url.h"
+#include "platform/RealPath.h"
 #include "pak/PakArchive.h"
 #include "util/Strings.h"
 #include "util/UrlEncoding.h"
@@ -26,17 +28,24 @@ std::string_view withoutFragment(std::string_view url)
 
 namespace {
 
-// The lower-case host and the path (from its "/") of an "app" URL; nullopt for any other URL.
+// The lower-case host and the path (from its "/", percent escapes kept) of an "app" URL; nullopt
+// for any other URL.
 struct AppUrl {
     std::string host;
-    std::string_view path;
+    std::string path;
 };
 std::optional<AppUrl> appUrl(std::string_view url)
 {
-    const auto parts = splitUrl(url);
-    if (!parts || parts->scheme != "app")
+    auto parts = parseUrl(url);
+    if (!parts || parts->scheme != "app" || !parts->hasHost)
         return std::nullopt;
-    return AppUrl { asciiLower(hostOf(parts->authority)), parts->path };
+    return AppUrl { std::move(parts->host), std::move(parts->path) };
+}
+
+bool namesDistFolder(std::string_view url, const std::filesystem::path& distFolder)
+{
+    const auto app = appUrl(url);
+    return !distFolder.empty() && app && app->host == kDistFolderHost;
 }
 
 } // namespace
@@ -51,20 +60,27 @@ std::optional<AppRequestTarget> appRequestTarget(std::string_view url)
 
 std::optional<std::filesystem::path> distFolderFile(std::string_view url, const std::filesystem::path& distFolder)
 {
-    const auto app = appUrl(url);
-    if (distFolder.empty() || !app || app->host != kDistFolderHost)
+    if (!namesDistFolder(url, distFolder))
         return std::nullopt;
-    const std::string path = urlDecode(app->path.empty() ? app->path : app->path.substr(1));
+    const std::string path = urlDecode(appUrl(url)->path);
     if (hasDotStep(path))
         return std::nullopt;
-    return distFolder / path;
+    // Joined as text, never as paths: an absolute right-hand side ("//etc/hostname", "%2Fetc")
+    // would replace the folder. The real path then has to stay inside it.
+    return platform::realPathInside(distFolder, distFolder.string() + "/" + path);
 }
 
 std::optional<ResourceResponse> answerAppRequest(std::string_view url, const std::filesystem::path& appFolder,
     const std::filesystem::path& distFolder)
 {
-    if (const auto file = distFolderFile(url, distFolder))
-        return LocalResourceHandler::answerFile(*file);
+    if (namesDistFolder(url, distFolder)) {
+        if (const auto file = distFolderFile(url, distFolder))
+            return LocalResourceHandler::answerFile(*file);
+        LOG_INFO << "dist request refused: " << url;
+        ResourceResponse refused;
+        refused.status = 404;
+        return refused;
+    }
     const auto target = appRequestTarget(url);
     if (!target)
         return std::nullopt;

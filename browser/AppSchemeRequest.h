@@ -7,7 +7,8 @@
 //
 // "app://dist/js/app.js" reads the file js/app.js of the dist folder, when that folder is the start
 // page's source, with the rules of local files (the path percent-decoded, the MIME type from the
-// file's extension); a path that steps out of the folder ("..") is not served.
+// file's extension); a path with a ".." step, or whose real path (links resolved) is not inside
+// the folder, is answered 404.
 #pragma once
 
 #include "browser/ResourceResponse.h"
@@ -38,8 +39,9 @@ std::optional<AppRequestTarget> appRequestTarget(std::string_view url);
 std::optional<ResourceResponse> answerAppRequest(std::string_view url, const std::filesystem::path& appFolder,
     const std::filesystem::path& distFolder = {});
 
-// The file of the dist folder an "app://dist/..." URL names; nullopt for any other URL and for a
-// path with a "." or ".." step.
+// The real path of the file of the dist folder an "app://dist/..." URL names; nullopt for any
+// other URL, for a path with a "." or ".." step, and for a file that is missing or whose real path
+// is outside the folder.
 std::optional<std::filesystem::path> distFolderFile(std::string_view url, const std::filesystem::path& distFolder);
 
 } // namespace tvn

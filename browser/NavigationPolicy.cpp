@@ -4,8 +4,8 @@
 
 #include "core/Log.h"
 #include "ipc/StartPage.h"
+#include "ipc/Url.h"
 #include "platform/GRef.h"
-#include "util/Strings.h"
 
 #include <algorithm>
 #include <gio/gio.h>
@@ -19,8 +19,8 @@ NavigationVerdict navigationVerdict(std::string_view url, std::string_view start
         return NavigationVerdict::Refuse;
     if (inStartOrigin(url, startOrigin))
         return NavigationVerdict::Stay;
-    const std::string scheme = asciiLower(url.substr(0, url.find(':')));
-    if (scheme == "http" || scheme == "https")
+    const auto parts = parseUrl(url);
+    if (parts && parts->hasHost && !parts->host.empty() && (parts->scheme == "http" || parts->scheme == "https"))
         return NavigationVerdict::OpenOutside;
     return NavigationVerdict::Refuse;
 }

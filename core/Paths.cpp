@@ -2,7 +2,9 @@
 
 #include "core/Paths.h"
 
+#include "core/Log.h"
 #include "platform/Environment.h"
+#include "platform/RuntimeFolder.h"
 
 #include <optional>
 #include <strings.h>
@@ -38,6 +40,19 @@ std::filesystem::path appDataPath(std::string_view name)
     if (!name.empty())
         path /= name;
     return path;
+}
+
+std::optional<std::filesystem::path> installerFolder()
+{
+    const std::filesystem::path cache = platform::userCacheFolder();
+    if (cache.empty())
+        return std::nullopt;
+    std::filesystem::path folder = cache / kProductFolder / "installers";
+    if (platform::makePrivateFolder(folder) != platform::FolderCheck::Private) {
+        LOG_ERROR << "installer folder refused: " << folder.string();
+        return std::nullopt;
+    }
+    return folder;
 }
 
 std::filesystem::path modulePath()

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,10 @@ namespace tvn {
 // <user config folder>/tvn joined with `name` (the folder itself for an empty name); the relative
 // path "tvn" joined with `name` when no user folder is known. Creates nothing.
 std::filesystem::path appDataPath(std::string_view name = {});
+
+// The folder downloaded installers wait in before they run: <user cache folder>/tvn/installers,
+// made private (0700) when needed; nullopt (logged) when it cannot be, or no user folder is known.
+std::optional<std::filesystem::path> installerFolder();
 
 // The executable's full path; its parent is the application folder.
 std::filesystem::path modulePath();

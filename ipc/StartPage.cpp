@@ -2,13 +2,16 @@
 
 #include "ipc/StartPage.h"
 
-#include "ipc/UrlParts.h"
+#include "ipc/Url.h"
+#include "platform/ListeningSockets.h"
+#include "platform/RealPath.h"
 #include "util/Strings.h"
 #include "util/UrlEncoding.h"
 
 #include <arpa/inet.h>
 #include <fstream>
 #include <iterator>
+#include <unistd.h>
 
 namespace tvn {
 
@@ -34,12 +37,12 @@ bool isLoopbackHost(std::string_view host)
 std::optional<std::string> acceptedUrlTxt(std::string_view text)
 {
     const std::string url(trim(text));
-    const auto parts = splitUrl(url);
-    if (!parts)
+    const auto parts = parseUrl(url);
+    if (!parts || !parts->hasHost)
         return std::nullopt;
     if (parts->scheme == "app" || parts->scheme == "file" || parts->scheme == "https")
         return url;
-    if (parts->scheme == "http" && isLoopbackHost(hostOf(parts->authority)))
+    if (parts->scheme == "http" && isLoopbackHost(parts->host))
         return url;
     return std::nullopt;
 }
@@ -50,13 +53,19 @@ StartPage chooseStartPage(const std::filesystem::path& appFolder, std::string_vi
     std::error_code error;
     if (std::filesystem::exists(appFolder / "url.txt", error)) {
         const std::string text = readFile(appFolder / "url.txt");
-        if (const auto url = acceptedUrlTxt(text)) {
+        const auto url = acceptedUrlTxt(text);
+        if (url && startFolderOpenToOthers(*url)) {
+            page.logLines.push_back("url.txt refused, its folder is open to other users, " + *url);
+        } else if (url && !servedByThisUser(*url)) {
+            page.logLines.push_back("url.txt refused, its port is not this user's, " + *url);
+        } else if (url) {
             page.url = *url;
             page.origin = startOriginOf(page.url);
             page.logLines.push_back("open from url.txt, " + page.url);
             return page;
+        } else {
+            page.logLines.push_back("url.txt refused, " + std::string(trim(text)));
         }
-        page.logLines.push_back("url.txt refused, " + std::string(trim(text)));
     }
     if (std::filesystem::exists(appFolder / "dist.pak", error)) {
         page.url = "app://dist.pak/index.html?bd_vid=" + std::string(bdVid);
@@ -76,23 +85,20 @@ StartPage chooseStartPage(const std::filesystem::path& appFolder, std::string_vi
 
 std::string urlOrigin(std::string_view url)
 {
-    const auto parts = splitUrl(url);
-    if (!parts || parts->scheme == "file" || parts->authority.empty())
+    const auto parts = parseUrl(url);
+    if (!parts || parts->scheme == "file" || parts->host.empty())
         return {};
-    std::string authority = asciiLower(parts->authority);
-    if ((parts->scheme == "http" && authority.ends_with(":80")) || (parts->scheme == "https" && authority.ends_with(":443")))
-        authority.erase(authority.rfind(':'));
-    return parts->scheme + "://" + authority;
+    return parts->scheme + "://" + authorityOf(*parts);
 }
 
 std::string startOriginOf(std::string_view url)
 {
-    const auto parts = splitUrl(url);
+    const auto parts = parseUrl(url);
     if (!parts || parts->scheme != "file")
         return urlOrigin(url);
-    if (!parts->authority.empty() || parts->path.empty())
+    if (!parts->host.empty() || parts->path.empty())
         return {};
-    return "file://" + std::string(parts->path.substr(0, parts->path.rfind('/') + 1));
+    return "file://" + parts->path.substr(0, parts->path.rfind('/') + 1);
 }
 
 bool inStartOrigin(std::string_view url, std::string_view startOrigin)
@@ -101,13 +107,30 @@ bool inStartOrigin(std::string_view url, std::string_view startOrigin)
         return false;
     if (!startOrigin.starts_with("file://"))
         return urlOrigin(url) == startOrigin;
-    const auto parts = splitUrl(url);
-    const auto folder = splitUrl(startOrigin);
-    if (!parts || !folder || parts->scheme != "file" || !parts->authority.empty())
+    const auto parts = parseUrl(url);
+    const auto folder = parseUrl(startOrigin);
+    if (!parts || !folder || parts->scheme != "file" || !parts->host.empty())
         return false;
-    const std::string path = urlDecode(parts->path);
-    const std::string folderPath = urlDecode(folder->path);
-    return path.starts_with(folderPath) && !hasDotStep(path);
+    // By where the file really is: a link in the folder that points out of it is outside.
+    return platform::realPathInside(urlDecode(folder->path), urlDecode(parts->path)).has_value();
+}
+
+bool servedByThisUser(std::string_view url)
+{
+    const auto parts = parseUrl(url);
+    if (!parts || parts->scheme != "http")
+        return true;
+    const int port = parts->port < 0 ? defaultPort(parts->scheme) : parts->port;
+    return platform::loopbackListenerOwner(parts->host, static_cast<uint16_t>(port)) == ::getuid();
+}
+
+bool startFolderOpenToOthers(std::string_view url)
+{
+    const auto parts = parseUrl(url);
+    if (!parts || parts->scheme != "file")
+        return false;
+    const std::filesystem::path file(urlDecode(parts->path));
+    return platform::openToOtherUsers(file.parent_path());
 }
 
 } // namespace tvn

@@ -28,7 +28,8 @@ struct StartPage {
 StartPage chooseStartPage(const std::filesystem::path& appFolder, std::string_view bdVid);
 
 // The URL url.txt may name, trimmed of whitespace: app:, file: and https: URLs, and http: only on
-// a loopback host (127.0.0.0/8, localhost, [::1]); nullopt for anything else.
+// a loopback host (127.0.0.0/8, localhost, [::1]); nullopt for anything else, a backslash or a
+// control character inside included.
 std::optional<std::string> acceptedUrlTxt(std::string_view text);
 
 // The origin of a URL: "scheme://host[:port]" in lower case, a scheme's default port dropped; ""
@@ -40,7 +41,16 @@ std::string urlOrigin(std::string_view url);
 std::string startOriginOf(std::string_view url);
 
 // Whether `url` belongs to the start origin: the same origin, or for a folder origin a file URL
-// inside that folder (percent escapes decoded, no ".." step).
+// whose real path (percent escapes decoded, links resolved) lies inside the folder's real path.
 bool inStartOrigin(std::string_view url, std::string_view startOrigin);
+
+// Whether the server of a loopback http: start page is this user's: every socket listening where
+// the connection could go belongs to this user. Any local user may bind a free port, so a
+// loopback address alone proves nothing. True for other schemes.
+bool servedByThisUser(std::string_view url);
+
+// Whether a file: start page lies in a folder that other users can write to (as /tmp): anyone
+// could put a page there that the folder's origin would trust. False for other schemes.
+bool startFolderOpenToOthers(std::string_view url);
 
 } // namespace tvn

@@ -189,13 +189,13 @@ ScriptValue ModuleBizRepair::CreateObject(JSCContext* context)
         const std::string fileName = GetStringOption(options, "fileName", "");
         // The name becomes a path under the download folder: a plain name only.
         const std::optional<DownloadAddress> address = isPlainFileName(fileName) ? engine.getDownloadUrl(fileName, GetStringOption(options, "fileType", "")) : std::nullopt;
-        if (!address) {
+        if (!address || !SystemTolvane::trustedForDownload(*address)) {
             call.invalidArguments();
             return true;
         }
         const std::string path = (appDataPath("download") / fileName).string();
         const std::shared_ptr<DownloadThread> download = DownloadThread::start(address->url, path,
-            ScriptValue::adopt(jsc_value_object_get_property(options, "progress")), address->sha256);
+            ScriptValue::adopt(jsc_value_object_get_property(options, "progress")), address->sha256, address->size);
         call.result = MakeObject(call.context, { { "downloadThread", download->createScriptObject(call.context) }, { "downloadPath", stringValue(call.context, path) } });
         return true;
     });

@@ -47,12 +47,13 @@ private:
 
 } // namespace
 
-std::shared_ptr<DownloadThread> DownloadThread::start(std::string url, std::string path, ScriptValue progress, std::string sha256)
+std::shared_ptr<DownloadThread> DownloadThread::start(std::string url, std::string path, ScriptValue progress, std::string sha256,
+    uint64_t maxBytes)
 {
     auto download = std::make_shared<DownloadThread>();
     // A "progress" that is not a function is held as nothing: calling it would do nothing.
     ScriptCallback callback(jsc_value_is_function(progress.get()) ? std::move(progress) : ScriptValue());
-    std::thread([url = std::move(url), path = std::move(path), sha256 = std::move(sha256), events = ProgressEvents(std::move(callback), download->m_cancelled),
+    std::thread([url = std::move(url), path = std::move(path), sha256 = std::move(sha256), maxBytes, events = ProgressEvents(std::move(callback), download->m_cancelled),
                     cancelled = download->m_cancelled]() mutable {
         events.post(false, 0, 0, 100);
         uint64_t lastCurrent = 0, lastTotal = 0;
@@ -65,7 +66,7 @@ std::shared_ptr<DownloadThread> DownloadThread::start(std::string url, std::stri
                 lastTotal = total;
                 events.post(false, 0, current, total);
             },
-            [&cancelled] { return cancelled->load(); }, url, path, sha256);
+            [&cancelled] { return cancelled->load(); }, url, path, sha256, DownloadLimits { maxBytes });
         events.post(true, static_cast<uint32_t>(result), 0, 0);
     }).detach();
     return download;

@@ -10,6 +10,7 @@
 #include "modules/ScriptCallback.h"
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -24,7 +25,8 @@ class DownloadThread final : public ModuleBase {
 public:
     // Starts the download of `url` into `path` (checked against `sha256` when that is not empty);
     // `progress` may be empty. Script thread.
-    static std::shared_ptr<DownloadThread> start(std::string url, std::string path, ScriptValue progress, std::string sha256 = {});
+    static std::shared_ptr<DownloadThread> start(std::string url, std::string path, ScriptValue progress, std::string sha256 = {},
+        uint64_t maxBytes = 0);
 
     ScriptValue CreateObject(JSCContext*) override;
 

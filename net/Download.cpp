@@ -5,6 +5,7 @@
 #include "core/GlobalConfig.h"
 #include "core/Log.h"
 #include "net/Curl.h"
+#include "net/ServerConfig.h"
 #include "platform/AtomicFile.h"
 #include "util/Sha256.h"
 #include "util/Strings.h"
@@ -17,7 +18,10 @@ struct Transfer {
     const DownloadProgressFunction* progress;
     const DownloadCancelFunction* cancel;
     platform::AtomicFileWriter file;
+    uint64_t maxBytes = 0;
+    uint64_t received = 0;
     bool writeFailed = false;
+    bool tooLarge = false;
     Sha256 digest; // of what was written, fed as it arrives
 };
 
@@ -25,6 +29,11 @@ size_t onData(char* data, size_t size, size_t count, void* user)
 {
     auto& transfer = *static_cast<Transfer*>(user);
     const std::string_view bytes(data, size * count);
+    if (bytes.size() > transfer.maxBytes - transfer.received) {
+        transfer.tooLarge = true;
+        return 0;
+    }
+    transfer.received += bytes.size();
     if (transfer.file.write(bytes)) {
         transfer.writeFailed = true;
         return 0; // curl ends the transfer with a write error
@@ -47,6 +56,8 @@ int32_t resultOf(CURLcode code, long status, const Transfer& transfer)
         return kDownloadAborted;
     if (transfer.writeFailed)
         return kDownloadCannotWrite;
+    if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
+        return kDownloadError;
     if (code == CURLE_COULDNT_CONNECT || code == CURLE_COULDNT_RESOLVE_HOST || code == CURLE_OPERATION_TIMEDOUT)
         return kDownloadCannotConnect;
     if (code != CURLE_OK)
@@ -57,7 +68,7 @@ int32_t resultOf(CURLcode code, long status, const Transfer& transfer)
 } // namespace
 
 int32_t fetchUrlToFile(const DownloadProgressFunction& progress, const DownloadCancelFunction& cancel, std::string_view url,
-    const std::filesystem::path& path, std::string_view sha256)
+    const std::filesystem::path& path, std::string_view sha256, const DownloadLimits& limits)
 {
     std::error_code error;
     const std::filesystem::path folder = path.parent_path();
@@ -66,7 +77,7 @@ int32_t fetchUrlToFile(const DownloadProgressFunction& progress, const DownloadC
         return kDownloadNoFolder;
     }
 
-    Transfer transfer { &progress, &cancel, {}, false, {} };
+    Transfer transfer { &progress, &cancel, {}, limits.maxBytes ? limits.maxBytes : maxDownloadBytes(), 0, false, false, {} };
     if (const std::error_code opened = transfer.file.open(path)) {
         LOG_ERROR << "download file cannot be created: " << path.string() << ", " << opened.message();
         return kDownloadCannotWrite;
@@ -89,9 +100,10 @@ int32_t fetchUrlToFile(const DownloadProgressFunction& progress, const DownloadC
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
-    // A transfer that stalls (under one byte a second for a minute) ends rather than hanging forever.
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, limits.stallBytesPerSecond);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.stallTime.count()));
+    // A length announced above the limit ends the transfer before any byte is written.
+    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(transfer.maxBytes));
     verifyServers(curl, authorities);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onData);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
@@ -104,7 +116,10 @@ int32_t fetchUrlToFile(const DownloadProgressFunction& progress, const DownloadC
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     const int32_t result = resultOf(code, status, transfer);
     if (result != 0) {
-        LOG_ERROR << "download failed: " << address << ", curl " << static_cast<int>(code) << ", status " << status;
+        if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
+            LOG_ERROR << "download too large: " << address << ", limit " << transfer.maxBytes;
+        else
+            LOG_ERROR << "download failed: " << address << ", curl " << static_cast<int>(code) << ", status " << status;
         return result; // the writer removes the temporary file
     }
     if (!sha256.empty()) {

@@ -8,6 +8,7 @@
 // anything.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -24,13 +25,23 @@ inline constexpr int32_t kDownloadAborted = static_cast<int32_t>(0x80004004);   
 inline constexpr int32_t kDownloadFailed = static_cast<int32_t>(0x800C0008);    // HTTP error status
 inline constexpr int32_t kDownloadCannotConnect = static_cast<int32_t>(0x800C0004);
 inline constexpr int32_t kDownloadCannotWrite = static_cast<int32_t>(0x80070070); // disk full or the like
-inline constexpr int32_t kDownloadError = static_cast<int32_t>(0x80004005);     // any other failure
+inline constexpr int32_t kDownloadError = static_cast<int32_t>(0x80004005);     // any other failure, a limit passed included
 inline constexpr int32_t kDownloadBadDigest = static_cast<int32_t>(0x80096010); // not the expected SHA-256 (TRUST_E_BAD_DIGEST)
+
+// What a transfer may cost. A transfer that brings more than `maxBytes` (or announces more) ends
+// at once; one slower than `stallBytesPerSecond` for `stallTime` ends too, so that a server that
+// trickles a byte a second holds nothing forever.
+struct DownloadLimits {
+    uint64_t maxBytes = 0; // 0: the configured most (maxDownloadBytes)
+    long stallBytesPerSecond = 1024;
+    std::chrono::seconds stallTime { 60 };
+};
 
 // Creates the target's missing folders, then downloads. Progress is reported as the transfer goes
 // (current and total bytes; total 0 while unknown); a cancel is noticed at the next report.
-// `sha256`, when not empty, is the digest the file must have (64 hex digits).
+// `sha256`, when not empty, is the digest the file must have (64 hex digits); it is computed as
+// the bytes arrive.
 int32_t fetchUrlToFile(const DownloadProgressFunction& progress, const DownloadCancelFunction& cancel, std::string_view url,
-    const std::filesystem::path& path, std::string_view sha256 = {});
+    const std::filesystem::path& path, std::string_view sha256 = {}, const DownloadLimits& limits = {});
 
 } // namespace tvn

@@ -5,6 +5,7 @@
 #include "core/EventBus.h"
 #include "core/Log.h"
 #include "identity/DeviceId.h"
+#include "ipc/Url.h"
 #include "net/HttpRequest.h"
 #include "net/ServerConfig.h"
 #include "util/Sha256.h"
@@ -16,22 +17,52 @@ namespace tvn {
 
 namespace {
 
-// data.<member> of a JSON answer, when it is a string.
-std::optional<std::string> dataMember(const std::string& text, const char* member)
+// data.<member> of a JSON answer; null when the answer or its member is missing.
+nlohmann::json dataMember(const std::string& text, const char* member)
 {
     const nlohmann::json answer = nlohmann::json::parse(text, nullptr, false);
     if (!answer.is_object())
-        return std::nullopt;
+        return nullptr;
     const auto data = answer.find("data");
     if (data == answer.end() || !data->is_object())
-        return std::nullopt;
+        return nullptr;
     const auto value = data->find(member);
-    if (value == data->end() || !value->is_string())
-        return std::nullopt;
-    return value->get<std::string>();
+    return value == data->end() ? nullptr : *value;
+}
+
+std::string stringMember(const std::string& text, const char* member)
+{
+    const nlohmann::json value = dataMember(text, member);
+    return value.is_string() ? value.get<std::string>() : std::string();
+}
+
+uint64_t sizeMember(const std::string& text)
+{
+    const nlohmann::json value = dataMember(text, "size");
+    return value.is_number_unsigned() ? value.get<uint64_t>() : 0;
 }
 
 } // namespace
+
+std::optional<std::string> downloadAddressRefusal(const DownloadAddress& address, std::string_view apiHost,
+    const std::vector<std::string>& trustedHosts)
+{
+    const auto url = parseUrl(address.url);
+    if (!url || !url->hasHost || url->host.empty())
+        return "not a url: " + address.url;
+    if (url->scheme != "https" && url->scheme != "http")
+        return "not http or https: " + url->scheme;
+    if (!address.sha256.empty())
+        return std::nullopt;
+    if (url->scheme != "https")
+        return "no digest and not https: " + url->host;
+    if (url->host == asciiLower(apiHost))
+        return std::nullopt;
+    for (const std::string& host : trustedHosts)
+        if (url->host == asciiLower(host))
+            return std::nullopt;
+    return "no digest and host not trusted: " + url->host;
+}
 
 std::string getDownloadURLImpl(std::string_view token, std::string_view fileType, std::string_view fileName)
 {
@@ -59,7 +90,7 @@ DownloadAddress getDownloadAddress(std::string_view token, std::string_view file
             const HttpResult& result = request.wait();
             if (result.status == 200) {
                 LOG_INFO << "get download ok";
-                DownloadAddress address { dataMember(result.text(), "url").value_or(""), dataMember(result.text(), "sha256").value_or("") };
+                DownloadAddress address { stringMember(result.text(), "url"), stringMember(result.text(), "sha256"), sizeMember(result.text()) };
                 if (!address.sha256.empty() && !isSha256Hex(address.sha256)) {
                     LOG_ERROR << "download digest refused: " << address.sha256;
                     return {};
@@ -92,8 +123,8 @@ void postHeartImpl(std::string& token)
             const HttpResult& result = request.wait();
             if (result.status == 200) {
                 LOG_INFO << "send heart ok";
-                if (auto answered = dataMember(result.text(), "token"))
-                    token = std::move(*answered);
+                if (const nlohmann::json answered = dataMember(result.text(), "token"); answered.is_string())
+                    token = answered.get<std::string>();
             } else {
                 LOG_INFO << "send heart failed, " << result.status;
                 LOG_INFO << trim(result.text());

@@ -3,8 +3,11 @@
 // every step at info severity.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tvn {
 
@@ -13,11 +16,20 @@ namespace tvn {
 struct DownloadAddress {
     std::string url;
     std::string sha256;
+    uint64_t size = 0; // the file's length in bytes when the server gives it, else 0
 };
 
+// Whether an address may be downloaded: with a digest, any http or https address (the digest
+// proves the file); without one, only https on the API server's own host or on a host the
+// configuration names (`trustedHosts`, compared without regard to case). nullopt when it may;
+// else the reason, naming the host, as it is logged.
+std::optional<std::string> downloadAddressRefusal(const DownloadAddress&, std::string_view apiHost,
+    const std::vector<std::string>& trustedHosts);
+
 // GET /v3/software/downloadUrl?fileName=..&fileType=..&product=tolvaneFile with the token: the
-// answer's data.url and data.sha256; an empty url on any failure, and for an answer whose
-// "sha256" is not 64 hex digits (a digest that cannot be checked is not trusted).
+// answer's data.url, data.sha256 and data.size; an empty url on any failure, and for an answer
+// whose "sha256" is not 64 hex digits (a digest that cannot be checked is not trusted). A "size"
+// that is not a positive whole number is ignored.
 DownloadAddress getDownloadAddress(std::string_view token, std::string_view fileType, std::string_view fileName);
 // The address alone.
 std::string getDownloadURLImpl(std::string_view token, std::string_view fileType, std::string_view fileName);

@@ -4,6 +4,7 @@
 
 #include "core/GlobalConfig.h"
 #include "net/ServerNames.h"
+#include "util/Strings.h"
 
 #include <charconv>
 
@@ -48,6 +49,30 @@ ServerAddress parseServerAddress(std::string_view text)
 
 HttpConnection apiServer() { return connectionFor("api", unmask(buildconfig::kApiHost)); }
 HttpConnection reportServer() { return connectionFor("report", unmask(buildconfig::kReportHost)); }
+std::vector<std::string> trustedDownloadHosts()
+{
+    std::string hosts = GlobalConfig::instance().get("server", "downloadHosts", "");
+    for (char& c : hosts)
+        if (c == ',')
+            c = ' ';
+    std::vector<std::string> names;
+    for (const std::string& name : splitNonEmpty(hosts, ' '))
+        if (const std::string_view host = trim(name); !host.empty())
+            names.emplace_back(host);
+    return names;
+}
+
+uint64_t maxDownloadBytes()
+{
+    constexpr uint64_t kMiB = 1024 * 1024;
+    const std::string text = GlobalConfig::instance().get("server", "maxDownloadMiB", "");
+    uint64_t mebibytes = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), mebibytes);
+    if (error != std::errc() || end != text.data() + text.size() || mebibytes == 0 || mebibytes > (UINT64_MAX / kMiB))
+        mebibytes = 4096;
+    return mebibytes * kMiB;
+}
+
 std::string refererValue() { return unmask(buildconfig::kReferer); }
 
 } // namespace tvn

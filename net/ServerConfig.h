@@ -10,6 +10,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tvn {
 
@@ -24,6 +25,14 @@ ServerAddress parseServerAddress(std::string_view text);
 
 HttpConnection apiServer();
 HttpConnection reportServer();
+
+// The hosts besides the API server's that may serve a file without a digest: config.ini's
+// [server] downloadHosts, names separated by commas or blanks.
+std::vector<std::string> trustedDownloadHosts();
+
+// The most a download may bring when nothing smaller is known: [server] maxDownloadMiB (a whole
+// number of MiB above 0), else 4096 MiB.
+uint64_t maxDownloadBytes();
 
 // The fixed value of the "referer" header of the API calls.
 std::string refererValue();

@@ -35,6 +35,15 @@ std::filesystem::path userConfigFolder()
     return {};
 }
 
+std::filesystem::path userCacheFolder()
+{
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && *cache == '/')
+        return cache;
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return std::filesystem::path(home) / ".cache";
+    return {};
+}
+
 std::filesystem::path executablePath()
 {
     std::error_code error;

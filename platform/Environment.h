@@ -19,6 +19,9 @@ std::optional<std::string> environmentVariable(std::string_view name);
 // set (or the first is not absolute, which XDG says to ignore).
 std::filesystem::path userConfigFolder();
 
+// $XDG_CACHE_HOME when it is absolute, else $HOME/.cache; empty when neither is known.
+std::filesystem::path userCacheFolder();
+
 // The running executable's full path (/proc/self/exe); empty if it cannot be read.
 std::filesystem::path executablePath();
 

@@ -77,6 +77,10 @@ struct GFree<GVariant> {
     void operator()(GVariant* variant) const noexcept { g_variant_unref(variant); }
 };
 template<>
+struct GFree<GUri> {
+    void operator()(GUri* uri) const noexcept { g_uri_unref(uri); }
+};
+template<>
 struct GFree<char*> {
     void operator()(char** strings) const noexcept { g_strfreev(strings); }
 };

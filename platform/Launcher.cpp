@@ -70,10 +70,8 @@ std::optional<pid_t> startInstaller(const std::string& path, const std::string& 
     const std::optional<std::vector<std::string>> arguments = splitCommandLine(parameters);
     if (!arguments)
         return std::nullopt;
-    // A downloaded file carries no execute permission.
-    struct stat info;
-    if (::stat(path.c_str(), &info) == 0)
-        ::chmod(path.c_str(), info.st_mode | S_IXUSR | S_IXGRP | S_IXOTH);
+    // A downloaded file carries no execute permission; it gets it for the user alone.
+    ::chmod(path.c_str(), S_IRWXU);
     return spawn(path, *arguments, false);
 }
 

@@ -36,4 +36,18 @@ RuntimeFolder runtimeFolder()
     return { fallback, checkPrivateFolder(fallback, user) };
 }
 
+FolderCheck makePrivateFolder(const std::filesystem::path& folder)
+{
+    std::error_code ignored;
+    if (folder.has_parent_path())
+        std::filesystem::create_directories(folder.parent_path(), ignored);
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        return FolderCheck::Missing;
+    const FolderCheck check = checkPrivateFolder(folder, ::getuid());
+    if (check != FolderCheck::OpenToOthers)
+        return check;
+    // Checked without following a link above, so this closes the folder itself.
+    return ::chmod(folder.c_str(), 0700) == 0 ? checkPrivateFolder(folder, ::getuid()) : check;
+}
+
 } // namespace tvn::platform

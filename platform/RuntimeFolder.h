@@ -31,4 +31,8 @@ struct RuntimeFolder {
 // The runtime folder, made when it is missing.
 RuntimeFolder runtimeFolder();
 
+// `folder` made private: created with mode 0700 when missing (its parents as needed), else closed
+// to group and others when it is a real folder of the user's own. The check that results.
+FolderCheck makePrivateFolder(const std::filesystem::path& folder);
+
 } // namespace tvn::platform

@@ -9,6 +9,7 @@
 #include "core/Paths.h"
 #include "net/Download.h"
 #include "net/DownloadApi.h"
+#include "net/ServerConfig.h"
 #include "platform/InstalledPrograms.h"
 #include "platform/Launcher.h"
 #include "platform/RegistryStore.h"
@@ -141,12 +142,27 @@ std::optional<DownloadAddress> SystemTolvane::getDownloadUrl(std::string_view fi
     DownloadAddress address = getDownloadAddress(current, fileType, fileName);
     if (address.url.empty())
         return std::nullopt;
-    // A file over plain http could be anyone's: it is taken only when a digest can prove it.
-    if (asciiLower(address.url.substr(0, 6)) != "https:" && address.sha256.empty()) {
-        LOG_ERROR << "download address refused, not https: " << address.url;
-        return std::nullopt;
-    }
     return address;
+}
+
+bool SystemTolvane::trustedForDownload(const DownloadAddress& address)
+{
+    const auto refusal = downloadAddressRefusal(address, apiServer().host, trustedDownloadHosts());
+    if (!refusal)
+        return true;
+    LOG_ERROR << "download address refused, " << *refusal;
+    return false;
+}
+
+int32_t SystemTolvane::download(const DownloadAddress& address, const std::filesystem::path& destination, Generation generation)
+{
+    if (!trustedForDownload(address))
+        return kRepairDownloadFailed;
+    DownloadLimits limits;
+    limits.maxBytes = address.size;
+    const int32_t result = fetchUrlToFile({}, [this, generation] { return isCancelled(generation); }, address.url, destination,
+        address.sha256, limits);
+    return result == 0 ? kRepairDone : kRepairDownloadFailed;
 }
 
 void SystemTolvane::scanDllsTask(const std::vector<DllItem>& items, Generation generation)
@@ -169,9 +185,8 @@ void SystemTolvane::repairDllTask(const DllItem& item, Generation generation)
     } else {
         const std::string windowsPath = adjustDriveLetter(item.filePath, windowsDirectory());
         const std::string destination = pagePath(windowsPath).string();
-        if (fetchUrlToFile({}, [this, generation] { return isCancelled(generation); }, url->url, destination, url->sha256) != 0)
-            errorCode = kRepairDownloadFailed;
-        else if (item.needReg && registerLibrary(windowsPath, destination) != platform::kShellExecuteStarted)
+        errorCode = download(*url, destination, generation);
+        if (errorCode == kRepairDone && item.needReg && registerLibrary(windowsPath, destination) != platform::kShellExecuteStarted)
             errorCode = kRepairLaunchFailed;
     }
     publish("onRepairDlls", { item.fileName, item.fileType, errorCode });
@@ -197,8 +212,9 @@ void SystemTolvane::installSoftwareTask(const SoftwareItem& item, Generation gen
     } else if (url = getDownloadUrl(item.fileName, item.fileType); !url) {
         errorCode = kRepairNoAddress;
     } else {
-        const std::string destination = appDataPath(item.fileName).string();
-        if (fetchUrlToFile({}, [this, generation] { return isCancelled(generation); }, url->url, destination, url->sha256) != 0) {
+        const std::optional<std::filesystem::path> folder = installerFolder();
+        const std::string destination = folder ? (*folder / item.fileName).string() : std::string();
+        if (!folder || (errorCode = download(*url, destination, generation)) != kRepairDone) {
             errorCode = kRepairDownloadFailed;
         } else if (const auto process = startInstallerHere(destination, item.cmdParam); !process) {
             errorCode = kRepairLaunchFailed;

@@ -23,6 +23,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -45,9 +46,12 @@ public:
     void cancelTask();
 
     // The server's address for one file, with its digest when the server gives one (a heartbeat
-    // first when there is no token); nullopt when there is none, or a plain http one without a
-    // digest.
+    // first when there is no token); nullopt when there is none.
     std::optional<DownloadAddress> getDownloadUrl(std::string_view fileName, std::string_view fileType);
+
+    // Whether an address may be downloaded (downloadAddressRefusal against the API server's host
+    // and the configured ones); a refusal is logged with its host.
+    static bool trustedForDownload(const DownloadAddress&);
 
     void setToken(std::string token);
     std::string token() const;
@@ -75,6 +79,9 @@ private:
     void repairDllTask(const DllItem&, Generation);
     void scanSoftwaresTask(const std::vector<SoftwareItem>&, Generation);
     void installSoftwareTask(const SoftwareItem&, Generation);
+    // The file at a trusted address into `destination`, within the address's size when it gives
+    // one: kRepairDone, or kRepairDownloadFailed.
+    int32_t download(const DownloadAddress&, const std::filesystem::path& destination, Generation);
 
     WorkerPool m_pool; // started and stopped by the controller thread only
     mutable std::mutex m_tokenMutex;

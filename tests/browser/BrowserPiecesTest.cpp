@@ -96,13 +96,16 @@ TEST(NavigationPolicy, Verdicts)
     EXPECT_EQ(navigationVerdict("app://dist.pak/other.html", home, false), NavigationVerdict::Stay);
     EXPECT_EQ(navigationVerdict("https://example.com/a", home, false), NavigationVerdict::OpenOutside);
     EXPECT_EQ(navigationVerdict("HTTP://example.com/a", home, false), NavigationVerdict::OpenOutside);
-    for (const char* refused : { "mailto:a@example.com", "file:///etc/passwd", "app://other.pak/index.html", "data:text/html,x", "javascript:1", "about:blank", "ftp://a/" })
+    for (const char* refused : { "mailto:a@example.com", "file:///etc/passwd", "app://other.pak/index.html", "data:text/html,x",
+             "javascript:1", "about:blank", "ftp://a/", "https:example.com", "https://example.com\\@x/", "https://a\x01.example/" })
         EXPECT_EQ(navigationVerdict(refused, home, false), NavigationVerdict::Refuse) << refused;
 
     // A file start page: its folder is home, yet a file dropped there never becomes the page.
-    const std::string folder = "file:///srv/site/";
-    EXPECT_EQ(navigationVerdict("file:///srv/site/b.html", folder, false), NavigationVerdict::Stay);
-    EXPECT_EQ(navigationVerdict("file:///srv/site/b.html", folder, true), NavigationVerdict::Refuse);
+    test::TempDir dir;
+    test::writeFile(dir / "b.html", "<p>");
+    const std::string folder = "file://" + dir.path().string() + "/";
+    EXPECT_EQ(navigationVerdict(folder + "b.html", folder, false), NavigationVerdict::Stay);
+    EXPECT_EQ(navigationVerdict(folder + "b.html", folder, true), NavigationVerdict::Refuse);
     EXPECT_EQ(navigationVerdict("https://example.com/", home, true), NavigationVerdict::Refuse);
 }
 

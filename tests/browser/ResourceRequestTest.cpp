@@ -141,6 +141,32 @@ TEST(AppSchemeRequest, ServesTheDistFolder)
     EXPECT_FALSE(answerAppRequest("app://dist/index.html", dir.path())); // nor a pack named so
 }
 
+// Every way out of the dist folder is a 404: an absolute right-hand side, its escaped form, and a
+// link inside the folder that points out of it. A link that stays inside is served.
+TEST(AppSchemeRequest, DistFolderHasNoWayOut)
+{
+    TempDir dir;
+    const auto dist = dir / "dist";
+    std::filesystem::create_directories(dist);
+    test::writeFile(dist / "index.html", "<p>");
+    test::writeFile(dir / "outside.html", "<script>module</script>");
+    std::filesystem::create_symlink(dir / "outside.html", dist / "leak.html");
+    std::filesystem::create_symlink(dist / "index.html", dist / "alias.html");
+    std::filesystem::create_symlink(dir.path(), dist / "up");
+
+    const std::string outside = (dir / "outside.html").string();
+    for (const std::string& url : std::vector<std::string> { "app://dist/" + outside, "app://dist/%2F" + outside.substr(1),
+             "app://dist//etc/hostname", "app://dist/%2Fetc%2Fhostname", "app://dist/leak.html",
+             "app://dist/up/outside.html", "app://dist/", "app://dist" }) {
+        EXPECT_FALSE(distFolderFile(url, dist)) << url;
+        const auto response = answerAppRequest(url, dir.path(), dist);
+        ASSERT_TRUE(response) << url;
+        EXPECT_EQ(response->status, 404) << url;
+        EXPECT_EQ(response->body, "") << url;
+    }
+    EXPECT_EQ(answerAppRequest("app://dist/alias.html", dir.path(), dist)->body, "<p>");
+}
+
 // A found entry that cannot be read announces its size and has no body.
 TEST(AppSchemeRequest, UnreadableEntryHasAnEmptyBody)
 {
@@ -209,11 +235,11 @@ TEST(StartPage, UrlTxtThenPackThenDistFolder)
     EXPECT_TRUE(page.distFolder.empty());
 
     // url.txt is trimmed: a trailing line break no longer ends up in the URL or its origin.
-    test::writeFile(app / "url.txt", "http://127.0.0.1:8080/page\r\n");
+    test::writeFile(app / "url.txt", "https://a.example:8443/page\r\n");
     page = chooseStartPage(app, "12345");
-    EXPECT_EQ(page.url, "http://127.0.0.1:8080/page");
-    EXPECT_EQ(page.origin, "http://127.0.0.1:8080");
-    EXPECT_EQ(page.logLines, (std::vector<std::string> { "open from url.txt, http://127.0.0.1:8080/page" }));
+    EXPECT_EQ(page.url, "https://a.example:8443/page");
+    EXPECT_EQ(page.origin, "https://a.example:8443");
+    EXPECT_EQ(page.logLines, (std::vector<std::string> { "open from url.txt, https://a.example:8443/page" }));
 
     // A URL the window may not show is refused, logged, and the next source is used.
     test::writeFile(app / "url.txt", "http://example.com/\n");
@@ -230,7 +256,8 @@ TEST(StartPage, UrlTxtSchemesAndLoopbackHosts)
     EXPECT_EQ(acceptedUrlTxt("  https://a.example/ \n"), "https://a.example/");
     for (const char* refused : { "", "\n", "http://example.com/", "http://127.0.0.1.example.com/", "http://128.0.0.1/",
              "http://localhost@example.com/", "http://[::2]/", "ftp://127.0.0.1/", "javascript:alert(1)", "data:text/html,x",
-             "about:blank", "/home/a/index.html" })
+             "about:blank", "/home/a/index.html", "http://evil.example\\@127.0.0.1/", "http://127.0.0.1\\/",
+             "http://127.0.0.1/\x01a", "http://127.0.0.1/a\tb", "http://127.0.0.1/a\x7f", "app:dist.pak/index.html" })
         EXPECT_FALSE(acceptedUrlTxt(refused)) << refused;
 }
 
@@ -257,14 +284,59 @@ TEST(StartPage, Origins)
     EXPECT_TRUE(inStartOrigin("http://127.0.0.1:80/x", "http://127.0.0.1"));
     EXPECT_FALSE(inStartOrigin("http://127.0.0.1:8081/x", "http://127.0.0.1:8080"));
 
-    // A file start page's origin is its folder, and only its folder.
-    const std::string folder = "file:///home/a/my%20site/";
-    EXPECT_TRUE(inStartOrigin("file:///home/a/my%20site/index.html", folder));
-    EXPECT_TRUE(inStartOrigin("file:///home/a/my site/sub/b.html#x", folder));
-    EXPECT_FALSE(inStartOrigin("file:///home/a/my%20site2/index.html", folder));
-    EXPECT_FALSE(inStartOrigin("file:///home/a/index.html", folder));
-    EXPECT_FALSE(inStartOrigin("file:///home/a/my%20site/../.ssh/id_rsa", folder));
-    EXPECT_FALSE(inStartOrigin("file:///home/a/my%20site/%2E%2E/x.html", folder));
-    EXPECT_FALSE(inStartOrigin("file://host/home/a/my%20site/index.html", folder));
-    EXPECT_FALSE(inStartOrigin("http://home/a/my%20site/index.html", folder));
+}
+
+// A file start page's origin is its folder, judged by real paths: the folder's own files (through
+// links that stay inside), never a sibling with the same prefix, a step up, or a link out.
+TEST(StartPage, FileOriginsByRealPath)
+{
+    TempDir dir;
+    const auto site = dir / "my site";
+    std::filesystem::create_directories(site / "sub");
+    std::filesystem::create_directories(dir / "my site2");
+    for (const auto& file : { site / "index.html", site / "sub" / "b.html", dir / "my site2" / "index.html", dir / "index.html" })
+        test::writeFile(file, "<p>");
+    std::filesystem::create_symlink(dir / "index.html", site / "out.html");
+    std::filesystem::create_symlink(site / "index.html", site / "in.html");
+
+    const std::string base = "file://" + dir.path().string();
+    const std::string folder = startOriginOf(base + "/my%20site/index.html?bd_vid=1");
+    EXPECT_EQ(folder, base + "/my%20site/");
+    EXPECT_TRUE(inStartOrigin(base + "/my%20site/index.html", folder));
+    EXPECT_TRUE(inStartOrigin(base + "/my site/sub/b.html#x", folder));
+    EXPECT_TRUE(inStartOrigin(base + "/my%20site/in.html", folder));
+    EXPECT_FALSE(inStartOrigin(base + "/my%20site/out.html", folder));
+    EXPECT_FALSE(inStartOrigin(base + "/my%20site2/index.html", folder));
+    EXPECT_FALSE(inStartOrigin(base + "/index.html", folder));
+    EXPECT_FALSE(inStartOrigin(base + "/my%20site/../index.html", folder));
+    EXPECT_FALSE(inStartOrigin(base + "/my%20site/%2E%2E/index.html", folder));
+    EXPECT_FALSE(inStartOrigin(base + "/my%20site/missing.html", folder));
+    EXPECT_FALSE(inStartOrigin(base + "/my%20site/", folder)); // the folder itself is no page
+    EXPECT_FALSE(inStartOrigin("file://host" + dir.path().string() + "/my%20site/index.html", folder));
+    EXPECT_FALSE(inStartOrigin("http://host" + dir.path().string() + "/my%20site/index.html", folder));
+}
+
+// A file start page in a folder others may write to is refused; the same folder closed is taken.
+TEST(StartPage, FileStartPageInAFolderOpenToOthers)
+{
+    TempDir dir;
+    const auto app = dir / "app";
+    const auto site = dir / "site";
+    std::filesystem::create_directories(app);
+    std::filesystem::create_directories(site);
+    test::writeFile(app / "dist.pak", "pak");
+    const std::string url = "file://" + (site / "index.html").string();
+    test::writeFile(app / "url.txt", url);
+
+    std::filesystem::permissions(site, std::filesystem::perms(0755));
+    EXPECT_EQ(chooseStartPage(app, "").url, url);
+    EXPECT_FALSE(startFolderOpenToOthers(url));
+    for (const auto mode : { 0757, 0775, 01777 }) {
+        std::filesystem::permissions(site, std::filesystem::perms(mode));
+        const StartPage page = chooseStartPage(app, "");
+        EXPECT_EQ(page.url, "app://dist.pak/index.html?bd_vid=") << std::oct << mode;
+        EXPECT_EQ(page.logLines.front(), "url.txt refused, its folder is open to other users, " + url);
+    }
+    EXPECT_TRUE(startFolderOpenToOthers("file:///tmp/index.html"));
+    EXPECT_FALSE(startFolderOpenToOthers("https://a.example/tmp/index.html"));
 }

@@ -153,3 +153,35 @@ TEST(UrlTxt, RemoteHttpIsRefused)
     EXPECT_NE(log.find("] url.txt refused, http://example.com/"), std::string::npos);
     EXPECT_LT(log.find("] url.txt refused"), log.find("] open from dist, "));
 }
+
+// The dist folder's page can neither read nor frame a file outside the folder through app://dist:
+// not by an absolute path, nor by its escaped form, nor through a link inside the folder. The
+// outside file, were it shown, would report that it has `module`.
+TEST(DistFolder, NoFileOutsideItIsServed)
+{
+    test::PageServer server;
+    Installation installation;
+    const auto dist = installation.app / "dist";
+    std::filesystem::create_directories(dist);
+    const auto outside = installation.dir / "outside.html";
+    test::writeFile(outside, "<!doctype html><script>window.outside = typeof module;</script>");
+    std::filesystem::create_symlink(outside, dist / "link.html");
+    const std::string path = outside.string();
+    test::writeFile(dist / "index.html", "<!doctype html><body><script>\n"
+        "function frame(src) { return new Promise(function (done) { var f = document.createElement('iframe');\n"
+        "  f.onload = function () { var seen = 'none'; try { var w = f.contentWindow; if ('outside' in w) seen = 'loaded ' + w.outside; } catch (e) { seen = e.name; }\n"
+        "    done('frame ' + seen); };\n"
+        "  f.src = src; document.body.appendChild(f); }); }\n"
+        "function read(src) { return fetch(src).then(function (r) { return r.ok ? 'read' : 'status ' + r.status; }, function () { return 'refused'; }); }\n"
+        "Promise.all([frame('app://dist/" + path + "'), frame('app://dist/%2F" + path.substr(1) + "'), frame('app://dist/link.html'),\n"
+        "  read('app://dist//etc/hostname'), read('app://dist/%2Fetc%2Fhostname'), read('app://dist/index.html')])\n"
+        ".then(function (all) { return fetch('" + server.url() + "/report?' + encodeURIComponent(all.join('|'))); })\n"
+        ".then(window.close.bind(window), window.close.bind(window));\n"
+        "</script></body>");
+    EXPECT_EQ(installation.run(), 0);
+    const std::vector<std::string> reports = server.reports();
+    ASSERT_EQ(reports.size(), 1u) << installation.log("main");
+    EXPECT_TRUE(reports[0].starts_with("frame none|frame none|frame none|")) << reports[0];
+    EXPECT_EQ(reports[0].find("|read|"), std::string::npos) << reports[0];
+    EXPECT_TRUE(reports[0].ends_with("|read")) << reports[0]; // the folder's own file is served
+}

@@ -129,3 +129,48 @@ TEST(ServerConfig, Addresses)
     EXPECT_EQ(parseServerAddress("host:99999").host, "host:99999");
     EXPECT_EQ(parseServerAddress("host:x").host, "host:x");
 }
+
+// The answer's size and digest travel with the address; a digest of 64 characters that are not
+// all hex digits is refused as one of the wrong length is.
+TEST_F(DownloadApiTest, SizeAndDigestOfTheAnswer)
+{
+    const std::string digest(64, 'A');
+    server->setBehaviour("downloadUrl", Behaviour::answer(200, R"({"data":{"url":"https://h/x","sha256":")" + digest + R"(","size":1234}})"));
+    DownloadAddress address = getDownloadAddress("reference-token", "sys", "x.dll");
+    EXPECT_EQ(address.url, "https://h/x");
+    EXPECT_EQ(address.sha256, std::string(64, 'a'));
+    EXPECT_EQ(address.size, 1234u);
+
+    for (const char* size : { "-1", "1.5", "\"1234\"", "null" }) {
+        server->setBehaviour("downloadUrl", Behaviour::answer(200, R"({"data":{"url":"https://h/x","size":)" + std::string(size) + "}}"));
+        EXPECT_EQ(getDownloadAddress("reference-token", "sys", "x.dll").size, 0u) << size;
+    }
+    for (const std::string& bad : { std::string(63, 'a') + "g", std::string(63, 'a'), std::string(65, 'a') }) {
+        server->setBehaviour("downloadUrl", Behaviour::answer(200, R"({"data":{"url":"https://h/x","sha256":")" + bad + R"("}})"));
+        EXPECT_EQ(getDownloadAddress("reference-token", "sys", "x.dll").url, "") << bad;
+    }
+}
+
+// Without a digest only https on the API server's host or a configured host; with one, any http or
+// https host. Schemes and hosts compare without regard to case, as curl and DNS read them.
+TEST(DownloadAddressRule, HostsAndDigests)
+{
+    const std::vector<std::string> trusted = { "Files.Example" };
+    const auto refusal = [&](std::string url, std::string sha256 = {}) {
+        return downloadAddressRefusal({ std::move(url), std::move(sha256) }, "api.example", trusted);
+    };
+    for (const char* accepted : { "https://api.example/x.dll", "HTTPS://API.example:8443/x.dll", "Https://files.example/x.dll" })
+        EXPECT_EQ(refusal(accepted), std::nullopt) << accepted;
+    EXPECT_EQ(refusal("https://other.example/x.dll"), "no digest and host not trusted: other.example");
+    EXPECT_EQ(refusal("https://api.example.evil.example/x.dll"), "no digest and host not trusted: api.example.evil.example");
+    EXPECT_EQ(refusal("https://files.example@other.example/x.dll"), "no digest and host not trusted: other.example");
+    EXPECT_EQ(refusal("http://api.example/x.dll"), "no digest and not https: api.example");
+    EXPECT_EQ(refusal("HTTP://api.example/x.dll"), "no digest and not https: api.example");
+    EXPECT_EQ(refusal("https://api.example\\@other.example/x.dll"), "not a url: https://api.example\\@other.example/x.dll");
+
+    const std::string digest(64, 'a');
+    EXPECT_EQ(refusal("https://other.example/x.dll", digest), std::nullopt);
+    EXPECT_EQ(refusal("HTTP://other.example/x.dll", digest), std::nullopt);
+    EXPECT_EQ(refusal("ftp://api.example/x.dll", digest), "not http or https: ftp");
+    EXPECT_EQ(refusal("file:///etc/passwd", digest), "not a url: file:///etc/passwd");
+}

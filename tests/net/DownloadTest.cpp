@@ -5,6 +5,8 @@
 #include "tests/support/ServerFixture.h"
 
 #include <arpa/inet.h>
+#include <atomic>
+#include <functional>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
@@ -99,28 +101,95 @@ TEST_F(DownloadTest, RedirectsStayOnTls)
     EXPECT_EQ(test::readFile(dir / "out" / "x.dll"), "from anyone on the path");
 }
 
+// A server on 127.0.0.1 that answers one connection with `answer` (given the connection), on a
+// thread of its own, joined when it goes.
+class OneShotServer {
+public:
+    explicit OneShotServer(std::function<void(int)> answer)
+    {
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof(address);
+        if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) == 0 && listen(m_listener, 1) == 0)
+            getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this, answer = std::move(answer)] {
+            const int connection = accept(m_listener, nullptr, nullptr);
+            char request[4096];
+            [[maybe_unused]] const ssize_t read = recv(connection, request, sizeof(request), 0);
+            answer(connection);
+            close(connection);
+        });
+    }
+    ~OneShotServer()
+    {
+        m_thread.join();
+        close(m_listener);
+    }
+    std::string url(const std::string& name) const { return "http://127.0.0.1:" + std::to_string(m_port) + "/" + name; }
+
+    static bool sendText(int connection, const std::string& text)
+    {
+        return send(connection, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
+    }
+
+private:
+    int m_listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    uint16_t m_port = 0;
+    std::thread m_thread;
+};
+
 // A server that sends more than the length it declared gets no more than that length written.
 TEST_F(DownloadTest, NoMoreThanTheDeclaredLength)
 {
-    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
-    ASSERT_EQ(listen(listener, 1), 0);
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    std::thread answer([listener] {
-        const int connection = accept(listener, nullptr, nullptr);
-        char request[4096];
-        [[maybe_unused]] const ssize_t read = recv(connection, request, sizeof(request), 0);
-        const std::string response = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\n12345" + std::string(100000, 'z');
-        [[maybe_unused]] const ssize_t sent = send(connection, response.data(), response.size(), MSG_NOSIGNAL);
-        close(connection);
+    OneShotServer server([](int connection) {
+        OneShotServer::sendText(connection, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\n12345" + std::string(100000, 'z'));
     });
-    const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/x.dll";
-    EXPECT_EQ(fetchUrlToFile({}, {}, url, dir / "out" / "x.dll"), 0);
-    answer.join();
-    close(listener);
+    EXPECT_EQ(fetchUrlToFile({}, {}, server.url("x.dll"), dir / "out" / "x.dll"), 0);
     EXPECT_EQ(test::readFile(dir / "out" / "x.dll"), "12345");
+}
+
+// A file larger than the limit fails and leaves the old file whole: announced (refused before a
+// byte is written) or not announced (cut off where it passes the limit). A file of exactly the
+// limit is taken.
+TEST_F(DownloadTest, NoMoreThanTheLimit)
+{
+    std::filesystem::create_directories(dir / "out");
+    const auto target = dir / "out" / "x.dll";
+    test::writeFile(target, "old");
+    test::writeFile(dir / "catalog" / "big.bin", std::string(100000, 'b'));
+    EXPECT_EQ(fetchUrlToFile({}, {}, fileUrl("big.bin"), target, {}, { 99999 }), kDownloadError);
+    EXPECT_EQ(test::readFile(target), "old");
+    EXPECT_EQ(fetchUrlToFile({}, {}, fileUrl("big.bin"), target, {}, { 100000 }), 0);
+    EXPECT_EQ(test::readFile(target).size(), 100000u);
+
+    test::writeFile(target, "old");
+    {
+        OneShotServer server([](int connection) { // no length: the body ends when the connection does
+            if (OneShotServer::sendText(connection, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"))
+                for (int piece = 0; piece < 64 && OneShotServer::sendText(connection, std::string(4096, 'u')); ++piece) { }
+        });
+        EXPECT_EQ(fetchUrlToFile({}, {}, server.url("x.dll"), target, {}, { 10000 }), kDownloadError);
+    }
+    EXPECT_EQ(test::readFile(target), "old");
+    EXPECT_EQ(filesIn(dir / "out"), 1u);
+}
+
+// A server that trickles a few bytes a second holds the transfer no longer than the stall limit.
+TEST_F(DownloadTest, TrickleEndsAtTheStallLimit)
+{
+    std::atomic<bool> done = false;
+    OneShotServer server([&done](int connection) {
+        if (!OneShotServer::sendText(connection, "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n"))
+            return;
+        // At most a minute: the client goes long before that, or the test has failed anyway.
+        for (int tick = 0; tick < 600 && !done && OneShotServer::sendText(connection, "z"); ++tick)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    });
+    DownloadLimits limits;
+    limits.stallTime = std::chrono::seconds(2);
+    EXPECT_EQ(fetchUrlToFile({}, {}, server.url("x.dll"), dir / "out" / "x.dll", {}, limits), kDownloadCannotConnect);
+    done = true;
+    EXPECT_FALSE(std::filesystem::exists(dir / "out" / "x.dll"));
 }

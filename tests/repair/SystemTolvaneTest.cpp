@@ -262,7 +262,13 @@ TEST_F(EngineTest, InstallerExitCodeIsNotAVerdict)
     engine.installSoftwares({ { "Pkg 1.0", "setup.sh", "", "/quiet \"/dir=a b\"", "" } });
     EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onInstallSoftwares:setup.sh:0" }));
     EXPECT_EQ(test::readFile(dir / "installer-args"), "/quiet|/dir=a b|");
-    EXPECT_TRUE(std::filesystem::exists(dir / "config" / "tvn" / "setup.sh")); // kept in the app data folder
+    // Kept in a folder of its own, closed to other users, runnable by this user alone; never beside
+    // config.ini.
+    const auto installers = dir / "cache" / "tvn" / "installers";
+    EXPECT_TRUE(std::filesystem::exists(installers / "setup.sh"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "config" / "tvn" / "setup.sh"));
+    EXPECT_EQ(std::filesystem::status(installers).permissions(), std::filesystem::perms::owner_all);
+    EXPECT_EQ(std::filesystem::status(installers / "setup.sh").permissions(), std::filesystem::perms::owner_all);
 }
 
 // Inside a Wine prefix, installers run under wine (a .msi through msiexec) with WINEPREFIX set;
@@ -281,7 +287,7 @@ TEST_F(EngineTest, InstallersRunUnderWineInsideAPrefix)
     Messages messages;
     engine.installSoftwares({ { "A 1.0", "setup.msi", "", "/qn", "" }, { "B 1.0", "setup.exe", "", "/S \"x y\"", "" } });
     EXPECT_EQ(messages.waitFor(2), (std::vector<std::string> { "onInstallSoftwares:setup.msi:0", "onInstallSoftwares:setup.exe:0" }));
-    const std::string folder = (config / "tvn").string();
+    const std::string folder = (dir / "cache" / "tvn" / "installers").string();
     EXPECT_EQ(test::readFile(dir / "wine-calls"), (dir / "prefix").string() + "|msiexec /i " + folder + "/setup.msi /qn\n" + (dir / "prefix").string() + "|"
                                                    + folder + "/setup.exe /S x y\n");
 
@@ -331,9 +337,16 @@ TEST_F(EngineTest, PlainHttpAddressIsNotUsed)
     server->setBehaviour("downloadUrl", Behaviour::answer(200, R"({"code":0,"data":{"url":"http://127.0.0.1:9/x.dll"}})"));
     Messages messages;
     engine.repairDlls({ dll("x.dll") });
-    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:1" }));
+    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:2" }));
     EXPECT_FALSE(std::filesystem::exists(dir / "system" / "x.dll"));
-    EXPECT_NE(test::readFile(dir / "main.log").find("] download address refused, not https: http://127.0.0.1:9/x.dll"), std::string::npos);
+    EXPECT_NE(test::readFile(dir / "main.log").find("] download address refused, no digest and not https: 127.0.0.1"), std::string::npos);
+
+    // Over https without a digest, from a host that is neither the API server's nor configured.
+    server->setBehaviour("downloadUrl", Behaviour::answer(200, R"({"code":0,"data":{"url":"https://localhost:)" + std::to_string(server->port()) + R"(/files/x.dll"}})"));
+    engine.repairDlls({ dll("x.dll") });
+    EXPECT_EQ(messages.waitFor(2).back(), "onRepairDlls:x.dll:sys:2");
+    EXPECT_FALSE(std::filesystem::exists(dir / "system" / "x.dll"));
+    EXPECT_NE(test::readFile(dir / "main.log").find("] download address refused, no digest and host not trusted: localhost"), std::string::npos);
 }
 
 // A digest in the answer is checked before the file replaces anything: a wrong one fails the item

@@ -11,7 +11,8 @@
 
 namespace tvn::test {
 
-// Starts `command` (the program's path first) with XDG_CONFIG_HOME set to `configFolder`; its
+// Starts `command` (the program's path first) with XDG_CONFIG_HOME set to `configFolder` (and the
+// cache folder beside it); its
 // standard output and error go to `output` when one is given.
 inline pid_t startProgram(std::vector<std::string> command, const std::filesystem::path& configFolder, const std::filesystem::path& output = {})
 {
@@ -23,6 +24,7 @@ inline pid_t startProgram(std::vector<std::string> command, const std::filesyste
             dup2(fd, STDERR_FILENO);
         }
         setenv("XDG_CONFIG_HOME", configFolder.c_str(), 1);
+        setenv("XDG_CACHE_HOME", (configFolder.parent_path() / "cache").c_str(), 1);
         std::vector<char*> argv;
         for (auto& argument : command)
             argv.push_back(argument.data());

@@ -44,6 +44,7 @@ protected:
             "[system]\nwineprefix = none\n" // the test machine's own ~/.wine is not the one to repair
             "[server]\napi = " + server->address() + "\nreport = " + server->address() + "\nca = " + server->authorityFile().string() + "\n");
         setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+        setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
         writeFakeMachine(dir / "machine");
         platform::setHardwareFactsRoot(dir / "machine");
     }

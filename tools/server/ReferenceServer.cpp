@@ -198,7 +198,8 @@ void ReferenceServer::route()
         std::string digest = sha256OfFile(m_options.catalogFolder / name).value_or("");
         if (behavesAs("downloadUrl", Behaviour::Kind::WrongDigest))
             digest = sha256Hex(digest);
-        response.set_content(nlohmann::json { { "code", 0 }, { "data", { { "url", url }, { "sha256", digest } } } }.dump(), kJson);
+        const uint64_t size = std::filesystem::file_size(m_options.catalogFolder / name, error);
+        response.set_content(nlohmann::json { { "code", 0 }, { "data", { { "url", url }, { "sha256", digest }, { "size", error ? 0 : size } } } }.dump(), kJson);
     });
 
     m_server->Post("/dot/batch", [this](const httplib::Request& request, httplib::Response& response) {

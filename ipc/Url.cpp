@@ -1,0 +1,70 @@
+// URLs through GUri.
+
+#include "ipc/Url.h"
+
+#include "platform/GRef.h"
+#include "util/Strings.h"
+
+#include <glib.h>
+
+namespace tvn {
+
+namespace {
+
+bool hasUnsafeCharacter(std::string_view text)
+{
+    for (const char c : text)
+        if (c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            return true;
+    return false;
+}
+
+} // namespace
+
+std::optional<Url> parseUrl(std::string_view text)
+{
+    if (hasUnsafeCharacter(text))
+        return std::nullopt;
+    const std::string owned(text);
+    GUnique<GUri> uri(g_uri_parse(owned.c_str(), G_URI_FLAGS_ENCODED, nullptr));
+    if (!uri)
+        return std::nullopt;
+    Url url;
+    url.scheme = asciiLower(g_uri_get_scheme(uri.get()));
+    if (const char* host = g_uri_get_host(uri.get())) {
+        url.hasHost = true;
+        url.host = asciiLower(host);
+        // GUri hands an IPv6 literal back without its brackets; an origin spells it with them.
+        if (url.host.find(':') != std::string::npos)
+            url.host = "[" + url.host + "]";
+    }
+    url.port = g_uri_get_port(uri.get());
+    url.path = g_uri_get_path(uri.get());
+    return url;
+}
+
+int defaultPort(std::string_view scheme)
+{
+    if (scheme == "http")
+        return 80;
+    if (scheme == "https")
+        return 443;
+    return -1;
+}
+
+std::string authorityOf(const Url& url)
+{
+    if (url.port < 0 || url.port == defaultPort(url.scheme))
+        return url.host;
+    return url.host + ":" + std::to_string(url.port);
+}
+
+bool hasDotStep(std::string_view path)
+{
+    for (const std::string& step : splitNonEmpty(path, '/'))
+        if (step == "." || step == "..")
+            return true;
+    return false;
+}
+
+} // namespace tvn
