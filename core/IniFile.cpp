@@ -51,6 +51,15 @@ bool IniFile::parse(std::string_view text, Sections& sections)
     return true;
 }
 
+bool IniFile::storable(std::string_view section, std::string_view key, std::string_view value)
+{
+    const auto hasLineBreak = [](std::string_view text) { return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos; };
+    if (hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value) || section.find(']') != std::string_view::npos)
+        return false;
+    const std::string_view name = trim(key);
+    return name.find('=') == std::string_view::npos && !name.starts_with('[') && !name.starts_with('#');
+}
+
 bool IniFile::load(const std::filesystem::path& path)
 {
     m_sections.clear();

@@ -45,6 +45,11 @@ public:
     // Parses INI text into `sections` (which it clears first); the load rules above.
     static bool parse(std::string_view text, Sections& sections);
 
+    // Whether an entry reads back as written and adds nothing else: no line break anywhere, no
+    // "]" in the section, and a key that has no "=" and does not begin as a header or a comment
+    // would ("[", "#").
+    static bool storable(std::string_view section, std::string_view key, std::string_view value);
+
 private:
     std::filesystem::path m_path;
     Sections m_sections;

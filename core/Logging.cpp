@@ -6,13 +6,17 @@
 #include "core/GlobalConfig.h"
 #include "core/Paths.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <fcntl.h>
 #include <memory>
 #include <mutex>
 #include <spdlog/pattern_formatter.h>
 #include <spdlog/sinks/rotating_file_sink.h>
 #include <spdlog/spdlog.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace tvn::log {
@@ -70,7 +74,45 @@ std::unique_ptr<spdlog::formatter> recordFormatter()
     return formatter;
 }
 
+// spdlog opens its files with fopen: each one is made the user's alone and closed on exec as soon
+// as it is open (children are started with only their standard streams besides).
+spdlog::file_event_handlers privateFileHandlers()
+{
+    spdlog::file_event_handlers handlers;
+    handlers.after_open = [](const spdlog::filename_t&, std::FILE* file) {
+        const int fd = ::fileno(file);
+        ::fchmod(fd, 0600);
+        ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
+    };
+    return handlers;
+}
+
 } // namespace
+
+std::string escapeControlCharacters(std::string_view text)
+{
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7f) {
+            escaped += c;
+            continue;
+        }
+        switch (c) {
+        case '\n': escaped += "\\n"; break;
+        case '\r': escaped += "\\r"; break;
+        case '\t': escaped += "\\t"; break;
+        default: {
+            constexpr char kHex[] = "0123456789abcdef";
+            escaped += "\\x";
+            escaped += kHex[byte >> 4];
+            escaped += kHex[byte & 15];
+        }
+        }
+    }
+    return escaped;
+}
 
 Severity severityFromSetting(std::string_view setting)
 {
@@ -113,7 +155,7 @@ bool initialize(const Settings& settings)
     std::filesystem::create_directories(settings.file.parent_path(), ignored);
     try {
         auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(
-            settings.file.string(), settings.maxFileSize, settings.maxFiles > 1 ? settings.maxFiles - 1 : 0);
+            settings.file.string(), settings.maxFileSize, settings.maxFiles > 1 ? settings.maxFiles - 1 : 0, false, privateFileHandlers());
         auto logger = std::make_shared<spdlog::logger>("tvn", std::move(sink));
         logger->set_formatter(recordFormatter());
         logger->set_level(toSpdlog(settings.level));
@@ -151,7 +193,14 @@ void write(Severity severity, const char* function, int line, std::string_view m
     spdlog::logger* logger = g_logger.load(std::memory_order_acquire);
     if (!logger)
         return;
-    logger->log(spdlog::source_loc { "", line, function }, toSpdlog(severity), message);
+    // A record is one line whatever it quotes: a file name or a server's answer with a line break
+    // in it cannot forge a record of its own.
+    const spdlog::source_loc where { "", line, function };
+    const bool plain = std::all_of(message.begin(), message.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x20 && c != 0x7f; });
+    if (plain)
+        logger->log(where, toSpdlog(severity), message);
+    else
+        logger->log(where, toSpdlog(severity), escapeControlCharacters(message));
 }
 
 } // namespace tvn::log

@@ -8,9 +8,14 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace tvn::log {
+
+// `text` with every control character written out ("\n", "\r", "\t", else "\xNN"), so that a
+// record stays one line whatever it quotes.
+std::string escapeControlCharacters(std::string_view text);
 
 // The "loglevel" setting: empty means info; otherwise its first letter, in either case, F E W I D
 // V; anything else logs nothing.

@@ -33,7 +33,11 @@ platform::DriveTable currentDriveTable()
 
 std::filesystem::path pagePath(std::string_view path)
 {
-    return platform::nativePath(path, currentDriveTable()).value_or(std::filesystem::path(path));
+    if (auto native = platform::nativePath(path, currentDriveTable()))
+        return *native;
+    // Below a file, where nothing can ever be found or made: as written, "D:\x" would be a
+    // relative path that a write creates in the working folder.
+    return std::filesystem::path(kUnmappedDrive) / std::string(path);
 }
 
 } // namespace tvn

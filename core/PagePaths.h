@@ -14,8 +14,12 @@ namespace tvn {
 // The table for the current configuration and environment (worked out again when either changes).
 platform::DriveTable currentDriveTable();
 
-// A path from the page, mapped; a Windows path whose drive is not in the table stays as written
-// (it names nothing here, and every operation on it fails as on a missing drive).
+// Where a Windows path on a drive the table does not map leads: below a file, so that it names
+// nothing and every operation on it fails as on a missing drive (ERROR_PATH_NOT_FOUND).
+inline constexpr std::string_view kUnmappedDrive = "/dev/null";
+
+// A path from the page, mapped; a Windows path whose drive is not in the table is kUnmappedDrive
+// joined with the path as written.
 std::filesystem::path pagePath(std::string_view path);
 
 } // namespace tvn

@@ -71,7 +71,7 @@ std::string deviceId()
 
     const std::string id = computeDeviceId();
     // Written whole or not at all; a folder that does not exist leaves the id uncached.
-    platform::writeFileAtomically(cache, id + "," + deviceIdChecksum(id));
+    platform::writeFileAtomically(cache, id + "," + deviceIdChecksum(id), 0600);
     return id;
 }
 

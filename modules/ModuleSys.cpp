@@ -179,7 +179,14 @@ ScriptValue ModuleSys::CreateObject(JSCContext* context)
     });
     RegisterMethod("setConfig", [](MethodCall& call) {
         if (JSCValue* options = call.optionsObject()) {
-            storeConfigValue(GetStringOption(options, "section", ""), GetStringOption(options, "key", ""), GetStringOption(options, "value", ""));
+            const std::string section = GetStringOption(options, "section", ""), key = GetStringOption(options, "key", ""),
+                              value = GetStringOption(options, "value", "");
+            // A line break would add keys of the caller's choosing ("[server]\nca = ...").
+            if (!IniFile::storable(section, key, value)) {
+                call.invalidArguments();
+                return true;
+            }
+            storeConfigValue(section, key, value);
             call.result = ScriptValue::adopt(jsc_value_new_null(call.context));
         }
         return true;

@@ -29,7 +29,7 @@ uint64_t littleEndian(std::string_view bytes, size_t at, size_t width)
 // is given.
 voidpf openDuplicate(voidpf opaque, const void*, int)
 {
-    const int fd = ::dup(*static_cast<int*>(opaque));
+    const int fd = ::fcntl(*static_cast<int*>(opaque), F_DUPFD_CLOEXEC, 0);
     if (fd < 0)
         return nullptr;
     FILE* file = ::fdopen(fd, "rb");

@@ -7,6 +7,7 @@
 #include "core/ProcessValues.h"
 #include "core/StartUp.h"
 #include "net/Report.h"
+#include "platform/RuntimeFolder.h"
 
 #include <clocale>
 #include <thread>
@@ -16,6 +17,8 @@ namespace tvn {
 void startProcess(StartReport mode)
 {
     std::setlocale(LC_ALL, "");
+    // The folder holds the configuration, the device id, the registry store and the logs.
+    platform::makePrivateFolder(appDataPath());
     setChannelId(readChannelId(modulePath()));
     const std::string inst = GlobalConfig::instance().getString("inst", "");
     setBdVid(bdVidFromInst(inst));

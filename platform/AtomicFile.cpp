@@ -174,11 +174,14 @@ std::error_code AtomicFileWriter::commit(Replace replace)
     return {};
 }
 
-std::error_code writeFileAtomically(const std::filesystem::path& target, std::string_view bytes)
+std::error_code writeFileAtomically(const std::filesystem::path& target, std::string_view bytes, std::optional<unsigned> mode)
 {
     AtomicFileWriter writer;
     if (std::error_code error = writer.open(target))
         return error;
+    if (mode)
+        if (std::error_code error = writer.setMode(*mode))
+            return error;
     if (std::error_code error = writer.write(bytes))
         return error;
     return writer.commit();

@@ -5,13 +5,15 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <system_error>
 
 namespace tvn::platform {
 
 // An empty error_code on success. On failure the target is untouched and no temporary file is left.
-std::error_code writeFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+// `mode`, when given, is the file's permissions (else the target's own, or 0666 less the umask).
+std::error_code writeFileAtomically(const std::filesystem::path& target, std::string_view bytes, std::optional<unsigned> mode = {});
 
 // The same, for content that arrives in pieces: open() makes the temporary file, write() appends,
 // commit() puts it in place. A long file is handed to the disk in steps as it is written, so that

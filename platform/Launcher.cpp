@@ -33,6 +33,13 @@ std::vector<std::string> environmentWith(const ExtraEnvironment& extra)
     return variables;
 }
 
+// A child gets its standard streams and nothing else: a descriptor some library opened without
+// close-on-exec (a stream, a log file, a socket) must not reach an installer.
+void closeInheritedDescriptors(posix_spawn_file_actions_t& actions)
+{
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+}
+
 std::optional<pid_t> spawn(const std::string& program, const std::vector<std::string>& arguments, bool searchPath, const ExtraEnvironment& extra = {})
 {
     std::vector<std::string> all = { program };
@@ -46,9 +53,13 @@ std::optional<pid_t> spawn(const std::string& program, const std::vector<std::st
     for (std::string& variable : variables)
         envp.push_back(variable.data());
     envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    closeInheritedDescriptors(actions);
     pid_t pid = 0;
-    const int result = searchPath ? posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data())
-                                  : posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data());
+    const int result = searchPath ? posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data())
+                                  : posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
     if (result != 0)
         return std::nullopt;
     return pid;
@@ -125,6 +136,7 @@ std::optional<PipedChild> startWithOutputPipe(const std::optional<std::filesyste
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    closeInheritedDescriptors(actions);
 
     std::vector<std::string> all = arguments;
     if (all.empty())

@@ -7,11 +7,15 @@
 #include "platform/RegistryStore.h"
 
 #include "platform/Environment.h"
+#include "platform/RuntimeFolder.h"
 #include "util/TextConvert.h"
 
 #include <cstdio>
+#include <fcntl.h>
 #include <glib.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tvn::platform {
 
@@ -100,8 +104,14 @@ RegistryRoot rootKeyFromName(std::string_view name)
 
 RegistryStore::RegistryStore(std::filesystem::path database)
 {
-    std::error_code ignored;
-    std::filesystem::create_directories(database.parent_path(), ignored);
+    makePrivateFolder(database.parent_path());
+    // Made here with the user's permissions alone: SQLite would make it 0644, and gives its
+    // journal and WAL files the database's own mode.
+    const int fd = ::open(database.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd >= 0) {
+        ::fchmod(fd, 0600);
+        ::close(fd);
+    }
     if (sqlite3_open_v2(database.c_str(), &m_database, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
         sqlite3_close(m_database);
         m_database = nullptr;

@@ -8,6 +8,7 @@
 #include "tests/support/Script.h"
 #include "tests/support/TempDir.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -67,6 +68,30 @@ TEST_F(Modules, FileArgumentsAndResults)
                   + ", to: " + quoted(dir / "b.txt") + " }), file.move({ from: " + quoted(dir / "b.txt") + ", to: " + quoted(dir / "c.txt")
                   + " }), file.delete(" + quoted(dir / "c.txt") + ")].join()"),
         "true,false,3,0,183,0,0");
+}
+
+// A drive the table does not map names nothing: not found, never made, never written, and nothing
+// appears in the working folder under the path as written.
+TEST_F(Modules, UnmappedDrivesNameNothing)
+{
+    std::filesystem::create_directories(dir / "config" / "tvn");
+    test::writeFile(dir / "config" / "tvn" / "config.ini", "[system]\nwineprefix = none\n");
+    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    const std::filesystem::path working = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    test::writeFile(dir / "a.txt", "abc");
+    run("var file = module('file')");
+    EXPECT_EQ(run("[file.exists('D:\\\\x'), file.makeDir('D:\\\\made'), file.copy({ from: " + quoted(dir / "a.txt")
+                  + ", to: 'D:\\\\b.txt' }), file.move({ from: " + quoted(dir / "a.txt") + ", to: 'Q:/c.txt' })].join()"),
+        "false,false,3,3");
+    EXPECT_EQ(run("file.makeDir('C:\\\\made')"), "true"); // the mapped drive still works
+    std::filesystem::current_path(working);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string> { "a.txt", "config" }));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "config" / "tvn" / "drive_c" / "made"));
 }
 
 TEST_F(Modules, ListingComesInOrderThenEnds)

@@ -122,6 +122,19 @@ TEST_F(SysModule, ConfigReadsAndWritesTheFile)
     EXPECT_EQ(test::readFile(file), "[s]\nk = v\n\n");
     run("sys.setConfig({ section: 'a', key: 'name', value: '中文' })");
     EXPECT_EQ(run("sys.getConfig({ section: 'a', key: 'name' }) + sys.getConfig({ section: 's', key: 'k' })"), "中文v");
+
+    // Nothing the page writes adds a key or a section of its own choosing: each entry below fails
+    // on one rule alone, and the file stays as it was.
+    const std::string before = test::readFile(file);
+    for (const char* injected : { "{ section: 's', key: 'k', value: 'v\\n[server]\\nca = /tmp/evil.pem' }",
+             "{ section: 's', key: 'k', value: 'v\\rca = x' }", "{ section: 's', key: 'k\\nca', value: 'x' }",
+             "{ section: 'server]\\n[s', key: 'k', value: 'x' }", "{ section: 'server] x', key: 'k', value: 'x' }",
+             "{ section: 's', key: 'ca=x', value: 'x' }", "{ section: 's', key: '[server', value: 'x' }",
+             "{ section: 's', key: ' #k', value: 'x' }" })
+        EXPECT_EQ(run(std::string("sys.setConfig(") + injected + ")"), "!Invalid arguments") << injected;
+    EXPECT_EQ(test::readFile(file), before);
+    EXPECT_EQ(run("sys.setConfig({ section: 'page', key: 'theme', value: 'dark [x] = y' })"), "null"); // brackets in a value are text
+    EXPECT_EQ(run("sys.getConfig({ section: 'page', key: 'theme' })"), "dark [x] = y");
 }
 
 TEST_F(SysModule, MessageBoxAsksTheWindowAndNamesTheAnswer)

@@ -1,0 +1,100 @@
+// Files and descriptors of ours: what other users and our children can see of them. The log, the
+// device id and the registry store are the user's alone; a started program inherits only its
+// standard streams.
+#include "core/Logging.h"
+#include "identity/DeviceId.h"
+#include "platform/HardwareFacts.h"
+#include "platform/Launcher.h"
+#include "platform/RegistryStore.h"
+
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace tvn;
+
+namespace {
+
+unsigned modeOf(const std::filesystem::path& path)
+{
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
+}
+
+// The descriptors of this process open on `path`, with whether each closes on exec.
+std::vector<bool> closeOnExecOf(const std::filesystem::path& path)
+{
+    std::vector<bool> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(entry.path(), error) == path)
+            found.push_back(::fcntl(std::stoi(entry.path().filename().string()), F_GETFD) & FD_CLOEXEC);
+    }
+    return found;
+}
+
+} // namespace
+
+// A name with a line break in it cannot forge a record: the record stays one line, the break
+// written out. The log file is the user's alone and is closed on exec.
+TEST(OwnFiles, LogRecordsStayOneLineInAPrivateFile)
+{
+    test::TempDir dir;
+    const auto file = dir / "logs" / "main.log";
+    ASSERT_TRUE(log::initialize({ file, log::Severity::Info }));
+    LOG_INFO << "download failed: evil\n2026-12-08 10:00:00.000 INFO  [1] [Engine::repair@1] all is well\r\x1b[2J\x7f\ttab";
+    const std::string written = test::readFile(file);
+    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 1) << written;
+    EXPECT_NE(written.find("evil\\n2026-12-08 10:00:00.000 INFO  [1] [Engine::repair@1] all is well\\r\\x1b[2J\\x7f\\ttab\n"), std::string::npos) << written;
+    EXPECT_EQ(modeOf(file), 0600u);
+    EXPECT_EQ(closeOnExecOf(file), std::vector<bool> { true });
+
+    EXPECT_EQ(log::escapeControlCharacters("C:\\Windows\\x.dll \xE7\xA1\xAE"), "C:\\Windows\\x.dll \xE7\xA1\xAE"); // only control characters
+    EXPECT_EQ(log::escapeControlCharacters(std::string("a\0b", 3)), "a\\x00b");
+}
+
+TEST(OwnFiles, RegistryStoreAndDeviceIdAreTheUsersAlone)
+{
+    test::TempDir dir;
+    const auto folder = dir / "config" / "tvn";
+    {
+        platform::RegistryStore store(folder / "registry.db");
+        EXPECT_EQ(modeOf(folder), 0700u);
+        EXPECT_EQ(modeOf(folder / "registry.db"), 0600u);
+    }
+    // A store made earlier with the default mode is closed when opened again.
+    ASSERT_EQ(::chmod((folder / "registry.db").c_str(), 0644), 0);
+    ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
+    {
+        platform::RegistryStore store(folder / "registry.db");
+        EXPECT_EQ(modeOf(folder), 0700u);
+        EXPECT_EQ(modeOf(folder / "registry.db"), 0600u);
+    }
+
+    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    platform::setHardwareFactsRoot(dir / "machine"); // nothing there: the fallbacks
+    const std::string id = deviceId();
+    EXPECT_FALSE(id.empty());
+    EXPECT_EQ(modeOf(folder / "uid"), 0600u);
+}
+
+// A descriptor this process opened without close-on-exec never reaches a child.
+TEST(OwnFiles, ChildrenInheritOnlyTheirStandardStreams)
+{
+    const int leaked = ::open("/dev/null", O_RDONLY); // no O_CLOEXEC, as a library might
+    ASSERT_GT(leaked, 2);
+    const auto child = platform::startWithOutputPipe(std::nullopt, { "sh", "-c", "ls /proc/$$/fd" }, std::filesystem::current_path());
+    ASSERT_TRUE(child);
+    std::string output;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(child->output, buffer, sizeof buffer)) > 0;)
+        output.append(buffer, static_cast<size_t>(n));
+    ::close(child->output);
+    EXPECT_EQ(platform::waitForExit(child->pid), 0);
+    EXPECT_EQ(output, "0\n1\n2\n");
+    ::close(leaked);
+}
