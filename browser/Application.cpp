@@ -6,6 +6,7 @@
 #include "browser/ApplicationIcon.h"
 #include "browser/ContextMenu.h"
 #include "browser/NavigationPolicy.h"
+#include "browser/WebDownloads.h"
 #include "browser/ScriptDialogs.h"
 #include "core/CommandLine.h"
 #include "core/Log.h"
@@ -109,6 +110,7 @@ void Application::OnContextInitialized(const std::vector<std::string>& arguments
         "website-data-manager", manager.get(), "memory-pressure-settings", pressure.get(), nullptr)));
     webkit_web_context_set_cache_model(m_context.get(), WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
     g_signal_connect(m_context.get(), "initialize-web-extensions", G_CALLBACK(onInitializeWebExtensions), this);
+    refuseWebDownloads(m_context.get());
 
     const std::filesystem::path appFolder = modulePath().parent_path();
     const StartPage page = chooseStartPage(appFolder, bdVid());

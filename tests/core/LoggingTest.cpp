@@ -4,6 +4,7 @@
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <regex>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -11,6 +12,22 @@
 using namespace tvn;
 using test::TempDir;
 using log::Severity;
+
+namespace {
+
+// The descriptors of this process open on `path`, with whether each closes on exec.
+std::vector<bool> closeOnExecOf(const std::filesystem::path& path)
+{
+    std::vector<bool> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(entry.path(), error) == path)
+            found.push_back(::fcntl(std::stoi(entry.path().filename().string()), F_GETFD) & FD_CLOEXEC);
+    }
+    return found;
+}
+
+} // namespace
 
 namespace {
 
@@ -97,6 +114,24 @@ TEST(Logging, RecordFormatAndBanner)
     ASSERT_TRUE(std::regex_match(written[3], parts, record));
     EXPECT_EQ(parts[2], "ERROR");
     EXPECT_EQ(parts[4], "Widget::shout");
+}
+
+// A name with a line break in it cannot forge a record: the record stays one line, the break
+// written out. The log file is the user's alone and is closed on exec.
+TEST(Logging, RecordsStayOneLineInAPrivateFile)
+{
+    test::TempDir dir;
+    const auto file = dir / "logs" / "main.log";
+    ASSERT_TRUE(log::initialize({ file, log::Severity::Info }));
+    LOG_INFO << "download failed: evil\n2026-12-08 10:00:00.000 INFO  [1] [Engine::repair@1] all is well\r\x1b[2J\x7f\ttab";
+    const std::string written = test::readFile(file);
+    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 1) << written;
+    EXPECT_NE(written.find("evil\\n2026-12-08 10:00:00.000 INFO  [1] [Engine::repair@1] all is well\\r\\x1b[2J\\x7f\\ttab\n"), std::string::npos) << written;
+    EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(closeOnExecOf(file), std::vector<bool> { true });
+
+    EXPECT_EQ(log::escapeControlCharacters("C:\\Windows\\x.dll \xE7\xA1\xAE"), "C:\\Windows\\x.dll \xE7\xA1\xAE"); // only control characters
+    EXPECT_EQ(log::escapeControlCharacters(std::string("a\0b", 3)), "a\\x00b");
 }
 
 TEST(Logging, LevelFromConfiguration)

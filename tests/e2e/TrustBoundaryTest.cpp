@@ -4,6 +4,7 @@
 #include "tests/e2e/Desktop.h"
 
 #include <cstdlib>
+#include <glib.h>
 
 using namespace tvn;
 using test::Installation;
@@ -184,4 +185,21 @@ TEST(DistFolder, NoFileOutsideItIsServed)
     EXPECT_TRUE(reports[0].starts_with("frame none|frame none|frame none|")) << reports[0];
     EXPECT_EQ(reports[0].find("|read|"), std::string::npos) << reports[0];
     EXPECT_TRUE(reports[0].ends_with("|read")) << reports[0]; // the folder's own file is served
+}
+
+// A frame's download (a link with "download", a navigation to a file WebKit cannot show) is
+// cancelled and logged; nothing lands in the user's Downloads folder (WebKit's choice), nor in the
+// home folder (its choice when there is no Downloads folder).
+TEST_F(TrustBoundary, WebDownloadsAreRefused)
+{
+    const std::string name = "tvn-e2e-download-" + std::to_string(getpid()) + ".bin";
+    const std::filesystem::path downloads = g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD) ? g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD)
+                                                                                             : std::filesystem::path(g_get_home_dir()) / "Downloads";
+    server.addPage("payload.bin", "payload");
+    run("var a = document.createElement('a'); a.href = '/payload.bin'; a.download = '" + name + "'; document.body.appendChild(a); a.click(); 1");
+    const auto refused = [&] { return installation.log("main").find("] web download refused: " + server.url() + "/payload.bin") != std::string::npos; };
+    EXPECT_TRUE(test::eventually(refused)) << installation.log("main");
+    EXPECT_EQ(run("location.href"), server.url() + "/index.html");
+    EXPECT_FALSE(std::filesystem::exists(downloads / name));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(g_get_home_dir()) / name));
 }

@@ -1,7 +1,6 @@
-// Files and descriptors of ours: what other users and our children can see of them. The log, the
-// device id and the registry store are the user's alone; a started program inherits only its
-// standard streams.
-#include "core/Logging.h"
+// Files and descriptors of ours: what other users and our children can see of them. The device id
+// and the registry store are the user's alone; a started program inherits only its standard
+// streams. (The log file's own rules are tested with the log.)
 #include "identity/DeviceId.h"
 #include "platform/HardwareFacts.h"
 #include "platform/Launcher.h"
@@ -25,37 +24,7 @@ unsigned modeOf(const std::filesystem::path& path)
     return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
 }
 
-// The descriptors of this process open on `path`, with whether each closes on exec.
-std::vector<bool> closeOnExecOf(const std::filesystem::path& path)
-{
-    std::vector<bool> found;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-        std::error_code error;
-        if (std::filesystem::read_symlink(entry.path(), error) == path)
-            found.push_back(::fcntl(std::stoi(entry.path().filename().string()), F_GETFD) & FD_CLOEXEC);
-    }
-    return found;
-}
-
 } // namespace
-
-// A name with a line break in it cannot forge a record: the record stays one line, the break
-// written out. The log file is the user's alone and is closed on exec.
-TEST(OwnFiles, LogRecordsStayOneLineInAPrivateFile)
-{
-    test::TempDir dir;
-    const auto file = dir / "logs" / "main.log";
-    ASSERT_TRUE(log::initialize({ file, log::Severity::Info }));
-    LOG_INFO << "download failed: evil\n2026-12-08 10:00:00.000 INFO  [1] [Engine::repair@1] all is well\r\x1b[2J\x7f\ttab";
-    const std::string written = test::readFile(file);
-    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 1) << written;
-    EXPECT_NE(written.find("evil\\n2026-12-08 10:00:00.000 INFO  [1] [Engine::repair@1] all is well\\r\\x1b[2J\\x7f\\ttab\n"), std::string::npos) << written;
-    EXPECT_EQ(modeOf(file), 0600u);
-    EXPECT_EQ(closeOnExecOf(file), std::vector<bool> { true });
-
-    EXPECT_EQ(log::escapeControlCharacters("C:\\Windows\\x.dll \xE7\xA1\xAE"), "C:\\Windows\\x.dll \xE7\xA1\xAE"); // only control characters
-    EXPECT_EQ(log::escapeControlCharacters(std::string("a\0b", 3)), "a\\x00b");
-}
 
 TEST(OwnFiles, RegistryStoreAndDeviceIdAreTheUsersAlone)
 {
