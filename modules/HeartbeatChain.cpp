@@ -1,4 +1,4 @@
-// Heartbeat chains on the main loop.
+// The heartbeat chain on the main loop.
 
 #include "modules/HeartbeatChain.h"
 
@@ -9,14 +9,19 @@
 #include <atomic>
 #include <cstdlib>
 #include <glib.h>
+#include <mutex>
 #include <thread>
 
 namespace tvn {
 
 namespace {
 
-// Chains carry the era they were started in; stopHeartbeatChains() begins a new one.
+// A chain carries the era it was started in; a chain that ends, or stopHeartbeatChains(), begins
+// a new era and every beat of an older one ends there.
 std::atomic<unsigned> g_era { 0 };
+
+std::mutex g_mutex;
+std::weak_ptr<HeartbeatChain> g_chain; // under g_mutex
 
 void scheduleBeat(unsigned era);
 
@@ -42,6 +47,25 @@ void scheduleBeat(unsigned era)
 
 } // namespace
 
+class HeartbeatChain {
+public:
+    explicit HeartbeatChain(unsigned era)
+        : m_era(era)
+    {
+        scheduleBeat(era);
+    }
+    ~HeartbeatChain()
+    {
+        unsigned era = m_era;
+        g_era.compare_exchange_strong(era, m_era + 1); // a chain already stopped leaves the era alone
+    }
+    HeartbeatChain(const HeartbeatChain&) = delete;
+    HeartbeatChain& operator=(const HeartbeatChain&) = delete;
+
+private:
+    const unsigned m_era;
+};
+
 int heartbeatIntervalMs()
 {
     const std::string configured = GlobalConfig::instance().get("server", "heartbeat", "");
@@ -49,14 +73,27 @@ int heartbeatIntervalMs()
     return interval > 0 ? interval : kHeartbeatIntervalMs;
 }
 
-void startHeartbeatChain()
+HeartbeatHold holdHeartbeatChain()
 {
-    scheduleBeat(g_era);
+    std::lock_guard lock(g_mutex);
+    if (HeartbeatHold chain = g_chain.lock())
+        return chain;
+    auto chain = std::make_shared<HeartbeatChain>(g_era.load());
+    g_chain = chain;
+    return chain;
+}
+
+long heartbeatChainHolds()
+{
+    std::lock_guard lock(g_mutex);
+    return g_chain.use_count();
 }
 
 void stopHeartbeatChains()
 {
+    std::lock_guard lock(g_mutex);
     ++g_era;
+    g_chain.reset();
 }
 
 } // namespace tvn

@@ -142,12 +142,12 @@ ScriptValue ModuleBizRepair::CreateObject(JSCContext* context)
     RegisterMethod("scanDlls", listAndCallback(readDllItems, ScanDlls, [&engine](std::vector<DllItem> items) { engine.scanDlls(std::move(items)); }));
     RegisterMethod("scanSoftwares",
         listAndCallback(readSoftwareItems, ScanSoftwares, [&engine](std::vector<SoftwareItem> items) { engine.scanSoftwares(std::move(items)); }));
-    RegisterMethod("repairDlls", listAndCallback(readDllItems, RepairDlls, [&engine](std::vector<DllItem> items) {
-        startHeartbeatChain();
+    RegisterMethod("repairDlls", listAndCallback(readDllItems, RepairDlls, [this, &engine](std::vector<DllItem> items) {
+        holdHeartbeat();
         engine.repairDlls(std::move(items));
     }));
-    RegisterMethod("installSoftwares", listAndCallback(readSoftwareItems, InstallSoftwares, [&engine](std::vector<SoftwareItem> items) {
-        startHeartbeatChain();
+    RegisterMethod("installSoftwares", listAndCallback(readSoftwareItems, InstallSoftwares, [this, &engine](std::vector<SoftwareItem> items) {
+        holdHeartbeat();
         engine.installSoftwares(std::move(items));
     }));
 
@@ -162,8 +162,8 @@ ScriptValue ModuleBizRepair::CreateObject(JSCContext* context)
     });
 
     // (dll list, software list): no callback; events go to whatever the slots hold by then.
-    const auto bothLists = [](bool repair) -> MethodHandler {
-        return [repair](MethodCall& call) {
+    const auto bothLists = [this](bool repair) -> MethodHandler {
+        return [this, repair](MethodCall& call) {
             std::optional<std::vector<DllItem>> dlls;
             std::optional<std::vector<SoftwareItem>> softwares;
             if (call.arguments.size() != 2 || !(dlls = readDllItems(call.arguments[0].get())) || !(softwares = readSoftwareItems(call.arguments[1].get()))) {
@@ -171,7 +171,7 @@ ScriptValue ModuleBizRepair::CreateObject(JSCContext* context)
                 return true;
             }
             if (repair) {
-                startHeartbeatChain();
+                holdHeartbeat();
                 SystemTolvane::instance().oneKeyRepair(std::move(*dlls), std::move(*softwares));
             } else {
                 SystemTolvane::instance().oneKeyScan(std::move(*dlls), std::move(*softwares));

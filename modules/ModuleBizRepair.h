@@ -2,11 +2,13 @@
 // (scanDlls, scanSoftwares, repairDlls, installSoftwares, oneKeyScan, oneKeyRepair, cancelTask)
 // and gets each item's result through the callback slot of its kind; downloadFile fetches one
 // server file into the application data's "download" folder. The engine's messages arrive on the
-// event bus; the server's fresh tokens ("HTTP_GetDownloadToken") go into the engine. Repairs and
-// installs start heartbeat chains. Script thread only.
+// event bus; the server's fresh tokens ("HTTP_GetDownloadToken") go into the engine. From its
+// first repair or install on, the module holds the process's heartbeat chain, and lets it go with
+// itself. Script thread only.
 #pragma once
 
 #include "core/EventBus.h"
+#include "modules/HeartbeatChain.h"
 #include "modules/ModuleBase.h"
 #include "repair/Items.h"
 
@@ -25,9 +27,15 @@ public:
 
 private:
     void deliver(Slot, const EventBus::Message&);
+    void holdHeartbeat()
+    {
+        if (!m_heartbeat)
+            m_heartbeat = holdHeartbeatChain();
+    }
 
     std::array<ScriptValue, SlotCount> m_slots;
     std::vector<EventBus::Subscription> m_subscriptions;
+    HeartbeatHold m_heartbeat;
 };
 
 // The page's item lists; nullopt when the value is not an array. A DLL element without "filePath"

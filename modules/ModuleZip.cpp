@@ -3,7 +3,10 @@
 #include "modules/ModuleZip.h"
 
 #include "core/PagePaths.h"
+#include "modules/ScriptCallback.h"
 #include "util/JsonText.h"
+
+#include <thread>
 
 namespace tvn {
 
@@ -30,6 +33,18 @@ ScriptValue entryObject(JSCContext* context, const ZipEntry& entry)
     });
 }
 
+ScriptValue entryArray(JSCContext* context, const std::vector<ZipEntry>& entries)
+{
+    std::vector<ScriptValue> objects;
+    objects.reserve(entries.size());
+    for (const ZipEntry& entry : entries)
+        objects.push_back(entryObject(context, entry));
+    GUnique<GPtrArray> array(g_ptr_array_new());
+    for (const ScriptValue& object : objects)
+        g_ptr_array_add(array.get(), object.get());
+    return ScriptValue::adopt(jsc_value_new_array_from_garray(context, array.get()));
+}
+
 } // namespace
 
 ScriptValue ModuleZip::CreateObject(JSCContext* context)
@@ -52,15 +67,22 @@ ScriptValue ZipFile::CreateObject(JSCContext* context)
 {
     ScriptValue object = ModuleBase::CreateObject(context);
     RegisterMethod("info", [this](MethodCall& call) {
-        std::vector<ScriptValue> entries;
-        if (m_archive) {
-            for (const ZipEntry& entry : m_archive->entries())
-                entries.push_back(entryObject(call.context, entry));
+        if (call.arguments.empty()) {
+            call.result = entryArray(call.context, m_archive ? m_archive->entries() : std::vector<ZipEntry>());
+            return true;
         }
-        GUnique<GPtrArray> array(g_ptr_array_new());
-        for (const ScriptValue& entry : entries)
-            g_ptr_array_add(array.get(), entry.get());
-        call.result = ScriptValue::adopt(jsc_value_new_array_from_garray(call.context, array.get()));
+        if (call.arguments.size() != 1 || !jsc_value_is_function(call.arguments[0].get())) {
+            call.invalidArguments();
+            return true;
+        }
+        std::thread([archive = m_archive, callback = ScriptCallback(call.arguments[0])]() mutable {
+            auto entries = std::make_shared<std::vector<ZipEntry>>(archive ? archive->entries() : std::vector<ZipEntry>());
+            callback.post([entries](const ScriptCallback::Target& target) {
+                const ScriptValue list = entryArray(target.context(), *entries);
+                target.call({ list.get() });
+            });
+        }).detach();
+        call.result = ScriptValue::adopt(jsc_value_new_undefined(call.context));
         return true;
     });
     return object;

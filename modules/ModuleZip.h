@@ -1,5 +1,7 @@
-// The "zip" module: open(options) gives a ZipFile whose info() lists the archive's entries. The
-// ZipFile closes its archive when it is collected or its page goes, so an archive opened for
+// The "zip" module: open(options) gives a ZipFile whose info() lists the archive's entries, at
+// once, or with a function argument off the script thread, the list then handed to the function
+// (an archive from outside, a dropped one, may take long to walk). The ZipFile closes its archive
+// when it is collected or its page goes and no listing still runs, so an archive opened for
 // writing is finalised. Script thread only.
 #pragma once
 
@@ -15,14 +17,14 @@ public:
 
 class ZipFile final : public ModuleBase {
 public:
-    explicit ZipFile(std::unique_ptr<ZipArchive> archive)
+    explicit ZipFile(std::shared_ptr<ZipArchive> archive)
         : m_archive(std::move(archive))
     {
     }
     ScriptValue CreateObject(JSCContext*) override;
 
 private:
-    std::unique_ptr<ZipArchive> m_archive; // null when opening failed
+    std::shared_ptr<ZipArchive> m_archive; // null when opening failed; shared with a listing thread
 };
 
 } // namespace tvn

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <mutex>
 #include <unistd.h>
 #include <unzip.h>
 #include <zip.h>
@@ -75,6 +76,7 @@ std::optional<uint64_t> localHeaderOffset(std::string_view record)
 struct ZipArchive::Reader {
     int fd = -1;
     unzFile archive = nullptr;
+    mutable std::mutex walking; // minizip's handle has one current entry
 
     ~Reader()
     {
@@ -107,9 +109,10 @@ struct ZipArchive::Reader {
 
     std::vector<ZipEntry> entries() const
     {
+        std::lock_guard lock(walking);
         std::vector<ZipEntry> list;
         std::string name(0x10000, '\0');
-        for (int status = unzGoToFirstFile(archive); status == UNZ_OK; status = unzGoToNextFile(archive)) {
+        for (int status = unzGoToFirstFile(archive); status == UNZ_OK && list.size() < kMaxZipEntries; status = unzGoToNextFile(archive)) {
             unz_file_info64 info;
             if (unzGetCurrentFileInfo64(archive, &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0, nullptr, 0) != UNZ_OK)
                 break;

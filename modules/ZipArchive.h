@@ -30,6 +30,8 @@ struct ZipEntry {
 // 0xFFFFFFFF. nullopt when the record is not one or is cut short.
 std::optional<uint64_t> localHeaderOffset(std::string_view record);
 
+inline constexpr size_t kMaxZipEntries = 100000;
+
 class ZipArchive {
     struct Token { explicit Token() = default; }; // only open() makes archives
 
@@ -45,7 +47,9 @@ public:
     ZipArchive(const ZipArchive&) = delete;
     ZipArchive& operator=(const ZipArchive&) = delete;
 
-    // Every entry, in order; an archive being written lists what it holds so far (nothing here).
+    // The entries in order, at most kMaxZipEntries of them (a dropped archive may claim millions);
+    // an archive being written lists what it holds so far (nothing here). Any thread: one listing
+    // at a time.
     std::vector<ZipEntry> entries() const;
 
 private:

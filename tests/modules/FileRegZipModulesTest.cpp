@@ -220,6 +220,25 @@ print(json.dumps({'plain': make('plain.zip', False), 'zip64': make('zip64.zip', 
     EXPECT_EQ(run("module('zip').open()"), "!Invalid arguments");
 }
 
+// A listing with a callback runs off the script thread and hands the same list over; an archive
+// that claims more entries than the cap is listed up to the cap, and its last listed entry is the
+// cap's.
+TEST_F(Modules, ZipInfoWithACallbackAndTheEntryCap)
+{
+    ASSERT_EQ(python("import zipfile\nwith zipfile.ZipFile('" + (dir / "many.zip").string() + "', 'w') as z:\n"
+                     "    for i in range(" + std::to_string(kMaxZipEntries + 1) + "): z.writestr('e%d' % i, b'')"), "");
+    run("var listed = null; var many = module('zip').open({ path: " + quoted(dir / "many.zip") + " });"
+        "var returned = many.info(function (entries) { listed = entries; })");
+    EXPECT_EQ(run("returned === undefined && listed === null"), "true"); // nothing yet: the list comes later
+    ASSERT_TRUE(runUntil("listed !== null"));
+    EXPECT_EQ(run("listed.length + ' ' + listed[listed.length - 1].name"), std::to_string(kMaxZipEntries) + " e" + std::to_string(kMaxZipEntries - 1));
+
+    run("var none = null; module('zip').open({ path: " + quoted(dir / "missing.zip") + " }).info(function (entries) { none = entries; })");
+    ASSERT_TRUE(runUntil("none !== null"));
+    EXPECT_EQ(run("none.length"), "0");
+    EXPECT_EQ(run("many.info(5)"), "!Invalid arguments");
+}
+
 // An archive opened for writing is finalised when its object goes: a valid empty archive. One
 // opened to modify keeps its entries valid.
 TEST_F(Modules, ZipArchivesAreLeftValid)

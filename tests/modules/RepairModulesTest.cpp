@@ -161,9 +161,12 @@ TEST_F(RepairModules, RepairsAndHeartbeatChains)
     ASSERT_TRUE(pumpUntil([&] { return run("out.length > 0 && out[out.length - 1]") == R"({"fileName":"x.dll","fileType":"sys","errorCode":0})"; }));
     EXPECT_EQ(test::readFile(dir / "system" / "x.dll"), "MZ library bytes");
 
-    // Two chains: about two heartbeats each interval beside the repair's own.
+    // One chain for the process however many repairs ask: held once by each module that repaired.
+    EXPECT_EQ(heartbeatChainHolds(), 1);
     const size_t before = heartRequests();
-    ASSERT_TRUE(pumpUntil([&] { return heartRequests() >= before + 4; }, std::chrono::seconds(10)));
+    ASSERT_TRUE(pumpUntil([&] { return heartRequests() >= before + 2; }, std::chrono::seconds(10)));
+    run("var other = module('biz_repair'); other.installSoftwares([], record); other.repairDlls([], record)");
+    EXPECT_EQ(heartbeatChainHolds(), 2);
     stopHeartbeatChains();
 
     // The token subscriber stores what the bus carries, also an empty one.
@@ -178,7 +181,7 @@ TEST_F(RepairModules, SilentServerFreezesNothing)
 {
     useConfigWith("heartbeat = 50\n");
     server->setBehaviour("heart", Behaviour::never());
-    startHeartbeatChain();
+    const HeartbeatHold chain = holdHeartbeatChain();
     int ticks = 0;
     const guint timer = g_timeout_add(10, [](gpointer data) -> gboolean { ++*static_cast<int*>(data); return G_SOURCE_CONTINUE; }, &ticks);
     ASSERT_TRUE(pumpUntil([&] { return heartRequests() >= 1; }));
@@ -187,6 +190,30 @@ TEST_F(RepairModules, SilentServerFreezesNothing)
     EXPECT_GE(ticks - atRequest, 10); // the page's timers went on while the heartbeat was out
     g_source_remove(timer);
     server->stop(); // releases the held heartbeat
+}
+
+// The chain stops when its last hold goes: the beat in flight may still come, then no more.
+TEST_F(RepairModules, HeartbeatChainEndsWithItsLastHold)
+{
+    useConfigWith("heartbeat = 30\n");
+    HeartbeatHold first = holdHeartbeatChain();
+    HeartbeatHold second = holdHeartbeatChain();
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(heartbeatChainHolds(), 2);
+    ASSERT_TRUE(pumpUntil([&] { return heartRequests() >= 2; }));
+    first.reset();
+    const size_t held = heartRequests();
+    ASSERT_TRUE(pumpUntil([&] { return heartRequests() >= held + 1; })); // still beating for the second
+    second.reset();
+    EXPECT_EQ(heartbeatChainHolds(), 0);
+    pumpFor(std::chrono::milliseconds(100)); // a beat already on its way
+    const size_t ended = heartRequests();
+    pumpFor(std::chrono::milliseconds(300)); // ten intervals
+    EXPECT_EQ(heartRequests(), ended);
+
+    // A new hold starts a new chain.
+    const HeartbeatHold again = holdHeartbeatChain();
+    ASSERT_TRUE(pumpUntil([&] { return heartRequests() > ended; }));
 }
 
 TEST_F(RepairModules, DownloadEvents)

@@ -191,9 +191,13 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
         event.preventDefault();
         clear(dropList);
         for (const path of modules.dragdrop.getFiles()) {
-            const report = describeDroppedFile(path, catalog,
-                (fileName) => statusText(session.item("dll", fileName)), modules.zip);
-            append(dropList, el("li", {}, report.line, report.details.length ? el("ul", {}, ...report.details.map((line) => el("li", {}, line))) : null));
+            // Each file's line is filled in when its report is ready (a zip is listed off the thread).
+            const line = el("li", {}, path);
+            append(dropList, line);
+            void describeDroppedFile(path, catalog, (fileName) => statusText(session.item("dll", fileName)), modules.zip).then((report) => {
+                clear(line);
+                append(line, report.line, report.details.length ? el("ul", {}, ...report.details.map((detail) => el("li", {}, detail))) : null);
+            });
         }
         if (!dropPanel.open)
             dropPanel.showModal();

@@ -10,7 +10,12 @@ export interface DropReport {
     details: string[];
 }
 
-export function describeDroppedFile(path: string, catalog: Catalog, statusOf: (fileName: string) => string, zip: Tvn.ZipModule): DropReport {
+// A zip's entries, listed off the page's thread: a dropped archive may be large.
+function zipEntries(zip: Tvn.ZipModule, path: string): Promise<Tvn.ZipEntry[]> {
+    return new Promise((resolve) => zip.open({ path }).info(resolve));
+}
+
+export async function describeDroppedFile(path: string, catalog: Catalog, statusOf: (fileName: string) => string, zip: Tvn.ZipModule): Promise<DropReport> {
     const name = baseName(path);
     const lower = name.toLowerCase();
     if (lower.endsWith(".dll")) {
@@ -18,7 +23,7 @@ export function describeDroppedFile(path: string, catalog: Catalog, statusOf: (f
         return { line: dll ? format("dropKnown", { name, description: dll.description, status: statusOf(dll.fileName) }) : format("dropUnknown", { name }), details: [] };
     }
     if (lower.endsWith(".zip")) {
-        const entries = zip.open({ path }).info();
+        const entries = await zipEntries(zip, path);
         if (entries.length === 0)
             return { line: format("dropZipEmpty", { name }), details: [] };
         const details = entries.filter((entry) => !entry.isdir).map((entry) => format("dropZipEntry", {

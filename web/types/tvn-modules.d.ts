@@ -149,8 +149,10 @@ declare namespace Tvn {
         header_offset: number;
     }
     interface ZipFile {
-        /** Empty when the archive could not be opened. */
+        /** Empty when the archive could not be opened; at most 100 000 entries. */
         info(): ZipEntry[];
+        /** The same list, made off the page's thread and handed to `done` later. */
+        info(done: (entries: ZipEntry[]) => void): void;
     }
     interface ZipModule {
         open(options: { path: string; mode?: "r" | "w" | "a" | "d"; level?: number }): ZipFile;
