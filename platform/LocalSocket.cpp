@@ -68,6 +68,7 @@ struct LocalSocketServer::Connection : std::enable_shared_from_this<Connection> 
     GRef<GSocketConnection> socket;
     GRef<GCancellable> cancellable = GRef<GCancellable>::adopt(g_cancellable_new());
     SourceHandle stallTimer;
+    SourceHandle lineTimer; // runs while a line has begun and not ended
     std::string pending; // bytes read, not yet a whole line
     std::string reply;
     char buffer[4096];
@@ -77,6 +78,7 @@ struct LocalSocketServer::Connection : std::enable_shared_from_this<Connection> 
     void next();
     void send(std::string line);
     void armStallTimer();
+    void armLineTimer();
     static void onRead(GObject* source, GAsyncResult*, gpointer self);
     static void onWritten(GObject* source, GAsyncResult*, gpointer self);
     static gboolean onStalled(gpointer self);
@@ -105,6 +107,9 @@ struct LocalSocketServer::Listener {
         // A peer of another user is let go at once (the connection closes with its last reference).
         if (!acceptPeer(peerUser(g_socket_get_fd(g_socket_connection_get_socket(socket))), ::getuid()))
             return TRUE;
+        // So is one past the cap: clients that connect and say nothing cannot pile up.
+        if (self->limits.maxConnections > 0 && self->connections.size() >= self->limits.maxConnections)
+            return TRUE;
         auto connection = std::make_shared<Connection>();
         connection->listener = self;
         connection->socket = GRef<GSocketConnection>::retain(socket);
@@ -125,6 +130,15 @@ void LocalSocketServer::Connection::armStallTimer()
     g_source_attach(stallTimer.get(), g_main_context_get_thread_default());
 }
 
+void LocalSocketServer::Connection::armLineTimer()
+{
+    if (listener->limits.lineStall.count() <= 0 || lineTimer)
+        return;
+    lineTimer.reset(g_timeout_source_new(static_cast<guint>(listener->limits.lineStall.count())));
+    g_source_set_callback(lineTimer.get(), onStalled, this, nullptr);
+    g_source_attach(lineTimer.get(), g_main_context_get_thread_default());
+}
+
 gboolean LocalSocketServer::Connection::onStalled(gpointer data)
 {
     auto* self = static_cast<Connection*>(data);
@@ -142,6 +156,8 @@ void LocalSocketServer::Connection::next()
             listener->drop(this);
             return;
         }
+        if (!pending.empty())
+            armLineTimer();
         GInputStream* input = g_io_stream_get_input_stream(G_IO_STREAM(socket.get()));
         g_input_stream_read_async(input, buffer, sizeof(buffer), G_PRIORITY_DEFAULT, cancellable.get(), onRead, this);
         return;
@@ -151,6 +167,7 @@ void LocalSocketServer::Connection::next()
         return;
     }
     stallTimer.reset();
+    lineTimer.reset();
     const std::string line = pending.substr(0, end);
     pending.erase(0, end + 1);
     auto given = std::make_shared<bool>(false);

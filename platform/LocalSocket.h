@@ -4,8 +4,10 @@
 //
 // The server never blocks its loop: lines are read and replies written asynchronously, and a reply
 // may be given later than the handler's return (a dialog the user answers first); the connection
-// reads nothing more until it has been given. A line longer than the server's limit, or one that
-// does not arrive within its stall limit, ends that connection; other connections go on.
+// reads nothing more until it has been given. A line longer than the server's limit, one that
+// does not arrive within its stall limit, or one begun and not finished within its line limit,
+// ends that connection; other connections go on. Connections past the server's cap are closed at
+// once.
 #pragma once
 
 #include <chrono>
@@ -33,6 +35,8 @@ public:
     struct Limits {
         size_t maxLine = 1 << 20;                    // bytes, without the newline
         std::chrono::milliseconds stall { 0 };       // for a request line to arrive; 0: no limit
+        std::chrono::milliseconds lineStall { 0 };   // for a begun line to end; 0: no limit
+        size_t maxConnections = 0;                   // open at once; 0: no cap
     };
     // The reply line (without its newline) to one request line.
     using Handler = std::function<std::string(std::string_view line)>;

@@ -22,7 +22,13 @@ bool WindowChannelServer::listen(AsyncHandler handler)
     if (!folder.usable())
         return false;
     const std::filesystem::path path = folder.path / ("tvn-window-" + std::to_string(::getpid()) + ".sock");
-    return m_server.listen(path, { kWindowChannelMaxRequest, std::chrono::milliseconds(0) }, std::move(handler));
+    // A web process keeps its connection open between requests, so an idle one is never cut; a
+    // request begun must end within the line limit.
+    LocalSocketServer::Limits limits;
+    limits.maxLine = kWindowChannelMaxRequest;
+    limits.lineStall = kWindowChannelLineStall;
+    limits.maxConnections = kWindowChannelMaxConnections;
+    return m_server.listen(path, limits, std::move(handler));
 }
 
 std::string WindowChannelServer::address() const

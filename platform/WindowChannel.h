@@ -10,6 +10,7 @@
 
 #include "platform/LocalSocket.h"
 
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -20,6 +21,10 @@ namespace tvn::platform {
 
 // Large enough for an icon or clipboard text; a longer request ends its connection.
 inline constexpr size_t kWindowChannelMaxRequest = 16u << 20;
+// A request line, once begun, arrives whole within this (16 MiB over a local socket takes far less).
+inline constexpr std::chrono::milliseconds kWindowChannelLineStall { 10000 };
+// One connection per web process (and a few tools); more are refused.
+inline constexpr size_t kWindowChannelMaxConnections = 64;
 
 class WindowChannelServer {
 public:

@@ -165,3 +165,47 @@ TEST(LocalSocket, OversizedAndStalledClientsAreLetGo)
     EXPECT_EQ(replyMeanwhile, "re:still here");
     EXPECT_EQ(replyAtLimit, "re:" + std::string(100, 'z'));
 }
+
+// The window channel's own limits: no stall limit for an idle connection (a web process keeps one
+// open between requests), yet a line longer than the limit still ends its connection, and so does
+// a line begun and never finished. Connections past the cap are closed at once; the others go on.
+TEST(LocalSocket, LineLimitsWithoutAStallLimitAndTheConnectionCap)
+{
+    test::TempDir dir;
+    LocalSocketServer server;
+    LocalSocketServer::Limits limits;
+    limits.maxLine = 100;
+    limits.lineStall = std::chrono::milliseconds(200);
+    limits.maxConnections = 3;
+    ASSERT_TRUE(server.listen(dir / "s.sock", limits, [](std::string_view line) { return "re:" + std::string(line); }));
+
+    std::atomic<bool> done { false };
+    bool longLineClosed = false, halfLineClosed = false, pastCapClosed = false;
+    std::string idleReply, freedReply;
+    std::thread clients([&] {
+        const int idle = connectLocalSocket(server.path());
+        const int longLine = connectLocalSocket(server.path());
+        longLineClosed = ask(longLine, std::string(101, 'y') + "\n").empty();
+        ::close(longLine);
+        const int half = connectLocalSocket(server.path());
+        ::send(half, "begun", 5, MSG_NOSIGNAL);
+        const int third = connectLocalSocket(server.path());
+        const int pastCap = connectLocalSocket(server.path()); // idle, half, third are open
+        pastCapClosed = closedByServer(pastCap);
+        halfLineClosed = closedByServer(half); // after its 200 ms
+        std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the idle one outlives any stall limit
+        idleReply = ask(idle, "still here\n");
+        const int freed = connectLocalSocket(server.path()); // the half line's place
+        freedReply = ask(freed, "in\n");
+        for (int fd : { idle, half, third, pastCap, freed })
+            ::close(fd);
+        done = true;
+    });
+    runLoopUntil(done);
+    clients.join();
+    EXPECT_TRUE(longLineClosed);
+    EXPECT_TRUE(pastCapClosed);
+    EXPECT_TRUE(halfLineClosed);
+    EXPECT_EQ(idleReply, "re:still here");
+    EXPECT_EQ(freedReply, "re:in");
+}
