@@ -26,7 +26,7 @@ struct Fixture {
         std::filesystem::create_directories(folder / "config" / "tvn");
         std::ofstream(folder / "catalog" / "big.bin", std::ios::binary) << std::string(kFileSize, 'd');
         server = std::make_unique<tvn::server::ReferenceServer>(
-            tvn::server::ReferenceServerOptions { folder / "state", folder / "catalog", {}, "t" });
+            tvn::server::ReferenceServerOptions { folder / "state", folder / "catalog", {}, "t", {} });
         server->start();
         // fetchUrlToFile trusts the reference authority through the configuration, as the program does.
         std::ofstream(folder / "config" / "tvn" / "config.ini") << "[server]\nca = " << server->authorityFile().string() << "\n";

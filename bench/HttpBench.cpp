@@ -19,7 +19,7 @@ struct Fixture {
     Fixture()
     {
         std::filesystem::create_directories(folder / "catalog");
-        server = std::make_unique<tvn::server::ReferenceServer>(tvn::server::ReferenceServerOptions { folder / "state", folder / "catalog", {}, "t" });
+        server = std::make_unique<tvn::server::ReferenceServer>(tvn::server::ReferenceServerOptions { folder / "state", folder / "catalog", {}, "t", {} });
         server->start();
     }
     ~Fixture()

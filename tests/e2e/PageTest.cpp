@@ -25,7 +25,7 @@ protected:
     void SetUp() override
     {
         std::filesystem::copy(kDemoCatalog, catalogFolder);
-        server = std::make_unique<server::ReferenceServer>(server::ReferenceServerOptions { installation.dir / "state", catalogFolder, {}, "reference-token" });
+        server = std::make_unique<server::ReferenceServer>(server::ReferenceServerOptions { installation.dir / "state", catalogFolder, {}, "reference-token", {} });
         ASSERT_TRUE(server->start());
         std::filesystem::create_directories(installation.dir / "config" / "tvn");
         writeFile(installation.dir / "config" / "tvn" / "config.ini",

@@ -22,7 +22,7 @@ protected:
         test::writeFile(catalog / "b.dll", std::string(100000, 'b'));
         test::writeFile(catalog / "setup.sh", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + (installation.dir / "installer-args").string() + "'\n");
         test::writeFile(catalog / "big.bin", std::string(4 << 20, 'g'));
-        server = std::make_unique<server::ReferenceServer>(server::ReferenceServerOptions { installation.dir / "state", catalog, {}, "e2e-token" });
+        server = std::make_unique<server::ReferenceServer>(server::ReferenceServerOptions { installation.dir / "state", catalog, {}, "e2e-token", {} });
         ASSERT_TRUE(server->start());
         const std::filesystem::path config = installation.dir / "config" / "tvn" / "config.ini";
         test::writeFile(config, test::readFile(config) + "[server]\napi = " + server->address() + "\nreport = " + server->address()

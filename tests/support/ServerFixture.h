@@ -36,7 +36,7 @@ protected:
         std::filesystem::create_directories(dir / "catalog");
         writeFile(dir / "catalog" / "x.dll", "MZ library bytes");
         server = std::make_unique<server::ReferenceServer>(
-            server::ReferenceServerOptions { dir / "state", dir / "catalog", {}, "reference-token" });
+            server::ReferenceServerOptions { dir / "state", dir / "catalog", {}, "reference-token", {} });
         ASSERT_TRUE(server->start());
 
         std::filesystem::create_directories(dir / "config" / "tvn");

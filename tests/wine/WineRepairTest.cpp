@@ -30,7 +30,7 @@ protected:
 
         std::filesystem::create_directories(installation.dir / "catalog");
         std::filesystem::copy_file(build / "tvnhello.dll", installation.dir / "catalog" / "tvnhello.dll");
-        server = std::make_unique<server::ReferenceServer>(server::ReferenceServerOptions { installation.dir / "state", installation.dir / "catalog", {}, "wine-token" });
+        server = std::make_unique<server::ReferenceServer>(server::ReferenceServerOptions { installation.dir / "state", installation.dir / "catalog", {}, "wine-token", {} });
         ASSERT_TRUE(server->start());
         const std::filesystem::path config = installation.dir / "config" / "tvn" / "config.ini";
         test::writeFile(config, test::readFile(config) + "[server]\napi = " + server->address() + "\nca = " + server->authorityFile().string()

@@ -68,6 +68,8 @@ bool ReferenceServer::start(int port)
     if (!m_server->is_valid())
         return false;
     m_server->set_tcp_nodelay(true); // answers go out at once, not after a delayed acknowledgement
+    m_server->set_payload_max_length(kMaxRequestBody);
+    m_server->set_read_timeout(10, 0); // a client that stops sending is let go
     route();
     m_port = port ? (m_server->bind_to_port("127.0.0.1", port) ? port : -1) : m_server->bind_to_any_port("127.0.0.1");
     if (m_port <= 0)
@@ -102,7 +104,7 @@ void ReferenceServer::setBehaviour(const std::string& endpoint, Behaviour behavi
 std::vector<RecordedRequest> ReferenceServer::requests() const
 {
     std::lock_guard lock(m_mutex);
-    return m_requests;
+    return { m_requests.begin(), m_requests.end() };
 }
 
 void ReferenceServer::clearRequests()
@@ -127,6 +129,8 @@ void ReferenceServer::record(const std::string& endpoint, const httplib::Request
         std::ofstream(m_options.recordFile, std::ios::app) << jsonText(line) << '\n';
     }
     m_requests.push_back(std::move(recorded));
+    if (m_requests.size() > m_options.maxRecorded)
+        m_requests.pop_front();
 }
 
 bool ReferenceServer::behavesAs(const std::string& endpoint, Behaviour::Kind kind) const
@@ -214,8 +218,11 @@ void ReferenceServer::route()
         if (misbehave("files", response))
             return;
         const std::string name = urlDecode(request.matches[1].str());
-        std::ifstream file(m_options.catalogFolder / name, std::ios::binary);
-        if (!isPlainName(name) || !file) {
+        // The name is judged before anything is opened: "../x" or "/etc/x" never reach the disk.
+        std::ifstream file;
+        if (isPlainName(name))
+            file.open(m_options.catalogFolder / name, std::ios::binary);
+        if (!file.is_open()) {
             response.status = 404;
             response.set_content("not found", "text/plain");
             return;
@@ -223,10 +230,17 @@ void ReferenceServer::route()
         response.set_content(std::string(std::istreambuf_iterator<char>(file), {}), "application/octet-stream");
     });
 
-    // Control, for a server run as its own process: POST /_control/behaviour?endpoint=heart&kind=
+    // Control, for a server run as its own process and given a control token: POST
+    // /_control/behaviour?endpoint=heart&kind=
     // status|badjson|slow|never|redirect|wrongdigest|normal[&status=500][&body=...][&delay=2000] (a
     // redirect's address is its body).
+    if (m_options.controlToken.empty())
+        return;
     m_server->Post("/_control/behaviour", [this](const httplib::Request& request, httplib::Response& response) {
+        if (request.get_header_value("X-Control-Token") != m_options.controlToken) {
+            response.status = 403;
+            return;
+        }
         static const std::map<std::string, Behaviour::Kind> kinds = { { "normal", Behaviour::Kind::Normal },
             { "status", Behaviour::Kind::Status }, { "badjson", Behaviour::Kind::BadJson }, { "slow", Behaviour::Kind::Slow },
             { "never", Behaviour::Kind::Never }, { "redirect", Behaviour::Kind::Redirect }, { "wrongdigest", Behaviour::Kind::WrongDigest } };

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -61,7 +62,15 @@ struct ReferenceServerOptions {
     std::filesystem::path catalogFolder; // files offered for download
     std::filesystem::path recordFile;    // JSON lines; empty for none
     std::string token = "reference-token";
+    // Enables POST /_control/behaviour for requests that carry it in "X-Control-Token"; empty (the
+    // default) leaves the endpoint out, so that nobody else on the machine can steer the server.
+    std::string controlToken;
+    // What the server keeps of its requests: the newest this many (the record file has them all).
+    size_t maxRecorded = 10000;
 };
+
+// The largest request body it reads.
+inline constexpr size_t kMaxRequestBody = 1u << 20;
 
 class ReferenceServer {
 public:
@@ -104,7 +113,7 @@ private:
     std::condition_variable m_released;
     bool m_stopping = false;
     std::map<std::string, Behaviour> m_behaviours;
-    std::vector<RecordedRequest> m_requests;
+    std::deque<RecordedRequest> m_requests; // at most m_options.maxRecorded
 };
 
 } // namespace tvn::server

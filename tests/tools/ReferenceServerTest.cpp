@@ -1,0 +1,88 @@
+// What the reference server lets a client do: steer it only with the control token it was given,
+// reach no file outside its catalog, and grow its memory no further than its caps.
+#include "tools/server/ReferenceServer.h"
+
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+using namespace tvn;
+using server::ReferenceServer;
+
+namespace {
+
+struct Served {
+    test::TempDir dir;
+    std::unique_ptr<ReferenceServer> server;
+
+    explicit Served(std::string controlToken = {}, size_t maxRecorded = 10000)
+    {
+        std::filesystem::create_directories(dir / "catalog");
+        test::writeFile(dir / "catalog" / "x.dll", "MZ");
+        test::writeFile(dir / "secret.txt", "secret");
+        server = std::make_unique<ReferenceServer>(server::ReferenceServerOptions { dir / "state", dir / "catalog", {}, "t", std::move(controlToken), maxRecorded });
+        EXPECT_TRUE(server->start());
+    }
+    std::unique_ptr<httplib::SSLClient> client() const
+    {
+        auto client = std::make_unique<httplib::SSLClient>("127.0.0.1", server->port());
+        client->set_ca_cert_path(server->authorityFile().c_str());
+        return client;
+    }
+    int control(const std::string& token) const
+    {
+        httplib::Headers headers;
+        if (!token.empty())
+            headers.emplace("X-Control-Token", token);
+        const auto result = client()->Post("/_control/behaviour?endpoint=heart&kind=status&status=500", headers, "", "text/plain");
+        return result ? result->status : -1;
+    }
+    int heart() const
+    {
+        const auto result = client()->Post("/v3/software/heart", "", "application/x-www-form-urlencoded");
+        return result ? result->status : -1;
+    }
+};
+
+} // namespace
+
+TEST(ReferenceServer, ControlOnlyWithItsToken)
+{
+    {
+        const Served unsteered; // no token given: no control endpoint at all
+        EXPECT_EQ(unsteered.control(""), 404);
+        EXPECT_EQ(unsteered.control("anything"), 404);
+        EXPECT_EQ(unsteered.heart(), 200);
+    }
+    const Served steered("s3cret");
+    EXPECT_EQ(steered.control(""), 403);
+    EXPECT_EQ(steered.control("s3cre"), 403);
+    EXPECT_EQ(steered.heart(), 200);
+    EXPECT_EQ(steered.control("s3cret"), 200);
+    EXPECT_EQ(steered.heart(), 500);
+}
+
+TEST(ReferenceServer, FilesOnlyFromTheCatalog)
+{
+    const Served served;
+    const auto client = served.client();
+    EXPECT_EQ(client->Get("/files/x.dll")->body, "MZ");
+    for (const char* outside : { "/files/..%2Fsecret.txt", "/files/%2E%2E%2Fsecret.txt", "/files/" "%2Fetc%2Fhostname", "/files/.." })
+        EXPECT_EQ(client->Get(outside)->status, 404) << outside;
+}
+
+TEST(ReferenceServer, RequestsAndRecordsAreBounded)
+{
+    const Served served({}, 20);
+    const auto client = served.client();
+    const auto big = client->Post("/dot/batch", std::string(server::kMaxRequestBody + 1, 'x'), "application/x-www-form-urlencoded");
+    ASSERT_TRUE(big);
+    EXPECT_EQ(big->status, 413);
+    for (int i = 0; i < 25; ++i)
+        ASSERT_TRUE(client->Post("/v3/software/heart?n=" + std::to_string(i), "", "text/plain")) << i;
+    const auto requests = served.server->requests();
+    ASSERT_EQ(requests.size(), 20u);
+    EXPECT_EQ(requests.front().target, "/v3/software/heart?n=5"); // the oldest went
+    EXPECT_EQ(requests.back().target, "/v3/software/heart?n=24");
+}
