@@ -13,6 +13,39 @@ namespace tvn::platform {
 
 namespace {
 
+// The code unit of a "\x" escape whose "x" is at `at`: up to four hex digits; `at` ends on the last.
+uint32_t readHexEscape(std::string_view line, size_t& at)
+{
+    uint32_t code = 0;
+    for (int digits = 0; digits < 4 && at + 1 < line.size() && std::isxdigit(static_cast<unsigned char>(line[at + 1])); ++digits) {
+        const char digit = line[++at];
+        code = code * 16 + static_cast<uint32_t>(std::isdigit(static_cast<unsigned char>(digit)) ? digit - '0' : (digit | 0x20) - 'a' + 10);
+    }
+    return code;
+}
+
+// The character of a "\x" escape at `at`. Wine writes UTF-16 code units, so a character beyond the
+// BMP is two escapes in a row, a high surrogate then a low one; a surrogate without its partner is
+// U+FFFD.
+char32_t readEscapedCharacter(std::string_view line, size_t& at)
+{
+    const uint32_t unit = readHexEscape(line, at);
+    if (unit >= 0xDC00 && unit <= 0xDFFF)
+        return U'\uFFFD';
+    if (unit < 0xD800 || unit > 0xDBFF)
+        return unit;
+    size_t next = at + 1;
+    if (next + 1 < line.size() && line[next] == '\\' && line[next + 1] == 'x') {
+        ++next;
+        const uint32_t low = readHexEscape(line, next);
+        if (low >= 0xDC00 && low <= 0xDFFF) {
+            at = next;
+            return 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+        }
+    }
+    return U'\uFFFD';
+}
+
 // The quoted string starting at `at` (the opening quote); `at` ends after the closing one.
 // false when the string is not closed on its line.
 bool readQuoted(std::string_view line, size_t& at, std::string& text)
@@ -35,16 +68,9 @@ bool readQuoted(std::string_view line, size_t& at, std::string& text)
         case 'r': text += '\r'; break;
         case 't': text += '\t'; break;
         case '0': text += '\0'; break;
-        case 'x': {
-            uint32_t code = 0;
-            int digits = 0;
-            while (digits < 4 && at + 1 < line.size() && std::isxdigit(static_cast<unsigned char>(line[at + 1]))) {
-                code = code * 16 + static_cast<uint32_t>(std::stoi(std::string(1, line[++at]), nullptr, 16));
-                ++digits;
-            }
-            text += wideToUtf8(std::wstring(1, static_cast<wchar_t>(code)));
+        case 'x':
+            text += wideToUtf8(std::wstring(1, static_cast<wchar_t>(readEscapedCharacter(line, at))));
             break;
-        }
         default: text += escaped; break; // \\ and \" and anything else as itself
         }
     }

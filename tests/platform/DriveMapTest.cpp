@@ -83,6 +83,23 @@ TEST(WineRegistry, UninstallEntries)
     EXPECT_EQ(prefixInstalledPrograms(prefix.path()), (std::vector<std::string> { "Runtime \"2019\" x64 中\\14.28", "Old 32", "Just mine" }));
 }
 
+// Wine writes UTF-16 code units: a character beyond the BMP is a pair of escapes, decoded as one; a
+// surrogate without its partner is U+FFFD, and what follows it is kept.
+TEST(WineRegistry, SurrogatePairs)
+{
+    const auto name = [](const std::string& quoted) {
+        const std::string text = "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\G] 1\n\"DisplayName\"=\"" + quoted + "\"\n";
+        const auto names = uninstallDisplayNames(parseWineRegistry(text));
+        return names.empty() ? std::string("(none)") : names[0];
+    };
+    EXPECT_EQ(name("Game \\xd83d\\xde00 Edition"), "Game \U0001F600 Edition");
+    EXPECT_EQ(name("\\xD83D\\xDE00"), "\U0001F600"); // either case
+    EXPECT_EQ(name("a\\xd83d b"), "a\uFFFD b");          // a high one alone
+    EXPECT_EQ(name("a\\xde00b"), "a\uFFFDb");            // a low one alone
+    EXPECT_EQ(name("\\xd83d\\xd83d\\xde00"), "\uFFFD\U0001F600"); // two highs: the second pairs
+    EXPECT_EQ(name("\\xd83d\\x41"), "\uFFFDA");        // a high one before a plain escape
+}
+
 // Wine replaces its registry files by renaming a new one in: a read while that goes on sees the old
 // list or the new one, never a mixture.
 TEST(WineRegistry, FileBeingRewritten)
