@@ -14,9 +14,6 @@
 
 namespace tvn {
 
-// The local paths of a text/uri-list (lines of URIs, "#" lines are comments); other URIs are skipped.
-std::vector<std::string> filesFromUriList(std::string_view uriList);
-
 // Tells `entered` the files of every drag that enters `view`.
 void watchFileDrags(WebKitWebView* view, std::function<void(const std::vector<std::string>& files)> entered);
 

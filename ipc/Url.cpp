@@ -5,6 +5,7 @@
 #include "platform/GRef.h"
 #include "util/Strings.h"
 
+#include <cctype>
 #include <glib.h>
 
 namespace tvn {
@@ -17,6 +18,21 @@ bool hasUnsafeCharacter(std::string_view text)
         if (c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
             return true;
     return false;
+}
+
+// A host name of letters, digits, "-", ".", "_" and "~", or an IPv6 literal. Anything else is where
+// parsers part ways: GUri ends the user part at the first "@" and browsers and curl at the last, so
+// "http://a@127.0.0.1@example.com/" has the host "127.0.0.1@example.com" here and "example.com"
+// there.
+bool isPlainHost(std::string_view host)
+{
+    const bool ipv6 = host.find(':') != std::string_view::npos;
+    for (const char c : host) {
+        const bool plain = std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' || c == '_' || c == '~';
+        if (!plain && !(ipv6 && (c == ':' || c == '%')))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -32,6 +48,8 @@ std::optional<Url> parseUrl(std::string_view text)
     Url url;
     url.scheme = asciiLower(g_uri_get_scheme(uri.get()));
     if (const char* host = g_uri_get_host(uri.get())) {
+        if (!isPlainHost(host))
+            return std::nullopt;
         url.hasHost = true;
         url.host = asciiLower(host);
         // GUri hands an IPv6 literal back without its brackets; an origin spells it with them.

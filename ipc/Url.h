@@ -2,8 +2,10 @@
 // addresses): parsed by GLib's GUri, one standard parser, so that what is judged is what a browser
 // or curl will fetch.
 //
-// A URL with a backslash or a control character is refused outright: parsers disagree on them
-// ("http://evil.example\@127.0.0.1/" is loopback to one and evil.example to another).
+// A URL with a backslash or a control character, or a host with anything but letters, digits,
+// "-", ".", "_" and "~" (an IPv6 literal aside), is refused outright: parsers disagree on them
+// ("http://evil.example\@127.0.0.1/" is loopback to one and evil.example to another, and so is
+// "http://a@127.0.0.1@evil.example/").
 #pragma once
 
 #include <optional>
@@ -21,7 +23,7 @@ struct Url {
 };
 
 // The URL's parts; nullopt when it is not an absolute URL that GUri accepts in its strict mode,
-// or has a backslash or control character anywhere.
+// has a backslash or control character anywhere, or a host that is not plain.
 std::optional<Url> parseUrl(std::string_view text);
 
 // The scheme's default port ("http" 80, "https" 443), else -1.

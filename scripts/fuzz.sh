@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets with clang (the pack reader, the zip listing) and runs each for a bounded
-# time.
+# Builds the fuzz targets with clang (every reader of bytes or text from outside) and runs each for
+# a bounded time.
 #     scripts/fuzz.sh [SECONDS]     (default 60, for each target)
-# Prints libFuzzer's final statistics; exits non-zero if it found a crash, a leak or undefined
-# behaviour (the input is then kept in build-fuzz/crashes/).
+# Each target starts from its seeds (tests/fuzz/corpus/<target>, or made by its seeds program) and
+# keeps what it finds in build-fuzz/corpus-<target>. Prints libFuzzer's final statistics; exits
+# non-zero if it found a crash, a leak, undefined behaviour or a broken property (the input is
+# then kept in build-fuzz/crashes/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -13,18 +15,33 @@ cmake --build build-fuzz
 
 mkdir -p build-fuzz/crashes
 
-# Runs one target on its corpus (made by its seeds program) for the given time.
+# Runs one target for the given time on its working corpus and its seeds.
 fuzz() {
-    local target=$1 seeds=$2 max_len=$3
+    local target=$1 max_len=$2 seeds=${3:-}
     local corpus=build-fuzz/corpus-$target
     mkdir -p "$corpus"
-    "build-fuzz/$seeds" "$corpus"
+    local inputs=("$corpus")
+    if [ -n "$seeds" ]; then
+        "build-fuzz/$seeds" "$corpus"
+    else
+        inputs+=("tests/fuzz/corpus/$target")
+    fi
     UBSAN_OPTIONS=halt_on_error=1 "build-fuzz/$target" -max_total_time="$seconds" -print_final_stats=1 \
-        -rss_limit_mb=2048 -max_len="$max_len" -artifact_prefix=build-fuzz/crashes/ "$corpus" 2>&1 |
-        grep -E '^(stat::|INFO: Running|SUMMARY|==[0-9]+==ERROR|Done)' || true
+        -rss_limit_mb=2048 -max_len="$max_len" -artifact_prefix=build-fuzz/crashes/ "${inputs[@]}" 2>&1 |
+        grep -E '^(stat::number_of_executed_units|INFO: Running|SUMMARY|==[0-9]+==ERROR|property broken|Done)' || true
 }
-fuzz pak_fuzz pak_fuzz_seeds 4096
-fuzz zip_fuzz zip_fuzz_seeds 8192
+fuzz pak_fuzz 4096 pak_fuzz_seeds
+fuzz zip_fuzz 8192 zip_fuzz_seeds
+fuzz wine_registry_fuzz 4096
+fuzz ini_fuzz 2048
+fuzz dpkg_fuzz 2048
+fuzz exec_output_fuzz 1024
+fuzz proc_tcp_fuzz 2048
+fuzz url_fuzz 512
+fuzz base64_fuzz 1024
+fuzz uri_list_fuzz 1024
+fuzz window_message_fuzz 2048
+fuzz report_fuzz 1024
 # grep hides the stream's exit status; libFuzzer's verdict is whether it left a crash behind.
 if compgen -G "build-fuzz/crashes/*" >/dev/null; then
     echo "fuzz: failures kept in build-fuzz/crashes/" >&2

@@ -1,6 +1,7 @@
 // The pure parts of the file dialog and of drag and drop: the dialog's request and filters, and
 // the file list a drag carries.
 #include "browser/DragAndDrop.h"
+#include "browser/UriList.h"
 #include "browser/FileDialog.h"
 
 #include <gtest/gtest.h>

@@ -257,7 +257,8 @@ TEST(StartPage, UrlTxtSchemesAndLoopbackHosts)
     for (const char* refused : { "", "\n", "http://example.com/", "http://127.0.0.1.example.com/", "http://128.0.0.1/",
              "http://localhost@example.com/", "http://[::2]/", "ftp://127.0.0.1/", "javascript:alert(1)", "data:text/html,x",
              "about:blank", "/home/a/index.html", "http://evil.example\\@127.0.0.1/", "http://127.0.0.1\\/",
-             "http://127.0.0.1/\x01a", "http://127.0.0.1/a\tb", "http://127.0.0.1/a\x7f", "app:dist.pak/index.html" })
+             "http://127.0.0.1/\x01a", "http://127.0.0.1/a\tb", "http://127.0.0.1/a\x7f", "app:dist.pak/index.html",
+             "http://a@127.0.0.1@evil.example/", "http://127.0.0.1 .evil.example/", "http://127.0.0.1%2F@evil.example/" })
         EXPECT_FALSE(acceptedUrlTxt(refused)) << refused;
 }
 

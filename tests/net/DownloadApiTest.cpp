@@ -167,6 +167,7 @@ TEST(DownloadAddressRule, HostsAndDigests)
     EXPECT_EQ(refusal("http://api.example/x.dll"), "no digest and not https: api.example");
     EXPECT_EQ(refusal("HTTP://api.example/x.dll"), "no digest and not https: api.example");
     EXPECT_EQ(refusal("https://api.example\\@other.example/x.dll"), "not a url: https://api.example\\@other.example/x.dll");
+    EXPECT_EQ(refusal("https://x@api.example@other.example/x.dll"), "not a url: https://x@api.example@other.example/x.dll");
 
     const std::string digest(64, 'a');
     EXPECT_EQ(refusal("https://other.example/x.dll", digest), std::nullopt);

@@ -1,0 +1,82 @@
+// libFuzzer targets for the readers of text from outside: one binary per reader, chosen by the
+// macro the build defines. Each reads arbitrary bytes and checks what its reader promises beyond
+// not crashing.
+//
+//   wine_registry_fuzz  Wine's registry text (system.reg, user.reg)
+//   ini_fuzz            config.ini: what parses is written back and parses to the same
+//   dpkg_fuzz           the dpkg status file
+//   exec_output_fuzz    a child's output: pieces joined are the whole, however it is cut
+//   proc_tcp_fuzz       the kernel's socket tables
+
+#include "tests/fuzz/FuzzInput.h"
+
+#if defined(TVN_FUZZ_WINE_REGISTRY)
+#include "platform/WineRegistry.h"
+#elif defined(TVN_FUZZ_INI)
+#include "core/IniFile.h"
+#elif defined(TVN_FUZZ_DPKG)
+#include "platform/InstalledPrograms.h"
+#elif defined(TVN_FUZZ_EXEC_OUTPUT)
+#include "modules/ExecOutput.h"
+#elif defined(TVN_FUZZ_PROC_TCP)
+#include "platform/ListeningSockets.h"
+#endif
+
+#include <algorithm>
+#include <string>
+
+using namespace tvn;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const std::string_view input = fuzz::text(data, size);
+#if defined(TVN_FUZZ_WINE_REGISTRY)
+    const platform::WineRegistryKeys keys = platform::parseWineRegistry(input);
+    for (const std::string& name : platform::uninstallDisplayNames(keys))
+        fuzz::require(name.size() <= input.size() * 3, "a name is no longer than its escapes make it");
+#elif defined(TVN_FUZZ_INI)
+    IniFile::Sections sections;
+    if (IniFile::parse(input, sections)) {
+        IniFile file;
+        for (const auto& [section, keys] : sections)
+            for (const auto& [key, value] : keys)
+                if (IniFile::storable(section, key, value))
+                    file.value(section, key) = value;
+        IniFile::Sections again;
+        fuzz::require(IniFile::parse(file.toText(), again), "written text parses");
+        IniFile::Sections expected;
+        for (const auto& [section, keys] : sections)
+            for (const auto& [key, value] : keys)
+                if (IniFile::storable(section, key, value))
+                    expected[section][key] = value;
+        fuzz::require(again == expected, "written entries read back as they were");
+    }
+#elif defined(TVN_FUZZ_DPKG)
+    for (const std::string& name : platform::parseDpkgStatus(input))
+        fuzz::require(!name.empty(), "an installed package has a name");
+#elif defined(TVN_FUZZ_EXEC_OUTPUT)
+    // The first byte chooses where the output is cut into two reads.
+    if (input.empty())
+        return 0;
+    const std::string_view output = input.substr(1);
+    const size_t cut = std::min<size_t>(static_cast<unsigned char>(input[0]), output.size());
+    WholeOutput whole;
+    whole.append(output.substr(0, cut));
+    whole.append(output.substr(cut));
+    std::string joined;
+    for (const std::string& part : whole.take())
+        joined += part;
+    fuzz::require(joined == outputText(output), "whole output read in two parts is the output read at once");
+    OutputPieces pieces;
+    std::string streamed = pieces.next(output.substr(0, cut));
+    streamed += pieces.next(output.substr(cut));
+    streamed += pieces.finish();
+    if (outputText(output) == output) // UTF-8 output comes through the pieces unchanged
+        fuzz::require(streamed == output, "pieces of UTF-8 output join to the output");
+#elif defined(TVN_FUZZ_PROC_TCP)
+    const auto sockets = platform::parseListeningSockets(input);
+    fuzz::require(sockets.size() <= static_cast<size_t>(std::count(input.begin(), input.end(), '\n')) + 1, "at most one socket a line");
+    platform::listenerOwner(sockets, platform::loopbackAddresses("localhost"), 8080);
+#endif
+    return 0;
+}
