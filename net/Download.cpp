@@ -4,6 +4,7 @@
 
 #include "core/GlobalConfig.h"
 #include "core/Log.h"
+#include "ipc/Url.h"
 #include "net/Curl.h"
 #include "net/ServerConfig.h"
 #include "platform/AtomicFile.h"
@@ -87,6 +88,13 @@ int32_t fetchUrlToFile(const DownloadProgressFunction& progress, const DownloadC
         return kDownloadError;
 
     const std::string address(url);
+    // curl fetches only what the system's own parser could judge (a backslash or an odd host would
+    // be read one way here and another way there).
+    const std::optional<Url> parsed = parseUrl(address);
+    if (!parsed || (parsed->scheme != "http" && parsed->scheme != "https")) {
+        LOG_ERROR << "download address refused, not an http or https url: " << address;
+        return kDownloadError;
+    }
     const std::string authorities = GlobalConfig::instance().get("server", "ca", "");
     CURL* curl = handle.get();
     curl_easy_setopt(curl, CURLOPT_URL, address.c_str());
@@ -95,7 +103,7 @@ int32_t fetchUrlToFile(const DownloadProgressFunction& progress, const DownloadC
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     // A transfer that began over TLS stays on it: a redirect to plain http would hand the file's
     // content to anyone on the path.
-    const bool secure = asciiLower(address.substr(0, 6)) == "https:";
+    const bool secure = parsed->scheme == "https";
     curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");

@@ -76,6 +76,16 @@ TEST_F(DownloadTest, FolderThatCannotBeMade)
     EXPECT_EQ(fetchUrlToFile({}, {}, fileUrl("x.dll"), dir / "plain-file" / "sub" / "x.dll"), kDownloadNoFolder);
 }
 
+// What the system's parser refuses is never handed to curl, which would read it its own way.
+TEST_F(DownloadTest, AddressesTheParserRefusesAreNotFetched)
+{
+    for (const std::string& url : std::vector<std::string> { "https://" + server->address() + "\\@localhost/files/x.dll", "https://x@localhost@" + server->address() + "/files/x.dll",
+             "ftp://" + server->address() + "/x.dll", "file:///etc/hostname", "not a url" })
+        EXPECT_EQ(fetchUrlToFile({}, {}, url, dir / "out" / "x.dll"), kDownloadError) << url;
+    EXPECT_FALSE(std::filesystem::exists(dir / "out" / "x.dll"));
+    EXPECT_EQ(fetchUrlToFile({}, {}, "HTTPS://" + server->address() + "/files/x.dll", dir / "out" / "x.dll"), 0); // any case
+}
+
 TEST_F(DownloadTest, UntrustedServerIsRefused)
 {
     test::writeFile(dir / "config" / "tvn" / "config.ini", "[server]\n"); // no extra authority
@@ -92,6 +102,9 @@ TEST_F(DownloadTest, RedirectsStayOnTls)
 
     server->setBehaviour("files", server::Behaviour::redirect(plain.url() + "/x.dll"));
     EXPECT_EQ(fetchUrlToFile({}, {}, fileUrl("y.dll"), dir / "out" / "x.dll"), kDownloadError);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out" / "x.dll"));
+    // The scheme in any case is the same scheme, as curl reads it.
+    EXPECT_EQ(fetchUrlToFile({}, {}, "HTTPS://" + server->address() + "/files/y.dll", dir / "out" / "x.dll"), kDownloadError);
     EXPECT_FALSE(std::filesystem::exists(dir / "out" / "x.dll"));
 
     // Plain http may still be followed when the transfer began there (an address that came with a

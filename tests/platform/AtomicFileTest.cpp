@@ -31,6 +31,29 @@ TEST(AtomicFile, CreatesAndReplacesKeepingTheMode)
     EXPECT_EQ(entries(dir.path()), 1u);
 }
 
+// A commit that must not replace fails when another file took the name after open(): that file
+// is left as it was, and nothing of the writer's stays behind. With the name still free it lands.
+TEST(AtomicFile, CommitWithoutReplacingLosesTheRace)
+{
+    TempDir dir;
+    const auto target = dir / "file";
+    {
+        platform::AtomicFileWriter writer;
+        ASSERT_FALSE(writer.open(target));
+        ASSERT_FALSE(writer.write("ours"));
+        test::writeFile(target, "theirs"); // appears between open and commit
+        EXPECT_EQ(writer.commit(platform::AtomicFileWriter::Replace::No), std::make_error_code(std::errc::file_exists));
+    }
+    EXPECT_EQ(test::readFile(target), "theirs");
+    EXPECT_EQ(entries(dir.path()), 1u);
+
+    platform::AtomicFileWriter writer;
+    ASSERT_FALSE(writer.open(dir / "free"));
+    ASSERT_FALSE(writer.write("ours"));
+    EXPECT_FALSE(writer.commit(platform::AtomicFileWriter::Replace::No));
+    EXPECT_EQ(test::readFile(dir / "free"), "ours");
+}
+
 TEST(AtomicFile, FailureLeavesNoTemporaryFile)
 {
     TempDir dir;

@@ -28,6 +28,8 @@ TEST(DriveMap, WindowsPathsThroughAPrefix)
     EXPECT_EQ(nativePath("c:/windows/SYSTEM32/new File.dll", table), system32 / "new File.dll"); // a new file keeps its spelling
     EXPECT_EQ(nativePath("C:\\Windows\\System32\\", table), system32 / ""); // a folder stays one
     EXPECT_EQ(nativePath("C:\\..\\..\\Windows\\.\\System32", table), system32); // never above the root
+    EXPECT_EQ(nativePath("C:\\..\\Windows\\System32", table), system32); // one step up at the root stays there
+    EXPECT_EQ(nativePath("C:\\Windows\\..\\Windows\\System32", table), system32); // one step up below it climbs
     EXPECT_EQ(nativePath("z:\\etc\\hostname", table), std::filesystem::path("/etc/hostname"));
     EXPECT_EQ(nativePath("D:\\x", table), std::nullopt);
     EXPECT_EQ(nativePath("/usr/lib/x.so", table), std::filesystem::path("/usr/lib/x.so"));

@@ -43,6 +43,7 @@ TEST(Win32Error, OneTableForEveryErrno)
     TempDir dir;
     EXPECT_EQ(notFoundError(dir / "missing.txt"), 2);
     EXPECT_EQ(notFoundError(dir / "missing" / "file.txt"), 3);
+    EXPECT_EQ(notFoundError("bare-name.txt"), 2); // no folder named: the working folder, which exists
 }
 
 TEST(FileOperations, QueriesAndSizes)

@@ -2,6 +2,7 @@
 // and the registry store are the user's alone; a started program inherits only its standard
 // streams. (The log file's own rules are tested with the log.)
 #include "identity/DeviceId.h"
+#include "net/ProcessStart.h"
 #include "platform/HardwareFacts.h"
 #include "platform/Launcher.h"
 #include "platform/RegistryStore.h"
@@ -49,6 +50,19 @@ TEST(OwnFiles, RegistryStoreAndDeviceIdAreTheUsersAlone)
     const std::string id = deviceId();
     EXPECT_FALSE(id.empty());
     EXPECT_EQ(modeOf(folder / "uid"), 0600u);
+}
+
+// Every process's start makes the configuration folder the user's alone, whether it was missing or
+// left open by an earlier version.
+TEST(OwnFiles, StartUpClosesTheConfigurationFolder)
+{
+    test::TempDir dir;
+    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    startProcess(StartReport::Wait); // no server is named: the report fails at once
+    EXPECT_EQ(modeOf(dir / "tvn"), 0700u);
+    ASSERT_EQ(::chmod((dir / "tvn").c_str(), 0755), 0);
+    startProcess(StartReport::Wait);
+    EXPECT_EQ(modeOf(dir / "tvn"), 0700u);
 }
 
 // A descriptor this process opened without close-on-exec never reaches a child.
