@@ -11,7 +11,7 @@
 
 namespace tvn {
 
-platform::DriveTable currentDriveTable()
+wine::DriveTable currentDriveTable()
 {
     const std::string configured = GlobalConfig::instance().get("system", "wineprefix", "");
     const std::string environment = platform::environmentVariable("WINEPREFIX").value_or("");
@@ -20,12 +20,12 @@ platform::DriveTable currentDriveTable()
 
     static std::mutex mutex;
     static std::optional<std::tuple<std::string, std::string, std::string, std::filesystem::path>> key;
-    static platform::DriveTable table;
+    static wine::DriveTable table;
     std::lock_guard lock(mutex);
     const auto current = std::make_tuple(configured, environment, home, applicationData);
     if (key != current) {
-        const std::optional<std::filesystem::path> prefix = platform::chooseWinePrefix(configured, environment, home);
-        table = prefix ? platform::prefixDriveTable(*prefix) : platform::defaultDriveTable(applicationData);
+        const std::optional<std::filesystem::path> prefix = wine::chooseWinePrefix(configured, environment, home);
+        table = prefix ? wine::prefixDriveTable(*prefix) : wine::defaultDriveTable(applicationData);
         key = current;
     }
     return table;
@@ -33,7 +33,7 @@ platform::DriveTable currentDriveTable()
 
 std::filesystem::path pagePath(std::string_view path)
 {
-    if (auto native = platform::nativePath(path, currentDriveTable()))
+    if (auto native = wine::nativePath(path, currentDriveTable()))
         return *native;
     // Below a file, where nothing can ever be found or made: as written, "D:\x" would be a
     // relative path that a write creates in the working folder.

@@ -4,7 +4,7 @@
 // as they are. Any thread.
 #pragma once
 
-#include "platform/DriveMap.h"
+#include "wine/DriveMap.h"
 
 #include <filesystem>
 #include <string_view>
@@ -12,7 +12,7 @@
 namespace tvn {
 
 // The table for the current configuration and environment (worked out again when either changes).
-platform::DriveTable currentDriveTable();
+wine::DriveTable currentDriveTable();
 
 // Where a Windows path on a drive the table does not map leads: below a file, so that it names
 // nothing and every operation on it fails as on a missing drive (ERROR_PATH_NOT_FOUND).

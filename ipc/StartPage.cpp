@@ -8,7 +8,6 @@
 #include "util/Strings.h"
 #include "util/UrlEncoding.h"
 
-#include <arpa/inet.h>
 #include <fstream>
 #include <iterator>
 #include <unistd.h>
@@ -25,11 +24,7 @@ std::string readFile(const std::filesystem::path& path)
 
 bool isLoopbackHost(std::string_view host)
 {
-    const std::string name = asciiLower(host);
-    if (name == "localhost" || name == "[::1]")
-        return true;
-    in_addr address {};
-    return inet_pton(AF_INET, name.c_str(), &address) == 1 && (ntohl(address.s_addr) >> 24) == 127;
+    return !platform::loopbackAddresses(host).empty();
 }
 
 } // namespace

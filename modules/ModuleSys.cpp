@@ -233,10 +233,10 @@ ScriptValue ModuleSys::CreateObject(JSCContext* context)
         task.command = GetStringOption(options, "command", "");
         // Windows paths name the repaired machine's files; a relative exe stays relative to the application folder.
         task.exe = GetStringOption(options, "exe", "");
-        if (platform::isWindowsPath(task.exe))
+        if (wine::isWindowsPath(task.exe))
             task.exe = pagePath(task.exe).string();
         task.dir = GetStringOption(options, "dir", "");
-        if (platform::isWindowsPath(task.dir))
+        if (wine::isWindowsPath(task.dir))
             task.dir = pagePath(task.dir).string();
         task.show = GetBoolOption(options, "show").value_or(true);
         task.stream = GetBoolOption(options, "stream").value_or(false);

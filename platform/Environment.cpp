@@ -26,22 +26,28 @@ std::optional<std::string> environmentVariable(std::string_view name)
     return std::nullopt;
 }
 
+namespace {
+
+// An XDG base folder: the variable when it holds an absolute path, else `inHome` under $HOME.
+std::filesystem::path baseFolder(const char* variable, const char* inHome)
+{
+    if (const char* folder = std::getenv(variable); folder && *folder == '/')
+        return folder;
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return std::filesystem::path(home) / inHome;
+    return {};
+}
+
+} // namespace
+
 std::filesystem::path userConfigFolder()
 {
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config == '/')
-        return config;
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return std::filesystem::path(home) / ".config";
-    return {};
+    return baseFolder("XDG_CONFIG_HOME", ".config");
 }
 
 std::filesystem::path userCacheFolder()
 {
-    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && *cache == '/')
-        return cache;
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return std::filesystem::path(home) / ".cache";
-    return {};
+    return baseFolder("XDG_CACHE_HOME", ".cache");
 }
 
 std::filesystem::path executablePath()

@@ -13,7 +13,7 @@
 #include "platform/InstalledPrograms.h"
 #include "platform/Launcher.h"
 #include "platform/RegistryStore.h"
-#include "platform/WineRegistry.h"
+#include "wine/WineRegistry.h"
 #include "util/Strings.h"
 
 #include <chrono>
@@ -87,7 +87,7 @@ bool SystemTolvane::isInstalled(std::string_view displayName) const
         names.push_back(std::move(name));
     // The machine being repaired lists its own programs too.
     if (const std::optional<std::filesystem::path> prefix = currentDriveTable().winePrefix) {
-        for (std::string& name : platform::prefixInstalledPrograms(*prefix)) {
+        for (std::string& name : wine::prefixInstalledPrograms(*prefix)) {
             if (utf16Length(name) <= kMaxDisplayName)
                 names.push_back(std::move(name));
         }
@@ -113,7 +113,7 @@ namespace {
 // path, else by a regsvr32 on PATH with the native one.
 int registerLibrary(const std::string& windowsPath, const std::string& nativePath)
 {
-    if (const std::optional<std::filesystem::path> prefix = currentDriveTable().winePrefix; prefix && platform::isWindowsPath(windowsPath))
+    if (const std::optional<std::filesystem::path> prefix = currentDriveTable().winePrefix; prefix && wine::isWindowsPath(windowsPath))
         return platform::shellExecute("wine", { "regsvr32", "/s", windowsPath }, { "WINEPREFIX=" + prefix->string() });
     return platform::shellExecute("regsvr32", { "/s", nativePath });
 }

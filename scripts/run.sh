@@ -46,7 +46,7 @@ INI
 echo "run.sh: reference server on $address, configuration in $demo/config/tvn"
 
 if [ -n "${DISPLAY:-}" ] && [ "${TVN_UNATTENDED:-0}" != 1 ]; then
-    XDG_CONFIG_HOME="$demo/config" ./build/app/tvn "$@"
+    XDG_CONFIG_HOME="$demo/config" XDG_CACHE_HOME="$demo/cache" ./build/app/tvn "$@"
 else
     xvfb-run -a -s "-screen 0 1280x900x24" bash scripts/unattended.sh "$demo" "$@"
 fi

@@ -15,7 +15,7 @@
 
 namespace {
 
-const std::vector<std::string> kOrder = { "util", "platform", "ipc", "pak", "core", "identity", "net", "repair",
+const std::vector<std::string> kOrder = { "util", "platform", "wine", "ipc", "pak", "core", "identity", "net", "repair",
     "browser", "modules", "renderer", "app", "tools" };
 
 int rankOf(const std::string& folder)

@@ -7,11 +7,12 @@
 //   dpkg_fuzz           the dpkg status file
 //   exec_output_fuzz    a child's output: pieces joined are the whole, however it is cut
 //   proc_tcp_fuzz       the kernel's socket tables
+//   vdf_fuzz            Steam's KeyValues text: a tree read has no deeper nesting than allowed
 
 #include "tests/fuzz/FuzzInput.h"
 
 #if defined(TVN_FUZZ_WINE_REGISTRY)
-#include "platform/WineRegistry.h"
+#include "wine/WineRegistry.h"
 #elif defined(TVN_FUZZ_INI)
 #include "core/IniFile.h"
 #elif defined(TVN_FUZZ_DPKG)
@@ -20,6 +21,20 @@
 #include "modules/ExecOutput.h"
 #elif defined(TVN_FUZZ_PROC_TCP)
 #include "platform/ListeningSockets.h"
+#elif defined(TVN_FUZZ_VDF)
+#include "wine/Vdf.h"
+
+namespace {
+
+int depthOf(const tvn::wine::VdfNode& node)
+{
+    int deepest = 0;
+    for (const auto& [key, child] : node.children)
+        deepest = std::max(deepest, child.isBlock ? depthOf(child) + 1 : 0);
+    return deepest;
+}
+
+} // namespace
 #endif
 
 #include <algorithm>
@@ -31,8 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string_view input = fuzz::text(data, size);
 #if defined(TVN_FUZZ_WINE_REGISTRY)
-    const platform::WineRegistryKeys keys = platform::parseWineRegistry(input);
-    for (const std::string& name : platform::uninstallDisplayNames(keys))
+    const wine::WineRegistryKeys keys = wine::parseWineRegistry(input);
+    for (const std::string& name : wine::uninstallDisplayNames(keys))
         fuzz::require(name.size() <= input.size() * 3, "a name is no longer than its escapes make it");
 #elif defined(TVN_FUZZ_INI)
     IniFile::Sections sections;
@@ -77,6 +92,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const auto sockets = platform::parseListeningSockets(input);
     fuzz::require(sockets.size() <= static_cast<size_t>(std::count(input.begin(), input.end(), '\n')) + 1, "at most one socket a line");
     platform::listenerOwner(sockets, platform::loopbackAddresses("localhost"), 8080);
+#elif defined(TVN_FUZZ_VDF)
+    if (const auto root = wine::parseVdf(input)) {
+        fuzz::require(depthOf(*root) <= 64, "no tree deeper than the limit");
+        root->find("libraryfolders");
+    }
 #endif
     return 0;
 }

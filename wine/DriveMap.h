@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-namespace tvn::platform {
+namespace tvn::wine {
 
 struct DriveTable {
     std::map<char, std::filesystem::path> drives; // lower-case letter -> native folder
@@ -38,4 +38,4 @@ DriveTable prefixDriveTable(const std::filesystem::path& prefix);
 // Without a prefix: C: is `applicationData`/drive_c.
 DriveTable defaultDriveTable(const std::filesystem::path& applicationData);
 
-} // namespace tvn::platform
+} // namespace tvn::wine

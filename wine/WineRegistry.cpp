@@ -1,6 +1,6 @@
 // Reading Wine's registry text.
 
-#include "platform/WineRegistry.h"
+#include "wine/WineRegistry.h"
 
 #include "util/Strings.h"
 #include "util/TextConvert.h"
@@ -9,7 +9,7 @@
 #include <fstream>
 #include <iterator>
 
-namespace tvn::platform {
+namespace tvn::wine {
 
 namespace {
 
@@ -192,4 +192,4 @@ std::vector<std::string> prefixInstalledPrograms(const std::filesystem::path& pr
     return names;
 }
 
-} // namespace tvn::platform
+} // namespace tvn::wine

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tvn::platform {
+namespace tvn::wine {
 
 // Each key's string values (REG_SZ and REG_EXPAND_SZ, and REG_SZ/REG_EXPAND_SZ written as hex),
 // keys as written without the doubled backslashes, names as written ("" for the default value).
@@ -27,4 +27,4 @@ std::vector<std::string> uninstallDisplayNames(const WineRegistryKeys&);
 // The entries of a prefix: its system.reg (the machine's) and user.reg (the user's).
 std::vector<std::string> prefixInstalledPrograms(const std::filesystem::path& prefix);
 
-} // namespace tvn::platform
+} // namespace tvn::wine

@@ -1,13 +1,13 @@
 // Drive tables and the mapping of Windows paths.
 
-#include "platform/DriveMap.h"
+#include "wine/DriveMap.h"
 
 #include "util/Strings.h"
 
 #include <cctype>
 #include <vector>
 
-namespace tvn::platform {
+namespace tvn::wine {
 
 namespace {
 
@@ -108,4 +108,4 @@ DriveTable defaultDriveTable(const std::filesystem::path& applicationData)
     return table;
 }
 
-} // namespace tvn::platform
+} // namespace tvn::wine

@@ -1,7 +1,7 @@
 // Windows paths through a drive table (both separators, case-insensitive components, ".." at a
 // drive's root, a drive linked to "/"), the choice of a Wine prefix, and Wine's registry text.
-#include "platform/DriveMap.h"
-#include "platform/WineRegistry.h"
+#include "wine/DriveMap.h"
+#include "wine/WineRegistry.h"
 #include "tests/support/TempDir.h"
 
 #include <atomic>
@@ -9,7 +9,7 @@
 #include <thread>
 
 using namespace tvn;
-using namespace tvn::platform;
+using namespace tvn::wine;
 
 TEST(DriveMap, WindowsPathsThroughAPrefix)
 {
