@@ -42,10 +42,23 @@ std::optional<AppUrl> appUrl(std::string_view url)
     return AppUrl { std::move(parts->host), std::move(parts->path) };
 }
 
-bool namesDistFolder(std::string_view url, const std::filesystem::path& distFolder)
+// The decoded path an "app://dist/..." URL names, when the dist folder is the source; nullopt for
+// any other URL.
+std::optional<std::string> distRequestPath(std::string_view url, const std::filesystem::path& distFolder)
 {
-    const auto app = appUrl(url);
-    return !distFolder.empty() && app && app->host == kDistFolderHost;
+    const auto app = distFolder.empty() ? std::nullopt : appUrl(url);
+    if (!app || app->host != kDistFolderHost)
+        return std::nullopt;
+    return urlDecode(app->path);
+}
+
+// The real path of `path` in the folder: joined as text, never as paths (an absolute right-hand
+// side, "//etc/hostname" or "%2Fetc", would replace the folder), then kept only inside it.
+std::optional<std::filesystem::path> fileInFolder(const std::filesystem::path& folder, const std::string& path)
+{
+    if (hasDotStep(path))
+        return std::nullopt;
+    return platform::realPathInside(folder, folder.string() + "/" + path);
 }
 
 } // namespace
@@ -60,21 +73,15 @@ std::optional<AppRequestTarget> appRequestTarget(std::string_view url)
 
 std::optional<std::filesystem::path> distFolderFile(std::string_view url, const std::filesystem::path& distFolder)
 {
-    if (!namesDistFolder(url, distFolder))
-        return std::nullopt;
-    const std::string path = urlDecode(appUrl(url)->path);
-    if (hasDotStep(path))
-        return std::nullopt;
-    // Joined as text, never as paths: an absolute right-hand side ("//etc/hostname", "%2Fetc")
-    // would replace the folder. The real path then has to stay inside it.
-    return platform::realPathInside(distFolder, distFolder.string() + "/" + path);
+    const auto path = distRequestPath(url, distFolder);
+    return path ? fileInFolder(distFolder, *path) : std::nullopt;
 }
 
 std::optional<ResourceResponse> answerAppRequest(std::string_view url, const std::filesystem::path& appFolder,
     const std::filesystem::path& distFolder)
 {
-    if (namesDistFolder(url, distFolder)) {
-        if (const auto file = distFolderFile(url, distFolder))
+    if (const auto path = distRequestPath(url, distFolder)) {
+        if (const auto file = fileInFolder(distFolder, *path))
             return LocalResourceHandler::answerFile(*file);
         LOG_INFO << "dist request refused: " << url;
         ResourceResponse refused;

@@ -20,7 +20,7 @@ NavigationVerdict navigationVerdict(std::string_view url, std::string_view start
     if (inStartOrigin(url, startOrigin))
         return NavigationVerdict::Stay;
     const auto parts = parseUrl(url);
-    if (parts && parts->hasHost && !parts->host.empty() && (parts->scheme == "http" || parts->scheme == "https"))
+    if (parts && !parts->host.empty() && (parts->scheme == "http" || parts->scheme == "https"))
         return NavigationVerdict::OpenOutside;
     return NavigationVerdict::Refuse;
 }

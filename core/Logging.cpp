@@ -87,6 +87,11 @@ spdlog::file_event_handlers privateFileHandlers()
     return handlers;
 }
 
+bool isControlCharacter(char c)
+{
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+}
+
 } // namespace
 
 std::string escapeControlCharacters(std::string_view text)
@@ -94,11 +99,11 @@ std::string escapeControlCharacters(std::string_view text)
     std::string escaped;
     escaped.reserve(text.size());
     for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte != 0x7f) {
+        if (!isControlCharacter(c)) {
             escaped += c;
             continue;
         }
+        const auto byte = static_cast<unsigned char>(c);
         switch (c) {
         case '\n': escaped += "\\n"; break;
         case '\r': escaped += "\\r"; break;
@@ -196,8 +201,7 @@ void write(Severity severity, const char* function, int line, std::string_view m
     // A record is one line whatever it quotes: a file name or a server's answer with a line break
     // in it cannot forge a record of its own.
     const spdlog::source_loc where { "", line, function };
-    const bool plain = std::all_of(message.begin(), message.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x20 && c != 0x7f; });
-    if (plain)
+    if (std::none_of(message.begin(), message.end(), isControlCharacter))
         logger->log(where, toSpdlog(severity), message);
     else
         logger->log(where, toSpdlog(severity), escapeControlCharacters(message));

@@ -51,13 +51,19 @@ int onProgress(void* user, curl_off_t total, curl_off_t current, curl_off_t, cur
     return *transfer.cancel && (*transfer.cancel)() ? 1 : 0;
 }
 
+// The transfer passed its size limit: announced (curl's own check) or counted as it came.
+bool passedLimit(CURLcode code, const Transfer& transfer)
+{
+    return transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED;
+}
+
 int32_t resultOf(CURLcode code, long status, const Transfer& transfer)
 {
     if (code == CURLE_ABORTED_BY_CALLBACK)
         return kDownloadAborted;
     if (transfer.writeFailed)
         return kDownloadCannotWrite;
-    if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
+    if (passedLimit(code, transfer))
         return kDownloadError;
     if (code == CURLE_COULDNT_CONNECT || code == CURLE_COULDNT_RESOLVE_HOST || code == CURLE_OPERATION_TIMEDOUT)
         return kDownloadCannotConnect;
@@ -71,6 +77,14 @@ int32_t resultOf(CURLcode code, long status, const Transfer& transfer)
 int32_t fetchUrlToFile(const DownloadProgressFunction& progress, const DownloadCancelFunction& cancel, std::string_view url,
     const std::filesystem::path& path, std::string_view sha256, const DownloadLimits& limits)
 {
+    const std::string address(url);
+    // curl fetches only what the system's own parser could judge (a backslash or an odd host would
+    // be read one way here and another way there); nothing is made on disk for an address refused.
+    const std::optional<Url> parsed = parseUrl(address);
+    if (!parsed || (parsed->scheme != "http" && parsed->scheme != "https")) {
+        LOG_ERROR << "download address refused, not an http or https url: " << address;
+        return kDownloadError;
+    }
     std::error_code error;
     const std::filesystem::path folder = path.parent_path();
     if (!folder.empty() && !std::filesystem::exists(folder, error) && !std::filesystem::create_directories(folder, error)) {
@@ -87,14 +101,6 @@ int32_t fetchUrlToFile(const DownloadProgressFunction& progress, const DownloadC
     if (!handle)
         return kDownloadError;
 
-    const std::string address(url);
-    // curl fetches only what the system's own parser could judge (a backslash or an odd host would
-    // be read one way here and another way there).
-    const std::optional<Url> parsed = parseUrl(address);
-    if (!parsed || (parsed->scheme != "http" && parsed->scheme != "https")) {
-        LOG_ERROR << "download address refused, not an http or https url: " << address;
-        return kDownloadError;
-    }
     const std::string authorities = GlobalConfig::instance().get("server", "ca", "");
     CURL* curl = handle.get();
     curl_easy_setopt(curl, CURLOPT_URL, address.c_str());
@@ -124,7 +130,7 @@ int32_t fetchUrlToFile(const DownloadProgressFunction& progress, const DownloadC
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     const int32_t result = resultOf(code, status, transfer);
     if (result != 0) {
-        if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
+        if (passedLimit(code, transfer))
             LOG_ERROR << "download too large: " << address << ", limit " << transfer.maxBytes;
         else
             LOG_ERROR << "download failed: " << address << ", curl " << static_cast<int>(code) << ", status " << status;

@@ -48,7 +48,7 @@ std::optional<std::string> downloadAddressRefusal(const DownloadAddress& address
     const std::vector<std::string>& trustedHosts)
 {
     const auto url = parseUrl(address.url);
-    if (!url || !url->hasHost || url->host.empty())
+    if (!url || url->host.empty())
         return "not a url: " + address.url;
     if (url->scheme != "https" && url->scheme != "http")
         return "not http or https: " + url->scheme;

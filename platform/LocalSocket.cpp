@@ -77,8 +77,8 @@ struct LocalSocketServer::Connection : std::enable_shared_from_this<Connection> 
 
     void next();
     void send(std::string line);
-    void armStallTimer();
-    void armLineTimer();
+    // Starts `timer` (nothing for a limit of 0): when it fires, the connection is dropped.
+    void arm(SourceHandle& timer, std::chrono::milliseconds limit);
     static void onRead(GObject* source, GAsyncResult*, gpointer self);
     static void onWritten(GObject* source, GAsyncResult*, gpointer self);
     static gboolean onStalled(gpointer self);
@@ -115,28 +115,19 @@ struct LocalSocketServer::Listener {
         connection->socket = GRef<GSocketConnection>::retain(socket);
         Connection* raw = connection.get();
         self->connections[raw] = std::move(connection);
-        raw->armStallTimer();
+        raw->arm(raw->stallTimer, self->limits.stall);
         raw->next();
         return TRUE;
     }
 };
 
-void LocalSocketServer::Connection::armStallTimer()
+void LocalSocketServer::Connection::arm(SourceHandle& timer, std::chrono::milliseconds limit)
 {
-    if (listener->limits.stall.count() <= 0)
+    if (limit.count() <= 0)
         return;
-    stallTimer.reset(g_timeout_source_new(static_cast<guint>(listener->limits.stall.count())));
-    g_source_set_callback(stallTimer.get(), onStalled, this, nullptr);
-    g_source_attach(stallTimer.get(), g_main_context_get_thread_default());
-}
-
-void LocalSocketServer::Connection::armLineTimer()
-{
-    if (listener->limits.lineStall.count() <= 0 || lineTimer)
-        return;
-    lineTimer.reset(g_timeout_source_new(static_cast<guint>(listener->limits.lineStall.count())));
-    g_source_set_callback(lineTimer.get(), onStalled, this, nullptr);
-    g_source_attach(lineTimer.get(), g_main_context_get_thread_default());
+    timer.reset(g_timeout_source_new(static_cast<guint>(limit.count())));
+    g_source_set_callback(timer.get(), onStalled, this, nullptr);
+    g_source_attach(timer.get(), g_main_context_get_thread_default());
 }
 
 gboolean LocalSocketServer::Connection::onStalled(gpointer data)
@@ -156,8 +147,8 @@ void LocalSocketServer::Connection::next()
             listener->drop(this);
             return;
         }
-        if (!pending.empty())
-            armLineTimer();
+        if (!pending.empty() && !lineTimer)
+            arm(lineTimer, listener->limits.lineStall);
         GInputStream* input = g_io_stream_get_input_stream(G_IO_STREAM(socket.get()));
         g_input_stream_read_async(input, buffer, sizeof(buffer), G_PRIORITY_DEFAULT, cancellable.get(), onRead, this);
         return;
@@ -217,7 +208,7 @@ void LocalSocketServer::Connection::onWritten(GObject* source, GAsyncResult* res
         self->listener->drop(self);
         return;
     }
-    self->armStallTimer();
+    self->arm(self->stallTimer, self->listener->limits.stall);
     self->next();
 }
 

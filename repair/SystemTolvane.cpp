@@ -211,27 +211,32 @@ void SystemTolvane::installSoftwareTask(const SoftwareItem& item, Generation gen
         errorCode = kRepairDownloadFailed;
     } else if (url = getDownloadUrl(item.fileName, item.fileType); !url) {
         errorCode = kRepairNoAddress;
+    } else if (const std::optional<std::filesystem::path> folder = installerFolder(); !folder) {
+        errorCode = kRepairDownloadFailed;
     } else {
-        const std::optional<std::filesystem::path> folder = installerFolder();
-        const std::string destination = folder ? (*folder / item.fileName).string() : std::string();
-        if (!folder || (errorCode = download(*url, destination, generation)) != kRepairDone) {
-            errorCode = kRepairDownloadFailed;
-        } else if (const auto process = startInstallerHere(destination, item.cmdParam); !process) {
-            errorCode = kRepairLaunchFailed;
-        } else {
-            // Waited for in 50 ms steps; a cancel leaves the installer running. Its exit code is
-            // not a verdict: installers disagree on what they return.
-            while (!platform::processEnded(*process)) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-                if (isCancelled(generation) && !platform::processEnded(*process)) {
-                    platform::abandonProcess(*process);
-                    errorCode = kRepairLaunchFailed;
-                    break;
-                }
-            }
-        }
+        const std::filesystem::path installer = *folder / item.fileName;
+        errorCode = download(*url, installer, generation);
+        if (errorCode == kRepairDone)
+            errorCode = runInstaller(installer, item.cmdParam, generation);
     }
     publish("onInstallSoftwares", { item.fileName, errorCode });
+}
+
+int32_t SystemTolvane::runInstaller(const std::filesystem::path& installer, const std::string& parameters, Generation generation)
+{
+    const auto process = startInstallerHere(installer.string(), parameters);
+    if (!process)
+        return kRepairLaunchFailed;
+    // Waited for in 50 ms steps; a cancel leaves the installer running. Its exit code is not a
+    // verdict: installers disagree on what they return.
+    while (!platform::processEnded(*process)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (isCancelled(generation) && !platform::processEnded(*process)) {
+            platform::abandonProcess(*process);
+            return kRepairLaunchFailed;
+        }
+    }
+    return kRepairDone;
 }
 
 void SystemTolvane::command(std::function<void()> task)

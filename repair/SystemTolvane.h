@@ -82,6 +82,9 @@ private:
     // The file at a trusted address into `destination`, within the address's size when it gives
     // one: kRepairDone, or kRepairDownloadFailed.
     int32_t download(const DownloadAddress&, const std::filesystem::path& destination, Generation);
+    // Starts a downloaded installer where the machine is repaired and waits for it (a cancel stops
+    // the wait): kRepairDone, or kRepairLaunchFailed.
+    int32_t runInstaller(const std::filesystem::path& installer, const std::string& parameters, Generation);
 
     WorkerPool m_pool; // started and stopped by the controller thread only
     mutable std::mutex m_tokenMutex;
