@@ -12,7 +12,7 @@ packages=(
     build-essential cmake ninja-build pkg-config binutils clang libclang-rt-14-dev
     # libraries
     libspdlog-dev libfmt-dev libcli11-dev nlohmann-json3-dev
-    zlib1g-dev libminizip-dev libcurl4-openssl-dev libsqlite3-dev libssl-dev
+    libyaml-cpp-dev zlib1g-dev libminizip-dev libcurl4-openssl-dev libsqlite3-dev libssl-dev
     libcpp-httplib-dev libwebkit2gtk-4.1-dev libgtk-3-dev
     # build tools (Node.js and npm build the page; dpkg-dev lets CPack find a .deb's dependencies)
     librsvg2-bin nodejs dpkg-dev

@@ -3,12 +3,15 @@
 #include "wine/Prefixes.h"
 
 #include "util/Strings.h"
+#include "wine/Bottles.h"
+#include "wine/Lutris.h"
 #include "wine/Vdf.h"
 
 #include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <unistd.h>
 
 namespace tvn::wine {
 
@@ -29,6 +32,13 @@ std::optional<std::filesystem::path> realPath(const std::filesystem::path& path)
     return real;
 }
 
+// The last component of a folder's path, which names it ("/a/b/" -> "b").
+std::string folderName(const std::filesystem::path& folder)
+{
+    const std::filesystem::path normal = folder.lexically_normal();
+    return (normal.has_filename() ? normal : normal.parent_path()).filename().string();
+}
+
 // The folders inside `folder`, sorted by name; none when it cannot be listed.
 std::vector<std::filesystem::path> subfolders(const std::filesystem::path& folder)
 {
@@ -44,13 +54,33 @@ std::vector<std::filesystem::path> subfolders(const std::filesystem::path& folde
 // How specific a source is: a tool's own prefix names what it is for; the general ones do not.
 int specificity(const std::string& source)
 {
-    if (source == "steam")
-        return 3;
+    if (source == "steam" || source == "bottles" || source == "lutris")
+        return 4;
     if (source == "winetricks")
-        return 2;
+        return 3;
     if (source == "default")
+        return 2;
+    if (source == "chosen")
         return 1;
     return 0; // environment
+}
+
+bool isExecutableFile(const std::filesystem::path& path)
+{
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error) && ::access(path.c_str(), X_OK) == 0;
+}
+
+// The files of `folder` whose names end in `extension`, sorted by name.
+std::vector<std::filesystem::path> filesEndingIn(const std::filesystem::path& folder, std::string_view extension)
+{
+    std::vector<std::filesystem::path> found;
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error))
+        if (entry->path().extension() == extension && entry->is_regular_file(error))
+            found.push_back(entry->path());
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
 // The name Steam gives an app: its manifest's "name" in the library, else "Steam app <id>".
@@ -77,7 +107,66 @@ void addSteamPrefixes(const std::filesystem::path& home, PrefixList& list)
         for (const auto& library : libraries.folders)
             for (const auto& app : subfolders(library / "steamapps" / "compatdata"))
                 if (isPrefix(app / "pfx"))
-                    list.prefixes.push_back({ app / "pfx", steamAppName(library, app.filename().string(), list), "steam", {} });
+                    list.prefixes.push_back({ app / "pfx", steamAppName(library, app.filename().string(), list), "steam", {}, protonWine(app) });
+    }
+}
+
+// Bottles keeps its bottles and its runners side by side in one data folder (two with Flatpak).
+void addBottles(const std::filesystem::path& home, PrefixList& list)
+{
+    for (const auto& data : { home / ".local" / "share" / "bottles", home / ".var" / "app" / "com.usebottles.bottles" / "data" / "bottles" }) {
+        for (const auto& bottle : subfolders(data / "bottles")) {
+            if (!isPrefix(bottle))
+                continue;
+            WinePrefix prefix { bottle, bottle.filename().string(), "bottles", {}, {} };
+            const std::filesystem::path file = bottle / "bottle.yml";
+            std::error_code error;
+            if (std::filesystem::exists(file, error)) {
+                if (const auto config = parseBottleFile(readText(file))) {
+                    if (!config->name.empty())
+                        prefix.name = config->name;
+                    // "sys-..." is the system's wine, which the PATH rule finds.
+                    if (!config->runner.empty() && !config->runner.starts_with("sys-")
+                        && config->runner.find('/') == std::string::npos && isExecutableFile(data / "runners" / config->runner / "bin" / "wine"))
+                        prefix.wine = data / "runners" / config->runner / "bin" / "wine";
+                } else {
+                    list.problems.push_back("broken bottle.yml: " + file.string());
+                }
+            }
+            list.prefixes.push_back(std::move(prefix));
+        }
+    }
+}
+
+void addLutrisGames(const std::filesystem::path& home, PrefixList& list)
+{
+    const std::filesystem::path data = home / ".local" / "share" / "lutris";
+    std::optional<LutrisNames> names; // read once, when a game needs a name
+    for (const auto& folder : { home / ".config" / "lutris" / "games", data / "games" }) {
+        for (const auto& file : filesEndingIn(folder, ".yml")) {
+            const auto game = parseLutrisGameFile(readText(file));
+            if (!game) {
+                list.problems.push_back("broken Lutris game file: " + file.string());
+                continue;
+            }
+            std::filesystem::path path = game->prefix;
+            if (game->prefix == "~" || game->prefix.starts_with("~/"))
+                path = home / game->prefix.substr(std::min<size_t>(2, game->prefix.size()));
+            if (game->prefix.empty() || !path.is_absolute() || !isPrefix(path))
+                continue;
+            if (!names) {
+                names = lutrisGameNames(data / "pga.db");
+                if (!names->problem.empty())
+                    list.problems.push_back(names->problem);
+            }
+            const std::string stem = file.stem().string();
+            const auto named = names->byConfigPath.find(stem);
+            WinePrefix prefix { path, named != names->byConfigPath.end() ? named->second : stem, "lutris", {}, {} };
+            const std::filesystem::path wine = data / "runners" / "wine" / game->wineVersion / "bin" / "wine";
+            if (!game->wineVersion.empty() && game->wineVersion.find('/') == std::string::npos && isExecutableFile(wine))
+                prefix.wine = wine;
+            list.prefixes.push_back(std::move(prefix));
+        }
     }
 }
 
@@ -151,13 +240,17 @@ PrefixList findPrefixes(const PrefixSearch& search)
     PrefixList found;
     std::vector<WinePrefix>& candidates = found.prefixes;
     if (!search.winePrefixVariable.empty() && isPrefix(search.winePrefixVariable))
-        candidates.push_back({ search.winePrefixVariable, std::filesystem::path(search.winePrefixVariable).filename().string(), "environment", {} });
+        candidates.push_back({ search.winePrefixVariable, folderName(search.winePrefixVariable), "environment", {}, {} });
     if (isPrefix(search.home / ".wine"))
-        candidates.push_back({ search.home / ".wine", "Wine", "default", {} });
+        candidates.push_back({ search.home / ".wine", "Wine", "default", {}, {} });
+    if (search.chosen != "none" && !search.chosen.empty() && isPrefix(search.chosen))
+        candidates.push_back({ search.chosen, folderName(search.chosen), "chosen", {}, {} });
     for (const auto& folder : subfolders(search.home / ".local" / "share" / "wineprefixes"))
         if (isPrefix(folder))
-            candidates.push_back({ folder, folder.filename().string(), "winetricks", {} });
+            candidates.push_back({ folder, folder.filename().string(), "winetricks", {}, {} });
     addSteamPrefixes(search.home, found);
+    addBottles(search.home, found);
+    addLutrisGames(search.home, found);
 
     // Each real folder once, by its most specific source; the order of first finding is kept.
     std::vector<WinePrefix> prefixes;
@@ -176,8 +269,56 @@ PrefixList findPrefixes(const PrefixSearch& search)
             prefixes[at->second].arch = arch;
         }
     }
+    const std::filesystem::path systemWine = wineOnPath(search.pathVariable);
+    for (WinePrefix& prefix : prefixes)
+        if (prefix.wine.empty())
+            prefix.wine = systemWine;
     found.prefixes = std::move(prefixes);
     return found;
+}
+
+std::filesystem::path protonWine(const std::filesystem::path& compatData)
+{
+    std::ifstream file(compatData / "config_info");
+    std::string line;
+    // The first line is the prefix's version; the next name folders inside the Proton build
+    // (.../files/share/fonts/, .../files/lib/), whose "files" (or "dist") folder holds bin/wine.
+    for (int read = 0; read < 8 && std::getline(file, line); ++read) {
+        if (read == 0 || !line.starts_with("/"))
+            continue;
+        for (const std::string_view folder : { "/files/", "/dist/" }) {
+            const size_t at = line.rfind(folder);
+            if (at == std::string::npos)
+                continue;
+            const std::filesystem::path wine = std::filesystem::path(line.substr(0, at + folder.size())) / "bin" / "wine";
+            if (isExecutableFile(wine))
+                return wine;
+        }
+    }
+    return {};
+}
+
+std::filesystem::path wineOnPath(std::string_view pathVariable)
+{
+    for (const std::string& folder : splitNonEmpty(pathVariable, ':')) {
+        // A relative entry names the working folder, never where a wine to trust is looked for.
+        if (folder.front() != '/')
+            continue;
+        const std::filesystem::path wine = std::filesystem::path(folder) / "wine";
+        if (isExecutableFile(wine))
+            return wine;
+    }
+    return {};
+}
+
+WinePrefix describePrefix(const std::filesystem::path& prefix, const PrefixList& found, const PrefixSearch& search)
+{
+    if (const auto real = realPath(prefix)) {
+        for (const WinePrefix& listed : found.prefixes)
+            if (realPath(listed.path) == real)
+                return listed;
+    }
+    return { prefix, folderName(prefix), "chosen", prefixArch(prefix), wineOnPath(search.pathVariable) };
 }
 
 } // namespace tvn::wine

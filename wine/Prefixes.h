@@ -2,17 +2,23 @@
 // with a display name and the tool it came from. A prefix is a folder holding system.reg and
 // drive_c; its architecture is the "#arch=" line of its system.reg.
 //
-// Sources so far: $WINEPREFIX ("environment"), ~/.wine ("default"), winetricks'
-// ~/.local/share/wineprefixes/* ("winetricks"), and Steam's Proton prefixes ("steam": every
-// library of every Steam root, compatdata/<appid>/pfx, named from the app's manifest). The same
-// folder reached twice (through links, or by two sources) is listed once, by its most specific
-// source. A broken file skips its own entries only, and is named among the problems for the caller
-// to log. Reads files; starts nothing.
+// Sources: $WINEPREFIX ("environment"), ~/.wine ("default"), the prefix chosen by hand
+// ("chosen"), winetricks' ~/.local/share/wineprefixes/* ("winetricks"), Steam's Proton prefixes
+// ("steam": every library of every Steam root, compatdata/<appid>/pfx, named from the app's
+// manifest), Bottles' bottles ("bottles", named in bottle.yml) and Lutris' games ("lutris", the
+// prefix of each game file, named from pga.db). The same folder reached twice (through links, or
+// by two sources) is listed once, by its most specific source. A broken file skips its own entries
+// only, and is named among the problems for the caller to log.
+//
+// Each prefix comes with the wine that runs it: the Proton build that made a Steam prefix, a
+// bottle's runner, a Lutris game's Wine build, else the first `wine` on PATH ("" when none).
+// Reads files; starts nothing.
 #pragma once
 
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tvn::wine {
@@ -20,13 +26,16 @@ namespace tvn::wine {
 struct WinePrefix {
     std::filesystem::path path;
     std::string name;
-    std::string source; // "steam", "winetricks", "default", "environment"
+    std::string source; // "steam", "bottles", "lutris", "winetricks", "default", "chosen", "environment"
     std::string arch;   // "win32", "win64", or "" when system.reg does not say
+    std::filesystem::path wine; // the wine program that runs it; empty when none was found
 };
 
 struct PrefixSearch {
     std::filesystem::path home;
     std::string winePrefixVariable; // $WINEPREFIX, empty when unset
+    std::string chosen;             // config.ini's [system] wineprefix ("none" and "" choose nothing)
+    std::string pathVariable;       // $PATH, where the system's wine is looked for
 };
 
 // Whether `folder` holds system.reg and drive_c.
@@ -55,5 +64,16 @@ struct PrefixList {
 };
 
 PrefixList findPrefixes(const PrefixSearch&);
+
+// The wine of a Steam prefix's compatdata folder: the Proton build its config_info names
+// (<build>/files/bin/wine, or dist/bin/wine in older builds); empty when there is none.
+std::filesystem::path protonWine(const std::filesystem::path& compatData);
+
+// The first executable "wine" in the folders of a PATH value; empty when none.
+std::filesystem::path wineOnPath(std::string_view pathVariable);
+
+// `prefix` as `found` lists it (real paths compared); a prefix found nowhere is described from
+// its own files, as chosen by hand, with the system's wine.
+WinePrefix describePrefix(const std::filesystem::path& prefix, const PrefixList& found, const PrefixSearch&);
 
 } // namespace tvn::wine

@@ -1,0 +1,86 @@
+// Reading Lutris' game files and its library database.
+
+#include "wine/Lutris.h"
+
+#include <memory>
+#include <sqlite3.h>
+#include <yaml-cpp/yaml.h>
+
+namespace tvn::wine {
+
+namespace {
+
+std::string scalar(const YAML::Node& node)
+{
+    return node && node.IsScalar() ? node.Scalar() : std::string();
+}
+
+struct DatabaseCloser {
+    void operator()(sqlite3* database) const noexcept { sqlite3_close(database); }
+};
+struct StatementFinalizer {
+    void operator()(sqlite3_stmt* statement) const noexcept { sqlite3_finalize(statement); }
+};
+using Database = std::unique_ptr<sqlite3, DatabaseCloser>;
+using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
+
+std::string columnText(sqlite3_stmt* statement, int column)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    return text ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(statement, column))) : std::string();
+}
+
+} // namespace
+
+std::optional<LutrisGameFile> parseLutrisGameFile(std::string_view text)
+{
+    try {
+        const YAML::Node root = YAML::Load(std::string(text));
+        if (!root.IsMap())
+            return std::nullopt;
+        LutrisGameFile game;
+        if (const YAML::Node section = root["game"]; section && section.IsMap())
+            game.prefix = scalar(section["prefix"]);
+        if (const YAML::Node section = root["wine"]; section && section.IsMap())
+            game.wineVersion = scalar(section["version"]);
+        return game;
+    } catch (const YAML::Exception&) {
+        return std::nullopt;
+    }
+}
+
+LutrisNames lutrisGameNames(const std::filesystem::path& database)
+{
+    LutrisNames names;
+    std::error_code error;
+    if (!std::filesystem::exists(database, error))
+        return names;
+    const auto fail = [&] {
+        names.byConfigPath.clear();
+        names.problem = "unreadable pga.db: " + database.string();
+        return names;
+    };
+    sqlite3* opened = nullptr;
+    const int status = sqlite3_open_v2(database.c_str(), &opened, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    const Database handle(opened);
+    if (status != SQLITE_OK)
+        return fail();
+    // Lutris may be writing: wait a moment for its lock, never long.
+    sqlite3_busy_timeout(handle.get(), 200);
+    sqlite3_stmt* prepared = nullptr;
+    if (sqlite3_prepare_v2(handle.get(), "SELECT configpath, name FROM games", -1, &prepared, nullptr) != SQLITE_OK)
+        return fail();
+    const Statement statement(prepared);
+    int step;
+    while ((step = sqlite3_step(statement.get())) == SQLITE_ROW) {
+        std::string configPath = columnText(statement.get(), 0);
+        std::string name = columnText(statement.get(), 1);
+        if (!configPath.empty() && !name.empty())
+            names.byConfigPath.emplace(std::move(configPath), std::move(name));
+    }
+    if (step != SQLITE_DONE)
+        return fail();
+    return names;
+}
+
+} // namespace tvn::wine
