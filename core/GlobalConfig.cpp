@@ -28,6 +28,20 @@ std::filesystem::path GlobalConfig::path() const
     return m_path;
 }
 
+bool GlobalConfig::set(std::string_view section, std::string_view key, std::string_view value)
+{
+    if (!IniFile::storable(section, key, value))
+        return false;
+    std::lock_guard lock(m_mutex);
+    file();
+    IniFile current(m_path);
+    current.value(section, key) = std::string(value);
+    if (!current.save(m_path))
+        return false;
+    m_file = std::move(current);
+    return true;
+}
+
 std::optional<std::string> GlobalConfig::find(std::string_view section, std::string_view key) const
 {
     std::lock_guard lock(m_mutex);

@@ -1,8 +1,8 @@
 // GlobalConfig: config.ini as start-up reads it, loaded once per process (once per configuration
 // folder, should the folder's variable change, as it does between the tests of one binary).
 //
-// Later changes to the file (through the sys module) are seen by the next process, not this one.
-// Any thread may use it.
+// Later changes to the file through the sys module are seen by the next process, not this one;
+// a change made through set() is seen at once. Any thread may use it.
 #pragma once
 
 #include "core/IniFile.h"
@@ -26,6 +26,11 @@ public:
     std::wstring getWString(std::string_view key, std::wstring_view fallback) const;
 
     std::filesystem::path path() const;
+
+    // Writes `value` to the file (read afresh, so that other changes in it are kept; replaced
+    // atomically) and to this process's copy. False, and nothing changed, when it cannot be
+    // stored or written.
+    bool set(std::string_view section, std::string_view key, std::string_view value);
 
 private:
     friend class Singleton<GlobalConfig>;

@@ -50,7 +50,7 @@ void PromiseHandler::NotifySuccessful(const nlohmann::json& dictionary)
     if (!m_context || !m_success)
         return; // then() never called, or called without a function: the result is dropped
     LOG_INFO << "notify success";
-    const ScriptValue argument = toScriptObject(m_context.get(), dictionary);
+    const ScriptValue argument = dictionary.is_array() ? toScriptArray(m_context.get(), dictionary) : toScriptObject(m_context.get(), dictionary);
     callScriptFunction(m_success.get(), argument.get());
 }
 

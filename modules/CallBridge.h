@@ -32,7 +32,7 @@ public:
     // then(...): the script function's body.
     void then(JSCContext*, const std::vector<ScriptValue>& arguments);
 
-    // Calls the success function with a plain object made from `dictionary`.
+    // Calls the success function with a plain object made from `dictionary` (an array from a list).
     void NotifySuccessful(const nlohmann::json& dictionary);
 
     bool hasSuccessFunction() const { return static_cast<bool>(m_success); }

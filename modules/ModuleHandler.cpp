@@ -12,6 +12,7 @@
 #include "modules/ModuleTest.h"
 #include "modules/ModuleTrayIcon.h"
 #include "modules/ModuleWindow.h"
+#include "modules/ModuleWine.h"
 #include "modules/ModuleZip.h"
 
 namespace tvn {
@@ -51,6 +52,7 @@ std::map<std::string, ModuleFactory>& moduleTable()
         { "test", [] { return std::make_shared<ModuleTest>(); } },
         { "trayicon", [] { return std::make_shared<ModuleTrayIcon>(); } },
         { "window", [] { return std::make_shared<ModuleWindow>(); } },
+        { "wine", [] { return std::make_shared<ModuleWine>(); } },
         { "zip", [] { return std::make_shared<ModuleZip>(); } },
     };
     return modules;

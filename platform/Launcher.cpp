@@ -86,7 +86,7 @@ std::optional<pid_t> startInstaller(const std::string& path, const std::string& 
     return spawn(path, *arguments, false);
 }
 
-std::optional<pid_t> startInstallerInPrefix(const std::filesystem::path& prefix, const std::string& path, const std::string& parameters)
+std::optional<pid_t> startInstallerInPrefix(const std::filesystem::path& prefix, const std::string& wine, const std::string& path, const std::string& parameters)
 {
     const std::optional<std::vector<std::string>> split = splitCommandLine(parameters);
     if (!split)
@@ -97,7 +97,7 @@ std::optional<pid_t> startInstallerInPrefix(const std::filesystem::path& prefix,
         arguments = { "msiexec", "/i" };
     arguments.push_back(path);
     arguments.insert(arguments.end(), split->begin(), split->end());
-    return spawn("wine", arguments, true, { "WINEPREFIX=" + prefix.string() });
+    return spawn(wine, arguments, true, { "WINEPREFIX=" + prefix.string() });
 }
 
 std::optional<std::vector<std::string>> splitCommandLine(const std::string& line)

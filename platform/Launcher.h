@@ -26,9 +26,10 @@ int shellExecute(const std::string& program, const std::vector<std::string>& arg
 // group, nothing is run through a shell). The file is made executable first. nullopt when it
 // cannot be started.
 std::optional<pid_t> startInstaller(const std::string& path, const std::string& parameters);
-// The same inside a Wine prefix: `wine <path> <parameters>`, or `wine msiexec /i <path>
-// <parameters>` for a .msi, with WINEPREFIX set.
-std::optional<pid_t> startInstallerInPrefix(const std::filesystem::path& prefix, const std::string& path, const std::string& parameters);
+
+// The same inside a Wine prefix: `<wine> <path> <parameters>`, or `<wine> msiexec /i <path>
+// <parameters>` for a .msi, with WINEPREFIX set (`wine` found on PATH when it has no "/").
+std::optional<pid_t> startInstallerInPrefix(const std::filesystem::path& prefix, const std::string& wine, const std::string& path, const std::string& parameters);
 
 // A command line split into words by the POSIX shell's quoting rules (quotes and backslashes
 // group; nothing is expanded or run). An empty list for a blank line; nullopt for unbalanced quotes.

@@ -7,6 +7,7 @@
 #include "core/Log.h"
 #include "core/PagePaths.h"
 #include "core/Paths.h"
+#include "core/PrefixChoice.h"
 #include "net/Download.h"
 #include "net/DownloadApi.h"
 #include "net/ServerConfig.h"
@@ -109,20 +110,26 @@ std::string SystemTolvane::token() const
 
 namespace {
 
-// A library registered where it lives: inside a Wine prefix by Wine's regsvr32 with the Windows
-// path, else by a regsvr32 on PATH with the native one.
+// The program that runs the prefix: its own wine, else the first on PATH when it runs.
+std::string wineOf(const wine::WinePrefix& prefix)
+{
+    return prefix.wine.empty() ? std::string("wine") : prefix.wine.string();
+}
+
+// A library registered where it lives: inside a Wine prefix by the regsvr32 of the wine that runs
+// it, with the Windows path; else by a regsvr32 on PATH with the native one.
 int registerLibrary(const std::string& windowsPath, const std::string& nativePath)
 {
-    if (const std::optional<std::filesystem::path> prefix = currentDriveTable().winePrefix; prefix && wine::isWindowsPath(windowsPath))
-        return platform::shellExecute("wine", { "regsvr32", "/s", windowsPath }, { "WINEPREFIX=" + prefix->string() });
+    if (const std::optional<wine::WinePrefix> prefix = currentWinePrefix(); prefix && wine::isWindowsPath(windowsPath))
+        return platform::shellExecute(wineOf(*prefix), { "regsvr32", "/s", windowsPath }, { "WINEPREFIX=" + prefix->path.string() });
     return platform::shellExecute("regsvr32", { "/s", nativePath });
 }
 
-// An installer run for the machine being repaired: under Wine inside a prefix.
+// An installer run for the machine being repaired: under the prefix's wine inside a prefix.
 std::optional<pid_t> startInstallerHere(const std::string& path, const std::string& parameters)
 {
-    if (const std::optional<std::filesystem::path> prefix = currentDriveTable().winePrefix)
-        return platform::startInstallerInPrefix(*prefix, path, parameters);
+    if (const std::optional<wine::WinePrefix> prefix = currentWinePrefix())
+        return platform::startInstallerInPrefix(prefix->path, wineOf(*prefix), path, parameters);
     return platform::startInstaller(path, parameters);
 }
 

@@ -299,6 +299,33 @@ TEST_F(EngineTest, InstallersRunUnderWineInsideAPrefix)
     setenv("PATH", path.c_str(), 1);
 }
 
+// A Steam prefix runs under the Proton build that made it, not the wine on PATH.
+TEST_F(EngineTest, InstallersInAProtonPrefixRunUnderItsProton)
+{
+    const std::filesystem::path home = dir / "home";
+    const std::filesystem::path compat = home / ".local" / "share" / "Steam" / "steamapps" / "compatdata" / "620";
+    const std::filesystem::path proton = dir / "Proton 9.0";
+    std::filesystem::create_directories(compat / "pfx" / "drive_c");
+    test::writeFile(compat / "pfx" / "system.reg", "#arch=win64\n");
+    test::writeFile(compat / "config_info", "9.0-1\n" + (proton / "files" / "share" / "fonts").string() + "/\n");
+    std::filesystem::create_directories(proton / "files" / "bin");
+    writeScript(proton / "files" / "bin" / "wine", "printf 'proton|%s|%s\\n' \"$WINEPREFIX\" \"$*\" >> '" + (dir / "wine-calls").string() + "'\n");
+    writeScript(dir / "bin" / "wine", "echo path-wine >> '" + (dir / "wine-calls").string() + "'\n");
+    const std::filesystem::path config = dir / "proton-config";
+    std::filesystem::create_directories(config / "tvn");
+    test::writeFile(config / "tvn" / "config.ini", "[system]\nwineprefix = " + (compat / "pfx").string() + "\n[server]\napi = " + server->address()
+            + "\nca = " + server->authorityFile().string() + "\n");
+    const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    test::writeFile(dir / "catalog" / "setup.exe", "exe");
+    Messages messages;
+    engine.installSoftwares({ { "B 1.0", "setup.exe", "", "/S", "" } });
+    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onInstallSoftwares:setup.exe:0" }));
+    setenv("HOME", oldHome.c_str(), 1);
+    EXPECT_EQ(test::readFile(dir / "wine-calls"), "proton|" + (compat / "pfx").string() + "|" + (dir / "cache" / "tvn" / "installers" / "setup.exe").string() + " /S\n");
+}
+
 TEST_F(EngineTest, CancelWhileAnInstallerRunsGives3AndLeavesItRunning)
 {
     const auto pidFile = dir / "installer-pid";

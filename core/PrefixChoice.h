@@ -1,0 +1,29 @@
+// The Wine prefix this process repairs, with the wine that runs it, and the user's choice of it.
+//
+// The choice lives in config.ini as [system] wineprefix: a prefix's folder, or "none" for tvn's
+// own drive_c; without it, $WINEPREFIX, else ~/.wine. Choosing writes the file and takes effect at
+// once here (the drive map, installed programs, registration, installers) and at the next start.
+// Any thread.
+#pragma once
+
+#include "wine/Prefixes.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tvn {
+
+// What the prefixes of this user's home are looked for with: $HOME, $WINEPREFIX, the choice and
+// $PATH.
+wine::PrefixSearch currentPrefixSearch();
+
+// The prefix in use, described as the search finds it; nullopt when tvn uses its own drive_c.
+// Worked out again when the choice or the environment changes.
+std::optional<wine::WinePrefix> currentWinePrefix();
+
+// Makes `path` the prefix in use: "" means tvn's own drive_c. Returns "" when done, else why not
+// (nothing is changed then).
+std::string useWinePrefix(std::string_view path);
+
+} // namespace tvn

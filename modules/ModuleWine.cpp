@@ -1,0 +1,57 @@
+// The wine module.
+
+#include "modules/ModuleWine.h"
+
+#include "core/Log.h"
+#include "core/PrefixChoice.h"
+#include "modules/CallBridge.h"
+
+namespace tvn {
+
+nlohmann::json prefixJson(const wine::WinePrefix& prefix)
+{
+    return { { "path", prefix.path.string() }, { "name", prefix.name }, { "source", prefix.source }, { "arch", prefix.arch },
+        { "wine", prefix.wine.string() } };
+}
+
+ScriptValue ModuleWine::CreateObject(JSCContext* context)
+{
+    ScriptValue object = ModuleBase::CreateObject(context);
+    RegisterMethod("prefixes", [this](MethodCall& call) {
+        CallBridge* bridge = CallBridge::current();
+        if (!bridge)
+            return true;
+        bridge->CallThreadAsync(call.context, { browserId(), frameId() }, [search = currentPrefixSearch()] {
+            const wine::PrefixList found = wine::findPrefixes(search);
+            for (const std::string& problem : found.problems)
+                LOG_WARN << "prefixes: " << problem;
+            nlohmann::json list = nlohmann::json::array();
+            for (const wine::WinePrefix& prefix : found.prefixes)
+                list.push_back(prefixJson(prefix));
+            return list;
+        }, call.result);
+        return true;
+    });
+    RegisterProperty("current", [](PropertyAccess& access) {
+        const std::optional<wine::WinePrefix> prefix = currentWinePrefix();
+        access.value = prefix ? toScriptValue(access.context, prefixJson(*prefix)) : ScriptValue::adopt(jsc_value_new_null(access.context));
+        return true;
+    });
+    RegisterMethod("use", [](MethodCall& call) {
+        if (call.arguments.size() != 1 || !jsc_value_is_string(call.arguments[0].get())) {
+            call.invalidArguments();
+            return true;
+        }
+        const std::string path = scriptString(call.arguments[0].get());
+        const std::string refusal = useWinePrefix(path);
+        if (refusal.empty())
+            LOG_INFO << "use: prefix " << (path.empty() ? std::string("none") : path);
+        else
+            LOG_WARN << "use: refused, " << refusal << ": " << path;
+        call.result = ScriptValue::adopt(jsc_value_new_boolean(call.context, refusal.empty()));
+        return true;
+    });
+    return object;
+}
+
+} // namespace tvn

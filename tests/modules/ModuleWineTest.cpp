@@ -1,0 +1,118 @@
+// The wine module over a laid-out home: the prefixes it lists, the one in use, and choosing one
+// (written to config.ini, used at once by the drive map, refused for anything but a prefix).
+#include "core/PagePaths.h"
+#include "core/TaskQueue.h"
+#include "modules/CallBridge.h"
+#include "modules/ModuleHandler.h"
+#include "tests/support/Script.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace tvn;
+
+namespace {
+
+void makePrefix(const std::filesystem::path& folder, const std::string& arch)
+{
+    std::filesystem::create_directories(folder / "drive_c");
+    std::filesystem::create_directories(folder / "dosdevices");
+    std::filesystem::create_directory_symlink("../drive_c", folder / "dosdevices" / "c:");
+    test::writeFile(folder / "system.reg", "WINE REGISTRY Version 2\n#arch=" + arch + "\n");
+}
+
+class WineModule : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* name : { "XDG_CONFIG_HOME", "HOME", "WINEPREFIX", "PATH" }) {
+            const char* value = std::getenv(name);
+            m_oldEnvironment.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+        }
+        setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+        setenv("HOME", home.c_str(), 1);
+        unsetenv("WINEPREFIX");
+        setenv("PATH", (dir / "bin").c_str(), 1);
+        std::filesystem::create_directories(dir / "config" / "tvn");
+        std::filesystem::create_directories(dir / "bin");
+        test::writeFile(dir / "bin" / "wine", "#!/bin/sh\n");
+        ::chmod((dir / "bin" / "wine").c_str(), 0755);
+
+        const auto steam = home / ".local" / "share" / "Steam" / "steamapps";
+        makePrefix(steam / "compatdata" / "570" / "pfx", "win64");
+        test::writeFile(steam / "appmanifest_570.acf", "\"AppState\" { \"name\" \"Dota 2\" }");
+        makePrefix(home / ".local" / "share" / "wineprefixes" / "old", "win32");
+
+        CallBridge::setCurrent(&bridge);
+        ModuleHandler::install(context.get(), 7, 3);
+        run("var wine = module('wine')");
+    }
+    void TearDown() override
+    {
+        CallBridge::setCurrent(nullptr);
+        for (const auto& [name, value] : m_oldEnvironment) {
+            if (value)
+                setenv(name.c_str(), value->c_str(), 1);
+            else
+                unsetenv(name.c_str());
+        }
+    }
+
+    std::string run(const std::string& code) { return test::runScript(context.get(), code); }
+    std::string config() { return test::readFile(dir / "config" / "tvn" / "config.ini"); }
+
+    test::TempDir dir;
+    std::filesystem::path home = dir / "home";
+    GRef<JSCContext> context = GRef<JSCContext>::adopt(jsc_context_new());
+    TaskQueue scriptThread;
+    CallBridge bridge { [](int, const std::string&, const nlohmann::json&, const std::string&) { return true; },
+        [this](std::function<void()> task) { scriptThread.post(std::move(task)); } };
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_oldEnvironment;
+};
+
+} // namespace
+
+TEST_F(WineModule, ListsThePrefixesOffTheScriptThread)
+{
+    run("var listed = null; wine.prefixes().then(function (list) { listed = list; })");
+    EXPECT_EQ(run("listed"), "null"); // answered later, never inside the call
+    for (int i = 0; i < 2000 && run("listed === null") == "true"; ++i) {
+        scriptThread.run();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(run("listed.map(function (p) { return [p.source, p.name, p.arch, p.wine].join('|'); }).join(';')"),
+        "winetricks|old|win32|" + (dir / "bin" / "wine").string() + ";steam|Dota 2|win64|" + (dir / "bin" / "wine").string());
+    EXPECT_EQ(run("listed[1].path"), (home / ".local" / "share" / "Steam" / "steamapps" / "compatdata" / "570" / "pfx").string());
+}
+
+TEST_F(WineModule, UseChoosesAPrefixAtOnceAndRefusesAnythingElse)
+{
+    EXPECT_EQ(run("wine.current"), "null"); // no prefix anywhere: tvn's own drive_c
+    const auto dota = home / ".local" / "share" / "Steam" / "steamapps" / "compatdata" / "570" / "pfx";
+    EXPECT_EQ(run("wine.use('" + dota.string() + "/')"), "true");
+    EXPECT_EQ(config(), "[system]\nwineprefix = " + dota.string() + "\n\n");
+    EXPECT_EQ(run("[wine.current.name, wine.current.source, wine.current.arch].join('|')"), "Dota 2|steam|win64");
+    EXPECT_EQ(pagePath("C:\\windows\\x.dll"), dota / "drive_c" / "windows" / "x.dll");
+
+    // Each refusal fails on one rule alone; nothing changes.
+    std::filesystem::create_directories(dir / "noreg" / "drive_c");
+    std::filesystem::create_directories(dir / "nodrive");
+    test::writeFile(dir / "nodrive" / "system.reg", "");
+    for (const std::string& wrong : { std::string("relative/pfx"), (dir / "noreg").string(), (dir / "nodrive").string(), (dir / "absent").string() })
+        EXPECT_EQ(run("wine.use('" + wrong + "')"), "false") << wrong;
+    EXPECT_EQ(config(), "[system]\nwineprefix = " + dota.string() + "\n\n");
+    EXPECT_EQ(run("wine.current.name"), "Dota 2");
+    for (const char* invalid : { "wine.use()", "wine.use(5)", "wine.use('a', 'b')" })
+        EXPECT_EQ(run(invalid), "!Invalid arguments") << invalid;
+
+    // "" is tvn's own drive_c, even with ~/.wine there; other entries of the file are kept.
+    makePrefix(home / ".wine", "win64");
+    test::writeFile(dir / "config" / "tvn" / "config.ini", config() + "[page]\ntheme = dark\n");
+    EXPECT_EQ(run("wine.use('')"), "true");
+    EXPECT_EQ(config(), "[page]\ntheme = dark\n\n[system]\nwineprefix = none\n\n");
+    EXPECT_EQ(run("wine.current"), "null");
+    EXPECT_EQ(pagePath("C:\\x").parent_path().filename(), "drive_c");
+}
