@@ -151,3 +151,77 @@ TEST_F(WinePrefixPage, RepairsThePrefix)
     // The file module sees the prefix through the same paths; what it reports stays native.
     EXPECT_EQ(run("module('file').exists('c:\\\\windows\\\\system32\\\\a.DLL')"), "true");
 }
+
+namespace {
+
+// A home laid out with a Proton prefix (made by a Proton build whose wine records its calls), a
+// bottle and a winetricks prefix; tvn starts with no prefix chosen.
+class HomePrefixesPage : public RepairPage {
+protected:
+    void beforeStart() override
+    {
+        RepairPage::beforeStart();
+        const std::filesystem::path home = installation.dir / "home";
+        const std::filesystem::path steamapps = home / ".local" / "share" / "Steam" / "steamapps";
+        dota = steamapps / "compatdata" / "570" / "pfx";
+        makePrefix(dota, "win64");
+        test::writeFile(steamapps / "appmanifest_570.acf", "\"AppState\"\n{\n\t\"appid\"\t\t\"570\"\n\t\"name\"\t\t\"Dota 2\"\n}\n");
+        const std::filesystem::path proton = steamapps / "common" / "Proton 9.0";
+        std::filesystem::create_directories(proton / "files" / "bin");
+        test::writeFile(steamapps / "compatdata" / "570" / "config_info", "9.0-1\n" + (proton / "files" / "share" / "fonts").string() + "/\n");
+        test::writeFile(proton / "files" / "bin" / "wine",
+            "#!/bin/sh\nprintf 'proton %s %s\\n' \"$WINEPREFIX\" \"$*\" >> '" + (installation.dir / "wine-calls").string() + "'\n");
+        chmod((proton / "files" / "bin" / "wine").c_str(), 0755);
+        makePrefix(home / ".local" / "share" / "bottles" / "bottles" / "Office", "win32");
+        test::writeFile(home / ".local" / "share" / "bottles" / "bottles" / "Office" / "bottle.yml", "Name: Office 2010\nRunner: sys-wine-9.0\n");
+        makePrefix(home / ".local" / "share" / "wineprefixes" / "old", "");
+        m_home = std::getenv("HOME");
+        setenv("HOME", home.c_str(), 1);
+    }
+    void TearDown() override
+    {
+        RepairPage::TearDown();
+        setenv("HOME", m_home.c_str(), 1);
+    }
+
+    static void makePrefix(const std::filesystem::path& folder, const std::string& arch)
+    {
+        std::filesystem::create_directories(folder / "drive_c" / "windows" / "system32");
+        std::filesystem::create_directories(folder / "dosdevices");
+        std::filesystem::create_directory_symlink("../drive_c", folder / "dosdevices" / "c:");
+        test::writeFile(folder / "system.reg", "WINE REGISTRY Version 2\n" + (arch.empty() ? "" : "#arch=" + arch + "\n"));
+    }
+    std::string config() { return test::readFile(installation.dir / "config" / "tvn" / "config.ini"); }
+
+    std::filesystem::path dota;
+
+private:
+    std::string m_home;
+};
+
+} // namespace
+
+TEST_F(HomePrefixesPage, ListsChoosesAndRepairsThePrefixWithItsOwnWine)
+{
+    run("var wine = module('wine');");
+    EXPECT_EQ(runAsync("wine.prefixes().then(function (list) { out = list.map(function (p) { return [p.source, p.name, p.arch].join('|'); }).join(); })"),
+        "winetricks|old|,steam|Dota 2|win64,bottles|Office 2010|win32");
+    EXPECT_EQ(run("wine.current"), "null");
+
+    // Not a prefix: false, and nothing changes.
+    const std::string before = config();
+    EXPECT_EQ(run("wine.use('" + (installation.dir / "system").string() + "')"), "false");
+    EXPECT_EQ(config(), before);
+    EXPECT_EQ(run("wine.current"), "null");
+
+    // Dota's prefix: the next repair lands in its drive_c, registered by its Proton's wine.
+    EXPECT_EQ(run("wine.use('" + dota.string() + "')"), "true");
+    EXPECT_NE(config().find("wineprefix = " + dota.string() + "\n"), std::string::npos);
+    EXPECT_EQ(run("[wine.current.name, wine.current.source, wine.current.arch].join()"), "Dota 2,steam,win64");
+    EXPECT_EQ(runAsync("module('biz_repair').repairDlls([" + dllIn("C:\\Windows\\System32\\", "b.dll", true) + "], function (e) { out = e.fileName + ':' + e.errorCode; })"),
+        "b.dll:0");
+    EXPECT_EQ(test::readFile(dota / "drive_c" / "windows" / "system32" / "b.dll"), std::string(100000, 'b'));
+    EXPECT_TRUE(eventually([&] { return !test::readFile(installation.dir / "wine-calls").empty(); }));
+    EXPECT_EQ(test::readFile(installation.dir / "wine-calls"), "proton " + dota.string() + " regsvr32 /s C:\\Windows\\System32\\b.dll\n");
+    EXPECT_NE(installation.log("renderer").find("use: prefix " + dota.string()), std::string::npos); // the page's modules log there
+}

@@ -10,7 +10,8 @@ export function logFile(appDataPath: string): string {
     return appDataPath.replace(/[\\/]+$/, "") + "/logs/main.log";
 }
 
-export function createAboutView(sys: Tvn.SysModule, home: string): HTMLElement {
+/** `prefix`: the row's value, which the page keeps naming the prefix in use. */
+export function createAboutView(sys: Tvn.SysModule, home: string, prefix: HTMLElement): HTMLElement {
     const version = sys.osVersion();
     const device = el("dd", {}, "…");
     sys.getDeviceIdAsync().then((answer) => {
@@ -27,6 +28,7 @@ export function createAboutView(sys: Tvn.SysModule, home: string): HTMLElement {
             ...row(format("aboutArch"), format("bits", { bits: sys.arch() })),
             ...row(format("aboutProgram"), sys.getAppPath()),
             ...row(format("aboutData"), appData),
+            ...row(format("aboutPrefix"), prefix),
             ...row(format("aboutTemp"), sys.getTempPath())),
         el("p", { class: "about-actions" },
             home ? el("button", { class: "link", onclick: () => sys.openUrl({ url: home }) }, format("aboutHome")) : null,

@@ -7,6 +7,8 @@ import { createDownloadsPanel } from "./downloads";
 import { describeDroppedFile } from "./drop";
 import { createItemTable, type ItemTable } from "./itemTable";
 import { needsRepair, overallProgress, statusText, type ItemState } from "./items";
+import { createPrefixBar } from "./prefixBar";
+import { placeDll, prefixSummary } from "./prefixes";
 import { readRows, reportLine } from "./report";
 import { RepairSession, type RunRequest, type RunSummary } from "./session";
 import { readSettings, writeSetting, type Settings } from "./settings";
@@ -21,6 +23,7 @@ interface Modules {
     zip: Tvn.ZipModule;
     dragdrop: Tvn.DragDropModule;
     trayicon: Tvn.TrayIconModule;
+    wine: Tvn.WineModule;
 }
 
 const kTrayLeftUp = 514;
@@ -55,6 +58,12 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
     } });
     const confirm = (main: string, text = "") =>
         autorun || sys.msgBox({ title: format("confirmTitle"), main, text, type: "yes,no", icon: "warning" }) === "yes";
+    // What a repair will change, said before it starts.
+    const target = () => {
+        const prefix = prefixBar.current();
+        return prefix ? format("confirmRepairIn", { prefix: prefixSummary(prefix), path: prefix.path })
+            : format("confirmRepairOwn", { path: sys.getAppDataPath().replace(/[\\/]+$/, "") + "/drive_c" });
+    };
     const closeWindow = () => {
         if (session.running && !confirm(format("confirmClose")))
             return;
@@ -89,6 +98,7 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
                 showOverall();
         },
         running(operation) {
+            prefixBar.setBusy(operation !== null);
             scanButton.disabled = repairButton.disabled = repairSelected.disabled = operation !== null;
             cancelButton.disabled = operation === null || session.isCancelling;
             libraries.setBusy(operation !== null);
@@ -102,8 +112,30 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
     for (const runtime of catalog.runtimes)
         runtimes.update(session.item("runtime", runtime.fileName));
 
+    // ---- the prefix being repaired: where each DLL goes follows its architecture ----
+    const prefixAbout = el("dd", { class: "about-prefix" });
+    let placements = new Map<string, ReturnType<typeof placeDll>>();
+    const applyPrefix = (prefix: Tvn.WinePrefix | null) => {
+        placements = new Map(catalog.dlls.map((dll) => [dll.fileName.toLowerCase(), placeDll(dll, prefix?.arch ?? "")]));
+        session.reset(catalog.dlls.filter((dll) => "unavailable" in (placements.get(dll.fileName.toLowerCase()) ?? {})).map((dll) => dll.fileName));
+        prefixAbout.textContent = prefix ? `${prefixSummary(prefix)}: ${prefix.path}` : format("prefixNone");
+        prefixAbout.title = prefix?.path ?? "";
+        // For the log and unattended runs: which machine the rows describe.
+        console.info(prefix ? `tvn: prefix: ${prefixSummary(prefix)} at ${prefix.path}` : `tvn: prefix: none, tvn's own folder`);
+    };
+    const prefixBar = createPrefixBar(modules.wine, sys, (prefix) => {
+        applyPrefix(prefix);
+        statusLine.textContent = prefix ? format("prefixChanged", { prefix: prefixSummary(prefix) }) : format("prefixChangedOwn");
+        scanAll(); // the rows described the other prefix
+    });
+    applyPrefix(prefixBar.current());
+
     function pick(dlls: Catalog["dlls"], softwares: Catalog["runtimes"]): RunRequest {
-        return { dlls: dlls.map(toDllItem), softwares: softwares.map(toSoftwareItem) };
+        const placed = dlls.flatMap((dll) => {
+            const placement = placements.get(dll.fileName.toLowerCase());
+            return placement && "dll" in placement ? [placement.dll] : [];
+        });
+        return { dlls: placed.map(toDllItem), softwares: softwares.map(toSoftwareItem) };
     }
     function repairRequest(): RunRequest {
         return pick(catalog.dlls.filter((dll) => needsRepair(session.item("dll", dll.fileName))),
@@ -121,7 +153,7 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
             statusLine.textContent = format("nothingToRepair");
             return;
         }
-        if (count > 1 && !confirm(format("confirmRepair", { count }), format("confirmRepairText")))
+        if (count > 1 && !confirm(format("confirmRepair", { count }), `${target()}\n${format("confirmRepairText")}`))
             return;
         session.repair(request);
     }
@@ -160,7 +192,7 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
             settings = writeSetting(sys, settings, key, value);
             applyTheme();
         })],
-        [format("tabAbout"), createAboutView(sys, catalog.home)],
+        [format("tabAbout"), createAboutView(sys, catalog.home, prefixAbout)],
     ];
     const tabs = views.map(([label], index) => el("button", { role: "tab", id: `tab-${index}`, "aria-controls": `view-${index}`, onclick: () => select(index) }, label));
     const panels = views.map(([, view], index) => el("div", { role: "tabpanel", id: `view-${index}`, "aria-labelledby": `tab-${index}`, class: "view" }, view));
@@ -211,6 +243,8 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
             session.cancel();
         } else if (event.ctrlKey && event.key.toLowerCase() === "r") {
             repairAll();
+        } else if (event.ctrlKey && event.key.toLowerCase() === "p") {
+            prefixBar.open();
         } else if (event.ctrlKey && event.key >= "1" && event.key <= String(tabs.length)) {
             select(Number(event.key) - 1, true);
         } else {
@@ -219,11 +253,11 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
         event.preventDefault();
     });
 
-    append(root, titleBar.element,
+    append(root, titleBar.element, prefixBar.element,
         el("div", { class: "tool-bar" }, scanButton, repairButton, repairSelected, cancelButton, el("span", { class: "hint" }, format("dropHint"))),
         tabList, ...panels,
         el("footer", { class: "status-bar" }, overall, statusLine),
-        dropPanel);
+        dropPanel, prefixBar.dialog);
     scanButton.focus();
 
     // ---- unattended runs: scan, repair what is missing, report each row ----

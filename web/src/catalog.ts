@@ -11,6 +11,8 @@ export interface CatalogDll {
     /** Folders the scan looks in, each ending in a separator. */
     checkPath: string[];
     needReg: boolean;
+    /** The DLL's own architecture: where it goes follows the prefix's. */
+    arch: "x64" | "x86";
 }
 
 export interface CatalogRuntime {
@@ -101,6 +103,9 @@ export function parseCatalog(value: unknown): Catalog {
         const filePath = stringField(entry, "filePath", where);
         if (filePath === "")
             throw new CatalogError(`${where}: "filePath" is empty`);
+        const arch = stringField(entry, "arch", where, "x64");
+        if (arch !== "x64" && arch !== "x86")
+            throw new CatalogError(`${where}: "arch" must be "x64" or "x86"`);
         return {
             fileName,
             fileType: stringField(entry, "fileType", where, ""),
@@ -108,6 +113,7 @@ export function parseCatalog(value: unknown): Catalog {
             filePath,
             checkPath: checkPath.map(asFolder),
             needReg: entry.needReg === true,
+            arch,
         };
     });
     const runtimes = listOf(value, "runtimes").map((entry, index): CatalogRuntime => {

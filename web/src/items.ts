@@ -14,7 +14,8 @@ export type ItemStatus =
     | "working"
     | "repaired" // downloaded into place (installer ran, for a runtime)
     | "failed"
-    | "cancelled";
+    | "cancelled"
+    | "unavailable"; // cannot be used in the prefix in use (a 64-bit DLL in a 32-bit prefix)
 
 export interface ItemState {
     kind: ItemKind;
@@ -53,6 +54,7 @@ const statusKeys: Record<ItemKind, Record<Exclude<ItemStatus, "failed">, TextKey
         working: "statusRepairing",
         repaired: "statusRepaired",
         cancelled: "statusCancelled",
+        unavailable: "statusNot32",
     },
     runtime: {
         unknown: "statusUnknown",
@@ -63,6 +65,7 @@ const statusKeys: Record<ItemKind, Record<Exclude<ItemStatus, "failed">, TextKey
         working: "statusInstalling",
         repaired: "statusInstallerDone",
         cancelled: "statusCancelled",
+        unavailable: "statusNot32",
     },
 };
 

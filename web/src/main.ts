@@ -19,6 +19,7 @@ async function main(): Promise<void> {
             zip: window.module("zip"),
             dragdrop: window.module("dragdrop"),
             trayicon: window.module("trayicon"),
+            wine: window.module("wine"),
         });
     } catch (error) {
         const reason = error instanceof Error ? error.message : String(error);

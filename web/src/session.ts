@@ -89,6 +89,18 @@ export class RepairSession {
         return true;
     }
 
+    /** Forgets every item's state, as when the machine being repaired changes; the DLLs named in
+     *  `unavailable` cannot be used there. False (nothing forgotten) while a run goes on. */
+    reset(unavailable: string[] = []): boolean {
+        if (this.operation)
+            return false;
+        for (const item of this.items.values())
+            this.update(newItem(item.kind, item.fileName));
+        for (const fileName of unavailable)
+            this.update({ ...newItem("dll", fileName), status: "unavailable" });
+        return true;
+    }
+
     cancel(): void {
         if (!this.operation || this.cancelling)
             return;

@@ -36,6 +36,8 @@ describe("catalog", () => {
             { dlls: [dll(), dll({ fileName: "A.DLL" })] },
             { runtimes: [{ fileName: "x.exe" }] },
             { downloads: [{ fileName: "" }] },
+            { dlls: [dll({ arch: "arm64" })] },
+            { dlls: [dll({ arch: "X86" })] },
         ];
         for (const value of cases)
             expect(() => parseCatalog(value), JSON.stringify(value)).toThrow(CatalogError);

@@ -97,4 +97,17 @@ describe("repair session", () => {
         engine.onCancel?.();
         expect(finished[0].items.map((item) => item.status)).toEqual(["failed", "cancelled"]);
     });
+
+    it("forgets every item when the prefix changes, but never during a run", () => {
+        const { engine, seen, repair } = session();
+        repair.scan({ dlls: [dll("a.dll")], softwares: [software("s.exe")] });
+        expect(repair.reset(["b.dll"])).toBe(false);
+        engine.onScanDll?.({ fileName: "a.dll", fileType: "t", isExist: true });
+        engine.onScanSoftware?.({ fileName: "s.exe", isInstall: false });
+        seen.length = 0;
+        expect(repair.reset(["b.dll"])).toBe(true);
+        expect(seen.map((item) => `${item.fileName}:${item.status}`)).toEqual(["a.dll:unknown", "s.exe:unknown", "b.dll:unavailable"]);
+        expect(repair.item("runtime", "s.exe").status).toBe("unknown");
+        expect(repair.item("dll", "b.dll").status).toBe("unavailable");
+    });
 });

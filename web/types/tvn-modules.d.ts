@@ -255,8 +255,31 @@ declare namespace Tvn {
         hello(name: string): string;
     }
 
+    // ---- wine: the Wine prefixes of this user's home, and the one tvn repairs ----
+    type PrefixSource = "steam" | "bottles" | "lutris" | "winetricks" | "default" | "chosen" | "environment";
+    interface WinePrefix {
+        /** The prefix's folder (it holds system.reg and drive_c). */
+        path: string;
+        name: string;
+        source: PrefixSource;
+        /** "win64", "win32", or "" when its system.reg does not say. */
+        arch: string;
+        /** The wine program that runs it; "" when none was found. */
+        wine: string;
+    }
+    interface WineModule {
+        /** Every prefix found, each folder once; the search runs off the page's thread. */
+        prefixes(): Thenable<WinePrefix[]>;
+        /** The prefix in use; null when tvn uses its own drive_c. */
+        readonly current: WinePrefix | null;
+        /** Makes a prefix the one in use, now and at the next start ("" for tvn's own drive_c).
+         *  False, and nothing changed, when `path` is not a prefix. */
+        use(path: string): boolean;
+    }
+
     interface Modules {
         window: WindowModule;
+        wine: WineModule;
         sys: SysModule;
         file: FileModule;
         reg: RegModule;
