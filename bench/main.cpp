@@ -25,8 +25,13 @@ public:
         for (const Run& run : runs) {
             if (run.run_type != Run::RT_Iteration)
                 continue;
-            for (const auto& [name, counter] : run.counters)
-                m_counters[run.benchmark_name()][name] = counter.value;
+            // Kept under the full name and under the bare one: a ratio names a benchmark as its file
+            // registers it, without the "/real_time" that UseRealTime() adds.
+            const std::string full = run.benchmark_name();
+            for (const auto& [name, counter] : run.counters) {
+                m_counters[full][name] = counter.value;
+                m_counters[full.substr(0, full.find('/'))][name] = counter.value;
+            }
         }
     }
 

@@ -317,3 +317,106 @@ TEST_F(Page, MinimisesToTheTrayAndComesBackByItsIcon)
 }
 
 } // namespace
+
+namespace {
+
+void makePrefix(const std::filesystem::path& folder, const std::string& arch)
+{
+    std::filesystem::create_directories(folder / "drive_c" / "windows" / "system32");
+    std::filesystem::create_directories(folder / "dosdevices");
+    std::filesystem::create_directory_symlink("../drive_c", folder / "dosdevices" / "c:");
+    writeFile(folder / "system.reg", "WINE REGISTRY Version 2\n#arch=" + arch + "\n");
+}
+
+// A home with a Proton prefix and a 32-bit winetricks one.
+class PrefixPage : public Page {
+protected:
+    void SetUp() override
+    {
+        Page::SetUp();
+        const auto steamapps = home / ".local" / "share" / "Steam" / "steamapps";
+        makePrefix(dota, "win64");
+        writeFile(steamapps / "appmanifest_570.acf", "\"AppState\" { \"name\" \"Dota 2\" }");
+        const auto proton = steamapps / "common" / "Proton 9.0";
+        std::filesystem::create_directories(proton / "files" / "bin");
+        writeFile(steamapps / "compatdata" / "570" / "config_info", "9.0-1\n" + (proton / "files" / "lib").string() + "/\n");
+        writeFile(proton / "files" / "bin" / "wine", "#!/bin/sh\nprintf '%s|%s\\n' \"$WINEPREFIX\" \"$*\" >> '" + (installation.dir / "wine-calls").string() + "'\n");
+        chmod((proton / "files" / "bin" / "wine").c_str(), 0755);
+        makePrefix(old32, "win32");
+        m_home = std::getenv("HOME");
+        setenv("HOME", home.c_str(), 1);
+    }
+    void TearDown() override
+    {
+        Page::TearDown();
+        setenv("HOME", m_home.c_str(), 1);
+    }
+
+    size_t linesStartingWith(const std::string& prefix) const
+    {
+        size_t count = 0;
+        for (const std::string& line : pageLines())
+            count += line.rfind(prefix, 0) == 0;
+        return count;
+    }
+    void keys(const std::string& sequence)
+    {
+        ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key --delay 150 " + sequence).c_str()), 0);
+    }
+    void type(const std::string& text)
+    {
+        ASSERT_EQ(std::system(("xdotool type --delay 100 '" + text + "'").c_str()), 0);
+    }
+
+    std::filesystem::path home = installation.dir / "home";
+    std::filesystem::path dota = home / ".local" / "share" / "Steam" / "steamapps" / "compatdata" / "570" / "pfx";
+    std::filesystem::path old32 = home / ".local" / "share" / "wineprefixes" / "old32";
+
+private:
+    std::string m_home;
+};
+
+} // namespace
+
+TEST_F(PrefixPage, TheHeaderNamesThePrefixAndThePickerChangesIt)
+{
+    start({ "--autorun" });
+    ASSERT_TRUE(waitForLine("tvn: finished: "));
+    EXPECT_EQ(lineStartingWith("tvn: prefix: "), "tvn: prefix: none, tvn's own folder");
+
+    // The mouse opens the picker (the header's button, at its right end); typing filters it, and
+    // the keyboard picks Dota's prefix. The page scans it afresh and repairs what is missing there.
+    click(geometry().width - 40, 36 + 16);
+    ASSERT_TRUE(waitForLine("tvn: prefixes: 2 found")); // the picker is open, its search box focused
+    std::filesystem::create_directories(kScreenshots);
+    ASSERT_EQ(std::system((std::string(TVN_SCREENSHOT) + " " + (kScreenshots / "prefix-picker.png").string() + " " + id).c_str()), 0);
+    type("dota");
+    keys("Down Return");
+    ASSERT_TRUE(eventually([&] { return linesStartingWith("tvn: finished: ") == 2; }, std::chrono::seconds(60)));
+    EXPECT_EQ(pageLines().end()[-1 - 23], "tvn: prefix: Dota 2 (Steam, 64-bit) at " + dota.string()) << "the prefix line, then 11 scan, 11 repair lines and the end";
+    EXPECT_NE(readFile(installation.dir / "config" / "tvn" / "config.ini").find("wineprefix = " + dota.string()), std::string::npos);
+    for (const std::string& name : kDemoLibraries)
+        EXPECT_EQ(readFile(dota / "drive_c" / "windows" / "system32" / name), readFile(kDemoCatalog / name)) << name;
+    // The runtimes' installers ran under the wine of Proton that made the prefix.
+    EXPECT_NE(readFile(installation.dir / "wine-calls").find(dota.string() + "|" ), std::string::npos);
+    EXPECT_EQ(closeWithTitleBar(), 0);
+
+    // The choice outlives the process; Ctrl+P and the keyboard alone choose the 32-bit prefix, in
+    // which the catalog's 64-bit libraries are not offered.
+    std::filesystem::remove(outputFile);
+    finishedTvn = false;
+    start({ "--autorun" });
+    ASSERT_TRUE(waitForLine("tvn: finished: "));
+    EXPECT_EQ(lineStartingWith("tvn: prefix: "), "tvn: prefix: Dota 2 (Steam, 64-bit) at " + dota.string());
+    keys("ctrl+p");
+    ASSERT_TRUE(waitForLine("tvn: prefixes: 2 found"));
+    type("old32");
+    keys("Down Return");
+    ASSERT_TRUE(eventually([&] { return linesStartingWith("tvn: prefix: ") == 2; }));
+    ASSERT_TRUE(eventually([&] { return linesStartingWith("tvn: finished: ") == 2; }, std::chrono::seconds(60)));
+    EXPECT_EQ(pageLines().end()[-1 - 11 - 12], "tvn: prefix: old32 (winetricks, 32-bit) at " + old32.string());
+    EXPECT_EQ(lineStartingWith("tvn: scan: msvcp140.dll: Not offered"), "tvn: scan: msvcp140.dll: Not offered: a 64-bit library cannot run in a 32-bit prefix (unavailable, progress 0%)");
+    EXPECT_FALSE(std::filesystem::exists(old32 / "drive_c" / "windows" / "system32" / "msvcp140.dll"));
+    ASSERT_EQ(std::system((std::string(TVN_SCREENSHOT) + " " + (kScreenshots / "prefix-header.png").string() + " " + id).c_str()), 0);
+    EXPECT_EQ(closeWithTitleBar(), 0);
+}

@@ -125,6 +125,7 @@ export function createPrefixBar(wine: Tvn.WineModule, sys: Tvn.SysModule, change
         search.focus();
         wine.prefixes().then((prefixes) => {
             found = prefixes;
+            console.info(`tvn: prefixes: ${prefixes.length} found`);
             if (picker.open)
                 showList();
         });
