@@ -38,6 +38,7 @@ fuzz dpkg_fuzz 2048
 fuzz exec_output_fuzz 1024
 fuzz proc_tcp_fuzz 2048
 fuzz vdf_fuzz 4096
+fuzz wine_yaml_fuzz 4096
 fuzz url_fuzz 512
 fuzz base64_fuzz 1024
 fuzz uri_list_fuzz 1024

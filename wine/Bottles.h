@@ -1,8 +1,12 @@
-// A Bottles bottle's bottle.yml: the bottle's display name, the runner (the Wine build) it runs
-// under and its architecture. YAML, read with yaml-cpp; a file that is not a YAML mapping is no
-// bottle file at all. Reads text; touches nothing.
+// Bottles' bottles: each bottle is a prefix in bottles/<folder>/ of Bottles' data folder (native
+// ~/.local/share/bottles, or Flatpak's), described by its bottle.yml (the display name, the runner
+// (the Wine build) under the data folder's runners/, the architecture). YAML, read with yaml-cpp;
+// a file that is not a YAML mapping is no bottle file at all. Reads files only.
 #pragma once
 
+#include "wine/Prefixes.h"
+
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,5 +20,9 @@ struct BottleFile {
 };
 
 std::optional<BottleFile> parseBottleFile(std::string_view text);
+
+// Every bottle of the home ("bottles"), named from its bottle.yml (else its folder), with its
+// runner's wine when that is there.
+PrefixList bottlesPrefixes(const std::filesystem::path& home);
 
 } // namespace tvn::wine

@@ -1,6 +1,8 @@
-// Reading Lutris' game files and its library database.
+// Reading Lutris' game files and its library database, and finding its games' prefixes.
 
 #include "wine/Lutris.h"
+
+#include "wine/Folders.h"
 
 #include <memory>
 #include <sqlite3.h>
@@ -81,6 +83,40 @@ LutrisNames lutrisGameNames(const std::filesystem::path& database)
     if (step != SQLITE_DONE)
         return fail();
     return names;
+}
+
+PrefixList lutrisPrefixes(const std::filesystem::path& home)
+{
+    PrefixList list;
+    const std::filesystem::path data = home / ".local" / "share" / "lutris";
+    std::optional<LutrisNames> names; // read once, when a game needs a name
+    for (const auto& folder : { home / ".config" / "lutris" / "games", data / "games" }) {
+        for (const auto& file : filesEndingIn(folder, ".yml")) {
+            const auto game = parseLutrisGameFile(readText(file));
+            if (!game) {
+                list.problems.push_back("broken Lutris game file: " + file.string());
+                continue;
+            }
+            std::filesystem::path path = game->prefix;
+            if (game->prefix == "~" || game->prefix.starts_with("~/"))
+                path = home / game->prefix.substr(std::min<size_t>(2, game->prefix.size()));
+            if (game->prefix.empty() || !path.is_absolute() || !isPrefix(path))
+                continue;
+            if (!names) {
+                names = lutrisGameNames(data / "pga.db");
+                if (!names->problem.empty())
+                    list.problems.push_back(names->problem);
+            }
+            const std::string stem = file.stem().string();
+            const auto named = names->byConfigPath.find(stem);
+            WinePrefix prefix { path, named != names->byConfigPath.end() ? named->second : stem, "lutris", {}, {} };
+            const std::filesystem::path wine = data / "runners" / "wine" / game->wineVersion / "bin" / "wine";
+            if (!game->wineVersion.empty() && game->wineVersion.find('/') == std::string::npos && isExecutableFile(wine))
+                prefix.wine = wine;
+            list.prefixes.push_back(std::move(prefix));
+        }
+    }
+    return list;
 }
 
 } // namespace tvn::wine

@@ -4,6 +4,8 @@
 // database read-only; writes nothing.
 #pragma once
 
+#include "wine/Prefixes.h"
+
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -28,5 +30,10 @@ struct LutrisNames {
 // The names of pga.db's games. A missing database is no names and no problem; a locked or damaged
 // one is no names and a problem.
 LutrisNames lutrisGameNames(const std::filesystem::path& database);
+
+// The prefix of every game file in ~/.config/lutris/games and ~/.local/share/lutris/games
+// ("lutris"), named from pga.db (else the file's name), with the game's Wine build when that is
+// under Lutris' runners/wine/.
+PrefixList lutrisPrefixes(const std::filesystem::path& home);
 
 } // namespace tvn::wine

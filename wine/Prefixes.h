@@ -12,7 +12,8 @@
 //
 // Each prefix comes with the wine that runs it: the Proton build that made a Steam prefix, a
 // bottle's runner, a Lutris game's Wine build, else the first `wine` on PATH ("" when none).
-// Reads files; starts nothing.
+// The sources live in files of their own (Steam.h, Bottles.h, Lutris.h). Reads files; starts
+// nothing.
 #pragma once
 
 #include <filesystem>
@@ -44,35 +45,17 @@ bool isPrefix(const std::filesystem::path& folder);
 // The "#arch=" value of the prefix's system.reg (read from its first lines); "" when absent.
 std::string prefixArch(const std::filesystem::path& prefix);
 
-// The Steam roots of a home (native, ~/.steam/steam, Flatpak, Snap) that exist, each once by its
-// real path.
-std::vector<std::filesystem::path> steamRoots(const std::filesystem::path& home);
-
-struct SteamLibraries {
-    std::vector<std::filesystem::path> folders;
-    std::string problem; // a libraryfolders.vdf that is there but broken, else ""
-};
-
-// The library folders of a Steam root: the root itself and every "path" of its
-// steamapps/libraryfolders.vdf (both the current and the old layout), each once by its real path.
-// A missing or broken file leaves the root alone.
-SteamLibraries steamLibraries(const std::filesystem::path& root);
-
 struct PrefixList {
     std::vector<WinePrefix> prefixes; // in source order, each folder once
-    std::vector<std::string> problems; // "broken <what>: <path>", one a file
+    std::vector<std::string> problems; // "broken <what>: <path>" (or "unreadable ..."), one a file
 };
 
 PrefixList findPrefixes(const PrefixSearch&);
 
-// The wine of a Steam prefix's compatdata folder: the Proton build its config_info names
-// (<build>/files/bin/wine, or dist/bin/wine in older builds); empty when there is none.
-std::filesystem::path protonWine(const std::filesystem::path& compatData);
-
 // The first executable "wine" in the folders of a PATH value; empty when none.
 std::filesystem::path wineOnPath(std::string_view pathVariable);
 
-// `prefix` as `found` lists it (real paths compared); a prefix found nowhere is described from
+// `prefix` as `found` lists it (the same folder, whatever path); a prefix found nowhere is described from
 // its own files, as chosen by hand, with the system's wine.
 WinePrefix describePrefix(const std::filesystem::path& prefix, const PrefixList& found, const PrefixSearch&);
 

@@ -21,6 +21,9 @@
 #include "modules/ExecOutput.h"
 #elif defined(TVN_FUZZ_PROC_TCP)
 #include "platform/ListeningSockets.h"
+#elif defined(TVN_FUZZ_WINE_YAML)
+#include "wine/Bottles.h"
+#include "wine/Lutris.h"
 #elif defined(TVN_FUZZ_VDF)
 #include "wine/Vdf.h"
 
@@ -91,6 +94,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const auto sockets = platform::parseListeningSockets(input);
     fuzz::require(sockets.size() <= static_cast<size_t>(std::count(input.begin(), input.end(), '\n')) + 1, "at most one socket a line");
     platform::listenerOwner(sockets, platform::loopbackAddresses("localhost"), 8080);
+#elif defined(TVN_FUZZ_WINE_YAML)
+    // bottle.yml and a Lutris game file: YAML from other programs, read by yaml-cpp.
+    const auto bottle = wine::parseBottleFile(input);
+    const auto game = wine::parseLutrisGameFile(input);
+    fuzz::require(bool(bottle) == bool(game), "one verdict on whether the text is a YAML mapping");
 #elif defined(TVN_FUZZ_VDF)
     if (const auto root = wine::parseVdf(input)) {
         fuzz::require(depthOf(*root) <= 64, "no tree deeper than the limit");

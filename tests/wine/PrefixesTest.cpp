@@ -5,6 +5,7 @@
 #include "tests/support/TempDir.h"
 #include "wine/Bottles.h"
 #include "wine/Lutris.h"
+#include "wine/Steam.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
