@@ -3,6 +3,7 @@
 #include "platform/FileOperations.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/FileDescriptor.h"
 #include "platform/Win32Error.h"
 
 #include <cerrno>
@@ -25,25 +26,6 @@ int targetError(const std::error_code& error)
 {
     return error.value() == ENOENT ? kErrorPathNotFound : win32Error(error);
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd)
-        : m_fd(fd)
-    {
-    }
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 } // namespace
 

@@ -39,6 +39,15 @@ fuzz exec_output_fuzz 1024
 fuzz proc_tcp_fuzz 2048
 fuzz vdf_fuzz 4096
 fuzz wine_yaml_fuzz 4096
+# The PE reader's seeds: Windows files built here with mingw-w64 (never downloaded ones).
+mkdir -p build-fuzz/corpus-pe_fuzz
+printf '__declspec(dllimport) int helper(void);\nint main(void) { return helper(); }\n' > build-fuzz/pe-seed.c
+printf '__declspec(dllexport) int helper(void) { return 1; }\n' > build-fuzz/pe-helper.c
+for gcc in x86_64-w64-mingw32-gcc i686-w64-mingw32-gcc; do
+    "$gcc" -s -shared -o "build-fuzz/corpus-pe_fuzz/helper-$gcc.dll" build-fuzz/pe-helper.c -Wl,--out-implib,"build-fuzz/libhelper-$gcc.a"
+    "$gcc" -s -o "build-fuzz/corpus-pe_fuzz/program-$gcc.exe" build-fuzz/pe-seed.c -Lbuild-fuzz -l"helper-$gcc"
+done
+fuzz pe_fuzz 65536
 fuzz url_fuzz 512
 fuzz base64_fuzz 1024
 fuzz uri_list_fuzz 1024

@@ -8,6 +8,9 @@
 //   exec_output_fuzz    a child's output: pieces joined are the whole, however it is cut
 //   proc_tcp_fuzz       the kernel's socket tables
 //   vdf_fuzz            Steam's KeyValues text: a tree read has no deeper nesting than allowed
+//   wine_yaml_fuzz      bottle.yml and Lutris' game files: both readers agree on what is YAML
+//   pe_fuzz             a Windows file's headers and import tables: reads stay inside the file,
+//                       an image or a reason, import names that are file names
 
 #include "tests/fuzz/FuzzInput.h"
 
@@ -21,6 +24,8 @@
 #include "modules/ExecOutput.h"
 #elif defined(TVN_FUZZ_PROC_TCP)
 #include "platform/ListeningSockets.h"
+#elif defined(TVN_FUZZ_PE)
+#include "wine/PeImage.h"
 #elif defined(TVN_FUZZ_WINE_YAML)
 #include "wine/Bottles.h"
 #include "wine/Lutris.h"
@@ -94,6 +99,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const auto sockets = platform::parseListeningSockets(input);
     fuzz::require(sockets.size() <= static_cast<size_t>(std::count(input.begin(), input.end(), '\n')) + 1, "at most one socket a line");
     platform::listenerOwner(sockets, platform::loopbackAddresses("localhost"), 8080);
+#elif defined(TVN_FUZZ_PE)
+    // A Windows file's headers and import tables, read through ranges of the input.
+    const wine::PeReading reading = wine::readPeImage([&input](uint64_t offset, size_t count) -> std::optional<std::string> {
+        fuzz::require(offset <= input.size() && count <= input.size() - offset, "no read outside the file");
+        return std::string(input.substr(offset, count));
+    }, input.size());
+    fuzz::require(reading.image.has_value() == reading.error.empty(), "an image or a reason, never both");
+    if (reading.image) {
+        for (const wine::PeImport& import : reading.image->imports)
+            fuzz::require(!import.name.empty() && import.name.size() <= 256 && import.name.find_first_of("/\\") == std::string::npos
+                    && import.name != "..", "every import name is one file name");
+    }
 #elif defined(TVN_FUZZ_WINE_YAML)
     // bottle.yml and a Lutris game file: YAML from other programs, read by yaml-cpp.
     const auto bottle = wine::parseBottleFile(input);
