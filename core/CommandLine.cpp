@@ -15,6 +15,7 @@ struct Parser {
     CLI::Option* type;
     CLI::Option* help;
     CLI::Option* autorun;
+    CLI::Option* check;
 
     Parser()
     {
@@ -24,6 +25,8 @@ struct Parser {
         scene = app.add_option("-s,--scene", "event scene");
         type = app.add_option("--type", "process type: browser/renderer/other");
         autorun = app.add_flag("--autorun")->description("the page scans and repairs on its own and prints each result");
+        // Read by the page from the command line as it stands.
+        check = app.add_option("--check", "a Windows program: the page shows what it needs (with --autorun, repairs it)");
         help = app.add_flag("-h,--help")->description("print this help and exit");
         for (CLI::Option* option : { command, scene, type })
             option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);

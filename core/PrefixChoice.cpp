@@ -3,6 +3,7 @@
 #include "core/PrefixChoice.h"
 
 #include "core/GlobalConfig.h"
+#include "core/PagePaths.h"
 #include "platform/Environment.h"
 #include "wine/DriveMap.h"
 
@@ -30,6 +31,13 @@ std::optional<wine::WinePrefix> currentWinePrefix()
         key = current;
     }
     return prefix;
+}
+
+wine::LoaderFolders currentLoaderFolders()
+{
+    const std::optional<wine::WinePrefix> prefix = currentWinePrefix();
+    return { pagePath("C:\\windows"), pagePath("C:\\windows\\system32"), pagePath("C:\\windows\\syswow64"), prefix ? prefix->arch : std::string(),
+        prefix ? prefix->wine : wine::wineOnPath(currentPrefixSearch().pathVariable) };
 }
 
 std::string useWinePrefix(std::string_view path)

@@ -6,6 +6,7 @@
 // Any thread.
 #pragma once
 
+#include "wine/ImportWalk.h"
 #include "wine/Prefixes.h"
 
 #include <optional>
@@ -21,6 +22,10 @@ wine::PrefixSearch currentPrefixSearch();
 // The prefix in use, described as the search finds it; nullopt when tvn uses its own drive_c.
 // Worked out again when the choice or the environment changes.
 std::optional<wine::WinePrefix> currentWinePrefix();
+
+// Where Wine's loader looks for a program's DLLs in the prefix in use (or tvn's own drive_c), and
+// the wine that runs it (the one on PATH without a prefix).
+wine::LoaderFolders currentLoaderFolders();
 
 // Makes `path` the prefix in use: "" means tvn's own drive_c. Returns "" when done, else why not
 // (nothing is changed then).

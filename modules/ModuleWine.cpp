@@ -3,6 +3,7 @@
 #include "modules/ModuleWine.h"
 
 #include "core/Log.h"
+#include "core/PagePaths.h"
 #include "core/PrefixChoice.h"
 #include "modules/CallBridge.h"
 
@@ -12,6 +13,15 @@ nlohmann::json prefixJson(const wine::WinePrefix& prefix)
 {
     return { { "path", prefix.path.string() }, { "name", prefix.name }, { "source", prefix.source }, { "arch", prefix.arch },
         { "wine", prefix.wine.string() } };
+}
+
+nlohmann::json needsJson(const wine::ProgramNeeds& needs)
+{
+    nlohmann::json dlls = nlohmann::json::array();
+    for (const wine::NeededDll& dll : needs.dlls)
+        dlls.push_back({ { "name", dll.name }, { "status", dll.status }, { "path", dll.path.string() }, { "neededBy", dll.neededBy }, { "delay", dll.delay } });
+    return { { "path", needs.path.string() }, { "machine", needs.machine }, { "kind", needs.kind },
+        { "dotnet", needs.dotnet ? needs.runtimeVersion : std::string() }, { "dlls", std::move(dlls) }, { "error", needs.error } };
 }
 
 ScriptValue ModuleWine::CreateObject(JSCContext* context)
@@ -30,6 +40,26 @@ ScriptValue ModuleWine::CreateObject(JSCContext* context)
                 list.push_back(prefixJson(prefix));
             return list;
         }, call.result);
+        return true;
+    });
+    RegisterMethod("analyze", [this](MethodCall& call) {
+        if (call.arguments.size() != 1 || !jsc_value_is_string(call.arguments[0].get())) {
+            call.invalidArguments();
+            return true;
+        }
+        CallBridge* bridge = CallBridge::current();
+        if (!bridge)
+            return true;
+        // The paths are worked out here, where the choice of prefix is this page's.
+        bridge->CallThreadAsync(call.context, { browserId(), frameId() },
+            [program = pagePath(scriptString(call.arguments[0].get())), folders = currentLoaderFolders()] {
+                const wine::ProgramNeeds needs = wine::analyzeProgram(program, folders);
+                if (!needs.error.empty()) {
+                    LOG_WARN << "analyze: " << needs.error << ": " << program.string();
+                }
+                return needsJson(needs);
+            },
+            call.result);
         return true;
     });
     RegisterProperty("current", [](PropertyAccess& access) {

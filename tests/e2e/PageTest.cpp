@@ -2,6 +2,7 @@
 // user or the unattended run drives it (--autorun prints each row of the page; keys and clicks
 // through xdotool), on the test desktop (with-window-manager.sh).
 #include "tests/e2e/Desktop.h"
+#include "tests/support/WindowsFiles.h"
 #include "tools/server/ReferenceServer.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
@@ -421,5 +422,61 @@ TEST_F(PrefixPage, TheHeaderNamesThePrefixAndThePickerChangesIt)
     EXPECT_EQ(lineStartingWith("tvn: scan: msvcp140.dll: Not offered"), "tvn: scan: msvcp140.dll: Not offered: a 64-bit library cannot run in a 32-bit prefix (unavailable, progress 0%)");
     EXPECT_FALSE(std::filesystem::exists(old32 / "drive_c" / "windows" / "system32" / "msvcp140.dll"));
     ASSERT_EQ(std::system((std::string(TVN_SCREENSHOT) + " " + (kScreenshots / "prefix-header.png").string() + " " + id).c_str()), 0);
+    EXPECT_EQ(closeWithTitleBar(), 0);
+}
+
+namespace {
+
+// The page started on a program (--check): a prefix whose program needs a DLL that the catalog
+// supplies and one that nothing supplies.
+class CheckPage : public Page {
+protected:
+    void SetUp() override
+    {
+        Page::SetUp();
+        std::filesystem::create_directories(prefix / "drive_c" / "windows" / "system32");
+        std::filesystem::create_directories(prefix / "dosdevices");
+        std::filesystem::create_directory_symlink("../drive_c", prefix / "dosdevices" / "c:");
+        writeFile(prefix / "system.reg", "WINE REGISTRY Version 2\n#arch=win64\n");
+        test::buildWindowsFile(prefix / "drive_c" / "Games", "game.exe", "x64", { { "catalog.dll", "catalogfn" }, { "unknown.dll", "unknownfn", true } });
+        // What the server hands out for catalog.dll: a real DLL, so that the look after the repair
+        // reads it.
+        test::buildWindowsFile(catalogFolder, "catalog.dll", "x64", {}, true, { "catalogfn" });
+        const auto config = installation.dir / "config" / "tvn" / "config.ini";
+        std::string text = readFile(config);
+        text.replace(text.find("wineprefix = none"), 17, "wineprefix = " + prefix.string());
+        writeFile(config, text);
+        useCatalog(R"({"dlls": [{"fileName": "catalog.dll", "filePath": "C:\\Windows\\System32\\catalog.dll", "checkPath": ["C:\\Windows\\System32\\"], "arch": "x64"}]})");
+    }
+
+    std::filesystem::path prefix = installation.dir / "prefix";
+};
+
+} // namespace
+
+TEST_F(CheckPage, RepairsWhatAProgramNeedsAndNamesWhatNothingSupplies)
+{
+    start({ "--autorun", "--check", "C:\\Games\\game.exe" });
+    ASSERT_TRUE(waitForLine("tvn: check finished: "));
+    std::vector<std::string> checks;
+    for (const std::string& line : pageLines())
+        if (line.rfind("tvn: check: ", 0) == 0 || line.rfind("tvn: repair: ", 0) == 0)
+            checks.push_back(line);
+    const std::string game = (prefix / "drive_c" / "Games" / "game.exe").string();
+    EXPECT_EQ(checks, (std::vector<std::string> {
+                          "tvn: check: " + game + ": x64 program: needs 2 DLLs, 2 missing",
+                          "tvn: check: catalog.dll: Missing, library catalog.dll (needed by game.exe)",
+                          "tvn: check: unknown.dll: Missing (loaded only when used), no known source (needed by game.exe)",
+                          "tvn: check: " + game + ": x64 program: needs 2 DLLs, 1 missing",
+                          "tvn: check: unknown.dll: Missing (loaded only when used), no known source (needed by game.exe)",
+                          "tvn: check: catalog.dll: Present (needed by game.exe)",
+                      }));
+    EXPECT_EQ(lineStartingWith("tvn: check finished: "), "tvn: check finished: 1 missing");
+    EXPECT_EQ(readFile(prefix / "drive_c" / "windows" / "system32" / "catalog.dll"), readFile(catalogFolder / "catalog.dll"));
+    EXPECT_FALSE(std::filesystem::exists(prefix / "drive_c" / "windows" / "system32" / "unknown.dll"));
+    std::filesystem::create_directories(kScreenshots);
+    ASSERT_EQ(std::system((std::string(TVN_SCREENSHOT) + " " + (kScreenshots / "program-check.png").string() + " " + id).c_str()), 0);
+    // The dialog is modal: Escape closes it, and then the title bar is in reach again.
+    ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key Escape").c_str()), 0);
     EXPECT_EQ(closeWithTitleBar(), 0);
 }

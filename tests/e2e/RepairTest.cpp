@@ -2,6 +2,7 @@
 // the reference server: a scan, a repair (one file registered by a recording regsvr32), an install
 // (a recording installer), a cancelled scan and a single download with its progress events.
 #include "tests/e2e/Desktop.h"
+#include "tests/support/WindowsFiles.h"
 #include "tools/server/ReferenceServer.h"
 
 #include <cstdlib>
@@ -224,4 +225,48 @@ TEST_F(HomePrefixesPage, ListsChoosesAndRepairsThePrefixWithItsOwnWine)
     EXPECT_TRUE(eventually([&] { return !test::readFile(installation.dir / "wine-calls").empty(); }));
     EXPECT_EQ(test::readFile(installation.dir / "wine-calls"), "proton " + dota.string() + " regsvr32 /s C:\\Windows\\System32\\b.dll\n");
     EXPECT_NE(installation.log("renderer").find("use: prefix " + dota.string()), std::string::npos); // the page's modules log there
+}
+
+namespace {
+
+// A prefix with a program whose folder holds one of its DLLs, whose system32 holds Wine's
+// placeholder for another, and which needs two more that are nowhere.
+class ProgramPage : public RepairPage {
+protected:
+    void beforeStart() override
+    {
+        RepairPage::beforeStart();
+        prefix = installation.dir / "prefix";
+        std::filesystem::create_directories(prefix / "drive_c" / "windows" / "system32");
+        std::filesystem::create_directories(prefix / "dosdevices");
+        std::filesystem::create_directory_symlink("../drive_c", prefix / "dosdevices" / "c:");
+        test::writeFile(prefix / "system.reg", "WINE REGISTRY Version 2\n#arch=win64\n");
+        const std::filesystem::path games = prefix / "drive_c" / "Games";
+        std::filesystem::create_directories(games);
+        test::buildWindowsFile(games, "game.exe", "x64", { { "beside.dll", "besidefn" }, { "placed.dll", "placedfn" }, { "catalog.dll", "catalogfn" },
+                                                          { "unknown.dll", "unknownfn", true } });
+        test::buildWindowsFile(games, "beside.dll", "x64", {}, true, { "besidefn" });
+        const auto placed = test::buildWindowsFile(installation.dir.path(), "placed.dll", "x64", {}, true, { "placedfn" });
+        test::copyWithWineTag(placed, prefix / "drive_c" / "windows" / "system32" / "placed.dll", "Wine placeholder DLL");
+        const std::filesystem::path config = installation.dir / "config" / "tvn" / "config.ini";
+        test::writeFile(config, test::readFile(config) + "[system]\nwineprefix = " + prefix.string() + "\n");
+    }
+
+    std::filesystem::path prefix;
+};
+
+} // namespace
+
+TEST_F(ProgramPage, AnalyzeFollowsTheProgramsImportsThroughThePrefix)
+{
+    run("var wine = module('wine');");
+    const std::string statuses = "function (n) { out = n.error || [n.machine, n.kind, n.dotnet].join() + ';' + n.dlls.map(function (d) {"
+                                 " return [d.name, d.status, d.neededBy.join('+'), d.delay].join(':'); }).join(); }";
+    const std::string expected = "x64,program,;beside.dll:found:game.exe:false,placed.dll:builtin:game.exe:false,catalog.dll:missing:game.exe:false,"
+                                 "unknown.dll:missing:game.exe:true";
+    // A Windows path in the prefix in use, and the same file by its native path.
+    EXPECT_EQ(runAsync("wine.analyze('C:\\\\games\\\\GAME.exe').then(" + statuses + ")"), expected);
+    EXPECT_EQ(runAsync("wine.analyze(" + nlohmann::json((prefix / "drive_c" / "Games" / "game.exe").string()).dump() + ").then(" + statuses + ")"), expected);
+    EXPECT_EQ(runAsync("wine.analyze('C:\\\\windows\\\\system.ini').then(" + statuses + ")"), "cannot be opened");
+    EXPECT_EQ(run("wine.analyze()"), "!Invalid arguments");
 }

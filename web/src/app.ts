@@ -8,6 +8,8 @@ import { describeDroppedFile } from "./drop";
 import { createItemTable, type ItemTable } from "./itemTable";
 import { needsRepair, overallProgress, statusText, type ItemState } from "./items";
 import { createPrefixBar } from "./prefixBar";
+import { programToCheck } from "./programCheck";
+import { createProgramCheck } from "./programCheckView";
 import { placeDll, prefixSummary } from "./prefixes";
 import { readRows, reportLine } from "./report";
 import { RepairSession, type RunRequest, type RunSummary } from "./session";
@@ -141,24 +143,39 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
         return pick(catalog.dlls.filter((dll) => needsRepair(session.item("dll", dll.fileName))),
             catalog.runtimes.filter((runtime) => needsRepair(session.item("runtime", runtime.fileName))));
     }
-    function run(operation: "scan" | "repair", request: RunRequest): void {
+    /** Whether the run started. */
+    function run(operation: "scan" | "repair", request: RunRequest): boolean {
         if (session.running)
-            return;
-        if (operation === "scan") {
-            session.scan(request);
-            return;
-        }
+            return false;
+        if (operation === "scan")
+            return session.scan(request);
         const count = request.dlls.length + request.softwares.length;
         if (count === 0) {
             statusLine.textContent = format("nothingToRepair");
-            return;
+            return false;
         }
         if (count > 1 && !confirm(format("confirmRepair", { count }), `${target()}\n${format("confirmRepairText")}`))
-            return;
-        session.repair(request);
+            return false;
+        return session.repair(request);
     }
     const scanAll = () => run("scan", pick(catalog.dlls, catalog.runtimes));
     const repairAll = () => run("repair", repairRequest());
+
+    // ---- what a program needs: checked in its dialog, repaired through the same session ----
+    const checkPath = programToCheck(sys.argv);
+    let checksShown = 0;
+    const programCheck = createProgramCheck(modules.wine, sys, catalog, {
+        repair: (plan) => run("repair", pick(plan.dlls, plan.runtimes)),
+        analyzed(needs, plan) {
+            if (!autorun || !checkPath)
+                return;
+            // Unattended: repair what the first look finds, then look again and say what is left.
+            checksShown += 1;
+            if (checksShown === 1 && plan.dlls.length + plan.runtimes.length > 0 && run("repair", pick(plan.dlls, plan.runtimes)))
+                return;
+            console.info(`tvn: check finished: ${needs.dlls.filter((dll) => dll.status === "missing").length} missing`);
+        },
+    });
 
     function finished(summary: RunSummary): void {
         overall.value = 100;
@@ -168,7 +185,9 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
             statusLine.textContent = format("scanDone", { missing: summary.items.filter((item) => item.status === "missing").length });
         else
             statusLine.textContent = format("repairDone", { failed: summary.items.filter((item) => item.status === "failed").length });
-        if (autorun)
+        if (summary.operation === "repair" && (checkPath || programCheck.dialog.open))
+            programCheck.refresh();
+        if (autorun && !checkPath)
             autorunStep(summary);
     }
 
@@ -183,6 +202,7 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
             catalog.runtimes.filter((runtime) => softwares.has(runtime.fileName.toLowerCase()))));
     } }, format("repairSelected"));
     const cancelButton = el("button", { title: format("cancelHint"), disabled: true, onclick: () => session.cancel() }, format("cancel"));
+    const checkButton = el("button", { title: format("checkHint"), onclick: () => programCheck.open() }, format("checkButton"));
 
     const views: [string, HTMLElement][] = [
         [format("tabLibraries"), libraries.element],
@@ -222,7 +242,13 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
     document.addEventListener("drop", (event) => {
         event.preventDefault();
         clear(dropList);
-        for (const path of modules.dragdrop.getFiles()) {
+        const files = modules.dragdrop.getFiles();
+        const program = files.find((path) => /\.exe$/i.test(path));
+        if (program) {
+            programCheck.open(program);
+            return;
+        }
+        for (const path of files) {
             // Each file's line is filled in when its report is ready (a zip is listed off the thread).
             const line = el("li", {}, path);
             append(dropList, line);
@@ -243,6 +269,8 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
             session.cancel();
         } else if (event.ctrlKey && event.key.toLowerCase() === "r") {
             repairAll();
+        } else if (event.ctrlKey && event.key.toLowerCase() === "k") {
+            programCheck.open();
         } else if (event.ctrlKey && event.key.toLowerCase() === "p") {
             prefixBar.open();
         } else if (event.ctrlKey && event.key >= "1" && event.key <= String(tabs.length)) {
@@ -254,10 +282,10 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
     });
 
     append(root, titleBar.element, prefixBar.element,
-        el("div", { class: "tool-bar" }, scanButton, repairButton, repairSelected, cancelButton, el("span", { class: "hint" }, format("dropHint"))),
+        el("div", { class: "tool-bar" }, scanButton, repairButton, repairSelected, cancelButton, checkButton, el("span", { class: "hint" }, format("dropHint"))),
         tabList, ...panels,
         el("footer", { class: "status-bar" }, overall, statusLine),
-        dropPanel, prefixBar.dialog);
+        dropPanel, prefixBar.dialog, programCheck.dialog);
     scanButton.focus();
 
     // ---- unattended runs: scan, repair what is missing, report each row ----
@@ -275,6 +303,8 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
     }
     if (autorun)
         console.info(`tvn: ready: ${catalog.dlls.length} libraries, ${catalog.runtimes.length} runtimes`);
-    if (autorun || settings.scanAtStart)
+    if (checkPath)
+        programCheck.open(checkPath);
+    else if (autorun || settings.scanAtStart)
         scanAll();
 }

@@ -21,6 +21,8 @@ export interface CatalogRuntime {
     displayName: string;
     fileName: string;
     cmdParam: string;
+    /** The DLLs it puts in place (file names). */
+    provides: string[];
 }
 
 export interface CatalogDownload {
@@ -68,6 +70,13 @@ function fileNameField(entry: Json, where: string): string {
 /** A folder the scan joins the file name to directly: it must end in a separator. */
 export function asFolder(path: string): string {
     return /[\\/]$/.test(path) ? path : path + (path.includes("/") && !path.includes("\\") ? "/" : "\\");
+}
+
+function providesField(entry: Json, where: string): string[] {
+    const provides = entry.provides ?? [];
+    if (!Array.isArray(provides) || !provides.every((name) => typeof name === "string" && isPlainFileName(name)))
+        throw new CatalogError(`${where}: "provides" must be an array of file names`);
+    return provides;
 }
 
 function listOf(root: Json, key: string): Json[] {
@@ -124,6 +133,7 @@ export function parseCatalog(value: unknown): Catalog {
             displayName: stringField(entry, "displayName", where),
             fileName,
             cmdParam: stringField(entry, "cmdParam", where, ""),
+            provides: providesField(entry, where),
         };
     });
     const downloads = listOf(value, "downloads").map((entry, index): CatalogDownload => {

@@ -38,6 +38,8 @@ describe("catalog", () => {
             { downloads: [{ fileName: "" }] },
             { dlls: [dll({ arch: "arm64" })] },
             { dlls: [dll({ arch: "X86" })] },
+            { runtimes: [{ fileName: "x.exe", displayName: "X", provides: "a.dll" }] },
+            { runtimes: [{ fileName: "x.exe", displayName: "X", provides: ["..\\a.dll"] }] },
         ];
         for (const value of cases)
             expect(() => parseCatalog(value), JSON.stringify(value)).toThrow(CatalogError);

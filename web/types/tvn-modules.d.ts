@@ -267,6 +267,30 @@ declare namespace Tvn {
         /** The wine program that runs it; "" when none was found. */
         wine: string;
     }
+    /** What Wine's loader makes of one DLL a program needs. */
+    type NeededStatus = "missing" | "wrongarch" | "broken" | "found" | "builtin" | "apiset";
+    interface NeededDll {
+        /** As the first file importing it writes it. */
+        name: string;
+        status: NeededStatus;
+        /** Where it was found ("" when it was not). */
+        path: string;
+        /** The file names of the program or the DLLs that import it. */
+        neededBy: string[];
+        /** Every import of it is a delay-load one. */
+        delay: boolean;
+    }
+    interface ProgramNeeds {
+        path: string;
+        /** "x64", "x86", "arm64", "other". */
+        machine: string;
+        kind: "program" | "dll" | "";
+        /** The .NET runtime version it asks for ("v4.0.30319"); "" when it is not a .NET program. */
+        dotnet: string;
+        dlls: NeededDll[];
+        /** Why the file could not be read; "" when it was (the rest is empty otherwise). */
+        error: string;
+    }
     interface WineModule {
         /** Every prefix found, each folder once; the search runs off the page's thread. */
         prefixes(): Thenable<WinePrefix[]>;
@@ -275,6 +299,9 @@ declare namespace Tvn {
         /** Makes a prefix the one in use, now and at the next start ("" for tvn's own drive_c).
          *  False, and nothing changed, when `path` is not a prefix. */
         use(path: string): boolean;
+        /** The DLLs a program (native or Windows path) needs in the prefix in use, followed as
+         *  Wine's loader looks for them; the work runs off the page's thread. */
+        analyze(path: string): Thenable<ProgramNeeds>;
     }
 
     interface Modules {
