@@ -1,7 +1,8 @@
 // With Debian's wine and mingw-w64 (an opt-in test: cmake -DTVN_WINE_TESTS=ON, ctest -L wine): a
 // Windows program and the DLL it needs, both built here with mingw-w64; in a prefix that wineboot
-// made, without the DLL, the program fails to start; the page repairs the prefix (the reference
-// server serves the DLL); the program then starts and prints its line.
+// made, without the DLL, the program fails to start and the page's analysis calls the DLL missing
+// and Wine's own DLLs builtin; the page repairs the prefix (the reference server serves the DLL);
+// the program then starts and prints its line, and the analysis finds the DLL.
 #include "tests/e2e/Desktop.h"
 #include "tools/server/ReferenceServer.h"
 
@@ -55,10 +56,15 @@ protected:
 TEST_F(WineRepair, TheProgramStartsOnceTheDllIsRepaired)
 {
     EXPECT_EQ(greet().find("hello from tvnhello.dll"), std::string::npos); // cannot start yet
+    run("var wine = module('wine')");
+    const std::string analysis = "wine.analyze('C:\\\\greet\\\\greet.exe').then(function (n) { out = n.error || n.dlls.map(function (d) {"
+                                 " return d.name.toLowerCase() + ':' + d.status; }).sort().join(); })";
+    EXPECT_EQ(runAsync(analysis), "kernel32.dll:builtin,msvcrt.dll:builtin,tvnhello.dll:missing");
     const std::string item = R"({ filePath: 'C:\\windows\\system32\\tvnhello.dll', checkPath: ['C:\\windows\\system32\\'], fileName: 'tvnhello.dll', fileType: 'sys' })";
     run("var repair = module('biz_repair')");
     EXPECT_EQ(runAsync("repair.scanDlls([" + item + "], function (e) { out = String(e.isExist); })"), "false");
     EXPECT_EQ(runAsync("repair.repairDlls([" + item + "], function (e) { out = String(e.errorCode); })"), "0");
     EXPECT_EQ(runAsync("repair.scanDlls([" + item + "], function (e) { out = String(e.isExist); })"), "true");
     EXPECT_NE(greet().find("hello from tvnhello.dll"), std::string::npos);
+    EXPECT_EQ(runAsync(analysis), "kernel32.dll:builtin,msvcrt.dll:builtin,tvnhello.dll:found");
 }
