@@ -3,6 +3,7 @@
 // through xdotool), on the test desktop (with-window-manager.sh).
 #include "tests/e2e/Desktop.h"
 #include "tests/support/WindowsFiles.h"
+#include "tests/support/WinePrefix.h"
 #include "tools/server/ReferenceServer.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
@@ -322,14 +323,6 @@ TEST_F(Page, MinimisesToTheTrayAndComesBackByItsIcon)
 
 namespace {
 
-void makePrefix(const std::filesystem::path& folder, const std::string& arch)
-{
-    std::filesystem::create_directories(folder / "drive_c" / "windows" / "system32");
-    std::filesystem::create_directories(folder / "dosdevices");
-    std::filesystem::create_directory_symlink("../drive_c", folder / "dosdevices" / "c:");
-    writeFile(folder / "system.reg", "WINE REGISTRY Version 2\n#arch=" + arch + "\n");
-}
-
 // A home with a Proton prefix and a 32-bit winetricks one.
 class PrefixPage : public Page {
 protected:
@@ -337,14 +330,14 @@ protected:
     {
         Page::SetUp();
         const auto steamapps = home / ".local" / "share" / "Steam" / "steamapps";
-        makePrefix(dota, "win64");
+        test::makeWinePrefix(dota, "win64");
         writeFile(steamapps / "appmanifest_570.acf", "\"AppState\" { \"name\" \"Dota 2\" }");
         const auto proton = steamapps / "common" / "Proton 9.0";
         std::filesystem::create_directories(proton / "files" / "bin");
         writeFile(steamapps / "compatdata" / "570" / "config_info", "9.0-1\n" + (proton / "files" / "lib").string() + "/\n");
         writeFile(proton / "files" / "bin" / "wine", "#!/bin/sh\nprintf '%s|%s\\n' \"$WINEPREFIX\" \"$*\" >> '" + (installation.dir / "wine-calls").string() + "'\n");
         chmod((proton / "files" / "bin" / "wine").c_str(), 0755);
-        makePrefix(old32, "win32");
+        test::makeWinePrefix(old32, "win32");
         m_home = std::getenv("HOME");
         setenv("HOME", home.c_str(), 1);
     }
@@ -434,10 +427,7 @@ protected:
     void SetUp() override
     {
         Page::SetUp();
-        std::filesystem::create_directories(prefix / "drive_c" / "windows" / "system32");
-        std::filesystem::create_directories(prefix / "dosdevices");
-        std::filesystem::create_directory_symlink("../drive_c", prefix / "dosdevices" / "c:");
-        writeFile(prefix / "system.reg", "WINE REGISTRY Version 2\n#arch=win64\n");
+        test::makeWinePrefix(prefix, "win64");
         test::buildWindowsFile(prefix / "drive_c" / "Games", "game.exe", "x64", { { "catalog.dll", "catalogfn" }, { "unknown.dll", "unknownfn", true } });
         // What the server hands out for catalog.dll: a real DLL, so that the look after the repair
         // reads it.

@@ -3,6 +3,7 @@
 // (a recording installer), a cancelled scan and a single download with its progress events.
 #include "tests/e2e/Desktop.h"
 #include "tests/support/WindowsFiles.h"
+#include "tests/support/WinePrefix.h"
 #include "tools/server/ReferenceServer.h"
 
 #include <cstdlib>
@@ -112,9 +113,7 @@ protected:
     {
         RepairPage::beforeStart();
         prefix = installation.dir / "prefix";
-        std::filesystem::create_directories(prefix / "drive_c" / "windows" / "system32");
-        std::filesystem::create_directories(prefix / "dosdevices");
-        std::filesystem::create_directory_symlink("../drive_c", prefix / "dosdevices" / "c:");
+        test::makeWinePrefix(prefix, "win64");
         test::writeFile(prefix / "drive_c" / "windows" / "system32" / "PRESENT.DLL", "here");
         test::writeFile(prefix / "system.reg", "WINE REGISTRY Version 2\n\n"
                                                "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\PrefixRuntime] 1700000000\n"
@@ -165,7 +164,7 @@ protected:
         const std::filesystem::path home = installation.dir / "home";
         const std::filesystem::path steamapps = home / ".local" / "share" / "Steam" / "steamapps";
         dota = steamapps / "compatdata" / "570" / "pfx";
-        makePrefix(dota, "win64");
+        test::makeWinePrefix(dota, "win64");
         test::writeFile(steamapps / "appmanifest_570.acf", "\"AppState\"\n{\n\t\"appid\"\t\t\"570\"\n\t\"name\"\t\t\"Dota 2\"\n}\n");
         const std::filesystem::path proton = steamapps / "common" / "Proton 9.0";
         std::filesystem::create_directories(proton / "files" / "bin");
@@ -173,9 +172,9 @@ protected:
         test::writeFile(proton / "files" / "bin" / "wine",
             "#!/bin/sh\nprintf 'proton %s %s\\n' \"$WINEPREFIX\" \"$*\" >> '" + (installation.dir / "wine-calls").string() + "'\n");
         chmod((proton / "files" / "bin" / "wine").c_str(), 0755);
-        makePrefix(home / ".local" / "share" / "bottles" / "bottles" / "Office", "win32");
+        test::makeWinePrefix(home / ".local" / "share" / "bottles" / "bottles" / "Office", "win32");
         test::writeFile(home / ".local" / "share" / "bottles" / "bottles" / "Office" / "bottle.yml", "Name: Office 2010\nRunner: sys-wine-9.0\n");
-        makePrefix(home / ".local" / "share" / "wineprefixes" / "old", "");
+        test::makeWinePrefix(home / ".local" / "share" / "wineprefixes" / "old", "");
         m_home = std::getenv("HOME");
         setenv("HOME", home.c_str(), 1);
     }
@@ -185,13 +184,6 @@ protected:
         setenv("HOME", m_home.c_str(), 1);
     }
 
-    static void makePrefix(const std::filesystem::path& folder, const std::string& arch)
-    {
-        std::filesystem::create_directories(folder / "drive_c" / "windows" / "system32");
-        std::filesystem::create_directories(folder / "dosdevices");
-        std::filesystem::create_directory_symlink("../drive_c", folder / "dosdevices" / "c:");
-        test::writeFile(folder / "system.reg", "WINE REGISTRY Version 2\n" + (arch.empty() ? "" : "#arch=" + arch + "\n"));
-    }
     std::string config() { return test::readFile(installation.dir / "config" / "tvn" / "config.ini"); }
 
     std::filesystem::path dota;
@@ -237,10 +229,7 @@ protected:
     {
         RepairPage::beforeStart();
         prefix = installation.dir / "prefix";
-        std::filesystem::create_directories(prefix / "drive_c" / "windows" / "system32");
-        std::filesystem::create_directories(prefix / "dosdevices");
-        std::filesystem::create_directory_symlink("../drive_c", prefix / "dosdevices" / "c:");
-        test::writeFile(prefix / "system.reg", "WINE REGISTRY Version 2\n#arch=win64\n");
+        test::makeWinePrefix(prefix, "win64");
         const std::filesystem::path games = prefix / "drive_c" / "Games";
         std::filesystem::create_directories(games);
         test::buildWindowsFile(games, "game.exe", "x64", { { "beside.dll", "besidefn" }, { "placed.dll", "placedfn" }, { "catalog.dll", "catalogfn" },

@@ -6,6 +6,7 @@
 #include "modules/ModuleHandler.h"
 #include "tests/support/Script.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WinePrefix.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -14,13 +15,6 @@ using namespace tvn;
 
 namespace {
 
-void makePrefix(const std::filesystem::path& folder, const std::string& arch)
-{
-    std::filesystem::create_directories(folder / "drive_c");
-    std::filesystem::create_directories(folder / "dosdevices");
-    std::filesystem::create_directory_symlink("../drive_c", folder / "dosdevices" / "c:");
-    test::writeFile(folder / "system.reg", "WINE REGISTRY Version 2\n#arch=" + arch + "\n");
-}
 
 class WineModule : public testing::Test {
 protected:
@@ -40,9 +34,9 @@ protected:
         ::chmod((dir / "bin" / "wine").c_str(), 0755);
 
         const auto steam = home / ".local" / "share" / "Steam" / "steamapps";
-        makePrefix(steam / "compatdata" / "570" / "pfx", "win64");
+        test::makeWinePrefix(steam / "compatdata" / "570" / "pfx", "win64");
         test::writeFile(steam / "appmanifest_570.acf", "\"AppState\" { \"name\" \"Dota 2\" }");
-        makePrefix(home / ".local" / "share" / "wineprefixes" / "old", "win32");
+        test::makeWinePrefix(home / ".local" / "share" / "wineprefixes" / "old", "win32");
 
         CallBridge::setCurrent(&bridge);
         ModuleHandler::install(context.get(), 7, 3);
@@ -109,7 +103,7 @@ TEST_F(WineModule, UseChoosesAPrefixAtOnceAndRefusesAnythingElse)
         EXPECT_EQ(run(invalid), "!Invalid arguments") << invalid;
 
     // "" is tvn's own drive_c, even with ~/.wine there; other entries of the file are kept.
-    makePrefix(home / ".wine", "win64");
+    test::makeWinePrefix(home / ".wine", "win64");
     test::writeFile(dir / "config" / "tvn" / "config.ini", config() + "[page]\ntheme = dark\n");
     EXPECT_EQ(run("wine.use('')"), "true");
     EXPECT_EQ(config(), "[page]\ntheme = dark\n\n[system]\nwineprefix = none\n\n");

@@ -3,6 +3,7 @@
 #include "wine/Prefixes.h"
 
 #include "tests/support/TempDir.h"
+#include "tests/support/WinePrefix.h"
 #include "wine/Bottles.h"
 #include "wine/Lutris.h"
 #include "wine/Steam.h"
@@ -16,11 +17,6 @@ using namespace tvn::wine;
 
 namespace {
 
-void makePrefix(const std::filesystem::path& folder, const std::string& arch)
-{
-    std::filesystem::create_directories(folder / "drive_c" / "windows");
-    test::writeFile(folder / "system.reg", "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n" + (arch.empty() ? "" : "#arch=" + arch + "\n") + "\n[Software] 1\n");
-}
 
 std::string describe(const WinePrefix& prefix, const std::filesystem::path& home)
 {
@@ -54,10 +50,10 @@ void runSql(const std::filesystem::path& database, const std::string& sql)
 TEST(Prefixes, WhatMakesAPrefix)
 {
     test::TempDir dir;
-    makePrefix(dir / "p", "win64");
+    test::makeWinePrefix(dir / "p", "win64");
     EXPECT_TRUE(isPrefix(dir / "p"));
     EXPECT_EQ(prefixArch(dir / "p"), "win64");
-    makePrefix(dir / "old", "");
+    test::makeWinePrefix(dir / "old", "");
     EXPECT_EQ(prefixArch(dir / "old"), "");
     std::filesystem::create_directories(dir / "nodrive");
     test::writeFile(dir / "nodrive" / "system.reg", "#arch=win32\n");
@@ -70,8 +66,8 @@ TEST(Prefixes, EverySourceOfAHome)
 {
     test::TempDir dir;
     const auto home = dir / "home";
-    makePrefix(home / ".wine", "win64");
-    makePrefix(home / ".local" / "share" / "wineprefixes" / "game32", "win32");
+    test::makeWinePrefix(home / ".wine", "win64");
+    test::makeWinePrefix(home / ".local" / "share" / "wineprefixes" / "game32", "win32");
 
     // Steam, reached by two links to one root, with a second library on another disk.
     const auto steam = home / ".local" / "share" / "Steam";
@@ -81,13 +77,13 @@ TEST(Prefixes, EverySourceOfAHome)
     std::filesystem::create_directories(steam / "steamapps");
     test::writeFile(steam / "steamapps" / "libraryfolders.vdf", "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"" + steam.string()
             + "\"\n\t}\n\t\"1\" // the second disk\n\t{\n\t\t\"path\"\t\t\"" + library.string() + "\"\n\t}\n}\n");
-    makePrefix(steam / "steamapps" / "compatdata" / "228980" / "pfx", "win64");
+    test::makeWinePrefix(steam / "steamapps" / "compatdata" / "228980" / "pfx", "win64");
     test::writeFile(steam / "steamapps" / "appmanifest_228980.acf", "\"AppState\"\n{\n\t\"appid\"\t\t\"228980\"\n\t\"name\"\t\t\"Steamworks Common Redistributables\"\n}\n");
     std::filesystem::create_directories(steam / "steamapps" / "compatdata" / "999"); // no pfx: not a prefix
-    makePrefix(library / "steamapps" / "compatdata" / "570" / "pfx", "win64"); // no manifest
+    test::makeWinePrefix(library / "steamapps" / "compatdata" / "570" / "pfx", "win64"); // no manifest
     // Flatpak Steam, whose library file is broken: its own prefixes are still found.
     const auto flatpak = home / ".var" / "app" / "com.valvesoftware.Steam" / ".local" / "share" / "Steam";
-    makePrefix(flatpak / "steamapps" / "compatdata" / "42" / "pfx", "win32");
+    test::makeWinePrefix(flatpak / "steamapps" / "compatdata" / "42" / "pfx", "win32");
     test::writeFile(flatpak / "steamapps" / "libraryfolders.vdf", "\"libraryfolders\" {");
     test::writeFile(flatpak / "steamapps" / "appmanifest_42.acf", "\"AppState\" { \"name\" ");
 
@@ -131,23 +127,23 @@ TEST(Prefixes, BottlesAndLutrisWithTheirWines)
     const auto home = dir / "home";
     makeProgram(dir / "bin" / "wine");
     const auto bottles = home / ".local" / "share" / "bottles";
-    makePrefix(bottles / "bottles" / "Games", "win64");
+    test::makeWinePrefix(bottles / "bottles" / "Games", "win64");
     writeAt(bottles / "bottles" / "Games" / "bottle.yml", "Name: My Games\nArch: win64\nRunner: soda-7.0-9\nEnvironment: Gaming\n");
     makeProgram(bottles / "runners" / "soda-7.0-9" / "bin" / "wine");
-    makePrefix(bottles / "bottles" / "Office", "win32");
+    test::makeWinePrefix(bottles / "bottles" / "Office", "win32");
     writeAt(bottles / "bottles" / "Office" / "bottle.yml", "Name: Office\nRunner: sys-wine-9.0\n");
-    makePrefix(bottles / "bottles" / "Broken", "");
+    test::makeWinePrefix(bottles / "bottles" / "Broken", "");
     writeAt(bottles / "bottles" / "Broken" / "bottle.yml", "Name: [unclosed\n");
     const auto flatpak = home / ".var" / "app" / "com.usebottles.bottles" / "data" / "bottles";
-    makePrefix(flatpak / "bottles" / "Flat", "win64"); // no bottle.yml: the folder's name
+    test::makeWinePrefix(flatpak / "bottles" / "Flat", "win64"); // no bottle.yml: the folder's name
     writeAt(flatpak / "bottles" / "Flat" / "bottle.yml", "Name: Flat One\nRunner: missing-runner\n");
 
     const auto lutris = home / ".local" / "share" / "lutris";
-    makePrefix(home / "Games" / "witcher", "win64");
+    test::makeWinePrefix(home / "Games" / "witcher", "win64");
     writeAt(home / ".config" / "lutris" / "games" / "the-witcher-3-1690000000.yml",
         "game:\n  exe: /home/u/Games/witcher/drive_c/w3.exe\n  prefix: ~/Games/witcher\nsystem: {}\nwine:\n  version: lutris-GE-Proton8-26-x86_64\n");
     makeProgram(lutris / "runners" / "wine" / "lutris-GE-Proton8-26-x86_64" / "bin" / "wine");
-    makePrefix(dir / "elsewhere" / "unnamed", "win32");
+    test::makeWinePrefix(dir / "elsewhere" / "unnamed", "win32");
     writeAt(lutris / "games" / "unnamed-1.yml", "game:\n  prefix: " + (dir / "elsewhere" / "unnamed").string() + "\n");
     writeAt(lutris / "games" / "native-game.yml", "game:\n  exe: /usr/bin/true\n"); // no prefix: not listed
     writeAt(lutris / "games" / "bad.yml", "game: [\n");
@@ -199,15 +195,15 @@ TEST(Prefixes, ProtonWineAndTheChosenPrefix)
     const auto proton = steam / "steamapps" / "common" / "Proton 9.0 (files)";
     makeProgram(proton / "files" / "bin" / "wine");
     const auto compat = steam / "steamapps" / "compatdata";
-    makePrefix(compat / "10" / "pfx", "win64");
+    test::makeWinePrefix(compat / "10" / "pfx", "win64");
     writeAt(compat / "10" / "config_info", "9.0-203\n" + (proton / "files" / "share" / "fonts").string() + "/\n" + (proton / "files" / "lib").string() + "/\n");
     // An older build keeps its files in dist/.
     const auto old = steam / "steamapps" / "common" / "Proton 5.0";
     makeProgram(old / "dist" / "bin" / "wine");
-    makePrefix(compat / "20" / "pfx", "win64");
+    test::makeWinePrefix(compat / "20" / "pfx", "win64");
     writeAt(compat / "20" / "config_info", "5.0-10\n" + (old / "dist" / "share" / "fonts").string() + "/\n");
     // A build that is gone: the system's wine.
-    makePrefix(compat / "30" / "pfx", "win64");
+    test::makeWinePrefix(compat / "30" / "pfx", "win64");
     writeAt(compat / "30" / "config_info", "7.0-1\n/gone/Proton 7.0/files/share/fonts/\n");
     makeProgram(dir / "bin" / "wine");
 
@@ -218,7 +214,7 @@ TEST(Prefixes, ProtonWineAndTheChosenPrefix)
     writeAt(compat / "40" / "config_info", (proton / "files").string() + "/\n");
     EXPECT_EQ(protonWine(compat / "40"), "");
 
-    makePrefix(dir / "mine", "win32");
+    test::makeWinePrefix(dir / "mine", "win32");
     const PrefixSearch search { home, "", (dir / "mine").string(), (dir / "bin").string() };
     const PrefixList found = findPrefixes(search);
     ASSERT_EQ(found.prefixes.size(), 4u);
@@ -232,7 +228,7 @@ TEST(Prefixes, ProtonWineAndTheChosenPrefix)
     ASSERT_EQ(steamChosen.prefixes.size(), 3u);
     EXPECT_EQ(describePrefix(compat / "10" / "pfx/", steamChosen, search).source, "steam");
     // One found nowhere is described from its own files.
-    makePrefix(dir / "loose", "win64");
+    test::makeWinePrefix(dir / "loose", "win64");
     const WinePrefix loose = describePrefix(dir / "loose", steamChosen, search);
     EXPECT_EQ(describe(loose, dir.path()) + "|" + loose.wine.string(), "chosen|loose|win64|loose|" + (dir / "bin" / "wine").string());
     // "none" chooses nothing; a wine that cannot be run is not one.
