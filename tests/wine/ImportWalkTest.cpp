@@ -189,6 +189,10 @@ TEST_F(ImportWalk, DelayAndAThirtyTwoBitPrefix)
     EXPECT_EQ(summary(analyzeProgram(root->path() / "drive_c" / "Games32" / "Program.exe", folders("win32")))["chain.dll"], "found HELPER.DLL");
     std::filesystem::rename(windows / "system32" / "chain.dll", windows / "syswow64" / "chain.dll");
     EXPECT_EQ(summary(analyzeProgram(root->path() / "drive_c" / "Games32" / "Program.exe", folders("win32")))["chain.dll"], "missing HELPER.DLL");
+    // A 64-bit program has no system folder in a 32-bit prefix, even with a 64-bit DLL in system32.
+    std::filesystem::copy_file(s_dir->path() / "build" / "chain64.dll", windows / "system32" / "chain.dll");
+    EXPECT_EQ(summary(analyzeProgram(root->path() / "drive_c" / "Games64" / "Program.exe", folders("win32")))["chain.dll"], "missing HELPER.DLL");
+    EXPECT_EQ(summary(analyzeProgram(root->path() / "drive_c" / "Games64" / "Program.exe", folders("win64")))["chain.dll"], "found HELPER.DLL");
 }
 
 TEST_F(ImportWalk, AFileThatIsNotAProgram)

@@ -200,6 +200,9 @@ TEST_F(BuiltFiles, CutShortOrDamagedFilesGiveAReasonAndNothingElse)
     // The PE header's place beyond the end of the file.
     EXPECT_EQ(readPeFile(patched(file("program64.exe"), file("far.exe"), 0x3c, le32(0x7ffffff0))).error, "the PE header outside the file");
     EXPECT_EQ(readPeFile(patched(file("program64.exe"), file("nosig.exe"), peOffset, "PX")).error, "not a PE file: no PE signature");
+    // A file that ends inside the PE header: the reader never asks for bytes past the end.
+    test::writeFile(file("inside.exe"), whole.substr(0, peOffset + 10));
+    EXPECT_EQ(readPeFile(file("inside.exe")).error, "the PE header outside the file");
     // The import table's RVA in no section.
     const size_t importDirectory = peOffset + 24 + 112 + 8;
     EXPECT_EQ(readPeFile(patched(file("program64.exe"), file("imports.exe"), importDirectory, le32(0x7fff0000))).error, "the import table outside the file");
