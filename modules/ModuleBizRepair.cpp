@@ -188,14 +188,20 @@ ScriptValue ModuleBizRepair::CreateObject(JSCContext* context)
             return true;
         const std::string fileName = GetStringOption(options, "fileName", "");
         // The name becomes a path under the download folder: a plain name only.
-        const std::optional<DownloadAddress> address = isPlainFileName(fileName) ? engine.getDownloadUrl(fileName, GetStringOption(options, "fileType", "")) : std::nullopt;
-        if (!address || !SystemTolvane::trustedForDownload(*address)) {
+        if (!isPlainFileName(fileName)) {
             call.invalidArguments();
             return true;
         }
+        // The server is asked on the download's thread: the page never waits for it.
+        const auto question = [&engine, fileName, fileType = GetStringOption(options, "fileType", "")]() -> std::optional<DownloadAddress> {
+            std::optional<DownloadAddress> address = engine.getDownloadUrl(fileName, fileType);
+            if (!address || !SystemTolvane::trustedForDownload(*address))
+                return std::nullopt;
+            return address;
+        };
         const std::string path = (appDataPath("download") / fileName).string();
-        const std::shared_ptr<DownloadThread> download = DownloadThread::start(address->url, path,
-            ScriptValue::adopt(jsc_value_object_get_property(options, "progress")), address->sha256, address->size);
+        const std::shared_ptr<DownloadThread> download = DownloadThread::startAsking(question, path,
+            ScriptValue::adopt(jsc_value_object_get_property(options, "progress")));
         call.result = MakeObject(call.context, { { "downloadThread", download->createScriptObject(call.context) }, { "downloadPath", stringValue(call.context, path) } });
         return true;
     });

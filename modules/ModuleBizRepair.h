@@ -1,7 +1,8 @@
 // The "biz_repair" module: the page hands DLL and software lists to the repair engine
 // (scanDlls, scanSoftwares, repairDlls, installSoftwares, oneKeyScan, oneKeyRepair, cancelTask)
 // and gets each item's result through the callback slot of its kind; downloadFile fetches one
-// server file into the application data's "download" folder. The engine's messages arrive on the
+// server file into the application data's "download" folder, asking the server for its address
+// on the download's own thread (no address: the last event's error is 0x80070057). The engine's messages arrive on the
 // event bus; the server's fresh tokens ("HTTP_GetDownloadToken") go into the engine. From its
 // first repair or install on, the module holds the process's heartbeat chain, and lets it go with
 // itself. Script thread only.

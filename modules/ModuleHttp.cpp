@@ -50,12 +50,23 @@ private:
 std::shared_ptr<DownloadThread> DownloadThread::start(std::string url, std::string path, ScriptValue progress, std::string sha256,
     uint64_t maxBytes)
 {
+    return startAsking([address = DownloadAddress { std::move(url), std::move(sha256), maxBytes }] { return std::optional(address); }, std::move(path),
+        std::move(progress));
+}
+
+std::shared_ptr<DownloadThread> DownloadThread::startAsking(AddressQuestion question, std::string path, ScriptValue progress)
+{
     auto download = std::make_shared<DownloadThread>();
     // A "progress" that is not a function is held as nothing: calling it would do nothing.
     ScriptCallback callback(jsc_value_is_function(progress.get()) ? std::move(progress) : ScriptValue());
-    std::thread([url = std::move(url), path = std::move(path), sha256 = std::move(sha256), maxBytes, events = ProgressEvents(std::move(callback), download->m_cancelled),
+    std::thread([question = std::move(question), path = std::move(path), events = ProgressEvents(std::move(callback), download->m_cancelled),
                     cancelled = download->m_cancelled]() mutable {
         events.post(false, 0, 0, 100);
+        const std::optional<DownloadAddress> address = question();
+        if (!address) {
+            events.post(true, static_cast<uint32_t>(kDownloadNoAddress), 0, 0);
+            return;
+        }
         uint64_t lastCurrent = 0, lastTotal = 0;
         const int32_t result = fetchUrlToFile(
             [&](uint64_t current, uint64_t total) {
@@ -66,7 +77,7 @@ std::shared_ptr<DownloadThread> DownloadThread::start(std::string url, std::stri
                 lastTotal = total;
                 events.post(false, 0, current, total);
             },
-            [&cancelled] { return cancelled->load(); }, url, path, sha256, DownloadLimits { maxBytes });
+            [&cancelled] { return cancelled->load(); }, address->url, path, address->sha256, DownloadLimits { address->size });
         events.post(true, static_cast<uint32_t>(result), 0, 0);
     }).detach();
     return download;

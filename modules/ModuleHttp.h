@@ -8,10 +8,13 @@
 
 #include "modules/ModuleBase.h"
 #include "modules/ScriptCallback.h"
+#include "net/DownloadApi.h"
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tvn {
@@ -27,6 +30,11 @@ public:
     // `progress` may be empty. Script thread.
     static std::shared_ptr<DownloadThread> start(std::string url, std::string path, ScriptValue progress, std::string sha256 = {},
         uint64_t maxBytes = 0);
+
+    // The same for an address asked on the download's thread (a server may take its time; the
+    // page's thread never waits for it). No address: the last event's error is kDownloadNoAddress.
+    using AddressQuestion = std::function<std::optional<DownloadAddress>()>;
+    static std::shared_ptr<DownloadThread> startAsking(AddressQuestion, std::string path, ScriptValue progress);
 
     ScriptValue CreateObject(JSCContext*) override;
 

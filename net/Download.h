@@ -27,6 +27,7 @@ inline constexpr int32_t kDownloadCannotConnect = static_cast<int32_t>(0x800C000
 inline constexpr int32_t kDownloadCannotWrite = static_cast<int32_t>(0x80070070); // disk full or the like
 inline constexpr int32_t kDownloadError = static_cast<int32_t>(0x80004005);     // any other failure, a limit passed included
 inline constexpr int32_t kDownloadBadDigest = static_cast<int32_t>(0x80096010); // not the expected SHA-256 (TRUST_E_BAD_DIGEST)
+inline constexpr int32_t kDownloadNoAddress = static_cast<int32_t>(0x80070057); // the server gave no address, or one not trusted (E_INVALIDARG)
 
 // What a transfer may cost. A transfer that brings more than `maxBytes` (or announces more) ends
 // at once; one slower than `stallBytesPerSecond` for `stallTime` ends too, so that a server that

@@ -267,6 +267,23 @@ TEST_F(RepairModules, DownloadFileVerifiesTheDigest)
     run("out = []; module('biz_repair').downloadFile({ fileName: 'x.dll', fileType: 'sys', progress: record })");
     ASSERT_TRUE(pumpUntil([&] { return run("out.length > 0 && JSON.parse(out[out.length - 1]).complete") == "true"; }));
     EXPECT_EQ(test::readFile(dir / "config" / "tvn" / "download" / "x.dll"), "MZ library bytes");
-    EXPECT_EQ(run("module('biz_repair').downloadFile({ fileName: 'unknown.dll' })"), "!Invalid arguments");
     EXPECT_EQ(run("module('biz_repair').downloadFile({ fileName: '../escape.dll' })"), "!Invalid arguments");
+
+    // A file the server has no address for: the download ends with kDownloadNoAddress.
+    run("out = []; module('biz_repair').downloadFile({ fileName: 'unknown.dll', progress: record })");
+    ASSERT_TRUE(pumpUntil([&] { return run("out.length > 0 && JSON.parse(out[out.length - 1]).complete") == "true"; }));
+    EXPECT_EQ(run("JSON.parse(out[out.length - 1]).error"), std::to_string(static_cast<uint32_t>(kDownloadNoAddress)));
+    EXPECT_FALSE(std::filesystem::exists(dir / "config" / "tvn" / "download" / "unknown.dll"));
+}
+
+// The address is asked on the download's thread: a server that never answers holds no call of
+// the page's.
+TEST_F(RepairModules, DownloadFileNeverWaitsForTheServerOnThePagesThread)
+{
+    server->setBehaviour("downloadUrl", Behaviour::never());
+    EXPECT_EQ(run("var asked = module('biz_repair').downloadFile({ fileName: 'x.dll', progress: record }); typeof asked.downloadThread.cancel"),
+        "function");
+    run("asked.downloadThread.cancel()");
+    server->stop(); // the question ends unanswered; nothing follows a cancel
+    EXPECT_EQ(run("out.filter(function (e) { return JSON.parse(e).complete; }).length"), "0");
 }

@@ -1,5 +1,6 @@
 // The Downloads panel: each file the catalog offers, fetched into the download folder through the
-// engine (which asks the server for the address), with its progress and a Cancel button.
+// engine (which asks the server for the address on the download's thread), with its progress and a
+// Cancel button.
 
 import type { CatalogDownload } from "./catalog";
 import { el } from "./dom";
@@ -26,11 +27,16 @@ export function byteText(count: number): string {
     return unit === 0 ? `${value} ${units[0]}` : `${value.toFixed(1)} ${units[unit]}`;
 }
 
+/** The error of a download whose address the server did not give (or gave one not trusted). */
+export const kNoAddress = 0x80070057;
+
 /** The next state after a download event. */
 export function nextDownloadState(event: Tvn.DownloadEvent, path: string): DownloadState {
     if (!event.complete)
         return { phase: "running", current: event.current, total: event.total };
-    return event.error === 0 ? { phase: "done", path } : { phase: "failed", code: event.error >>> 0 };
+    if (event.error === 0)
+        return { phase: "done", path };
+    return event.error >>> 0 === kNoAddress ? { phase: "noAddress" } : { phase: "failed", code: event.error >>> 0 };
 }
 
 export function downloadFraction(state: DownloadState): number {
@@ -86,7 +92,7 @@ export function createDownloadsPanel(engine: Tvn.BizRepairModule, downloads: Cat
                 thread = started.downloadThread;
                 path = started.downloadPath;
             } catch {
-                show({ phase: "noAddress" });
+                show({ phase: "noAddress" }); // a name the engine refuses: no address can be asked for it
             }
         };
         return el("li", { class: "download", "data-file": download.fileName },

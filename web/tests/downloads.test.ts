@@ -13,6 +13,13 @@ describe("downloads", () => {
         expect(downloadText(done)).toBe("Saved to /d/x");
     });
 
+    it("tells a missing address from a failed download", () => {
+        const none = nextDownloadState({ complete: true, error: 0x80070057 | 0, current: 0, total: 0 }, "/d/x");
+        expect(none).toEqual({ phase: "noAddress" });
+        expect(downloadText(none)).toBe("The server gave no address");
+        expect(nextDownloadState({ complete: true, error: 0x80070056 | 0, current: 0, total: 0 }, "")).toEqual({ phase: "failed", code: 0x80070056 });
+    });
+
     it("shows a failure's code as the unsigned number it is", () => {
         const failed = nextDownloadState({ complete: true, error: -2146869232, current: 0, total: 0 }, "");
         expect(downloadText(failed)).toBe("Failed (error 0x80096010)");

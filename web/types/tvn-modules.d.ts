@@ -243,7 +243,9 @@ declare namespace Tvn {
         /** Events go to the callbacks the calls above stored. */
         oneKeyScan(dlls: DllItem[], softwares: SoftwareItem[]): void;
         oneKeyRepair(dlls: DllItem[], softwares: SoftwareItem[]): void;
-        /** Throws "Invalid arguments" when the server gives no address. */
+        /** Throws "Invalid arguments" for a fileName that is not a plain file name. The server is asked
+         *  for the address on the download's thread; when it gives none (or one not trusted), the
+         *  last event's error is 0x80070057. */
         downloadFile(options: { fileName: string; fileType?: string; progress?: (event: DownloadEvent) => void }): {
             downloadThread: DownloadThread;
             downloadPath: string;
