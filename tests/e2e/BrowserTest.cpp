@@ -44,7 +44,7 @@ TEST(Browser, PageFromUrlTxtUsesModulesAndClosesTheApplication)
     test::PageServer server;
     Installation installation;
     // Every process reports its start: the browser's and the web process's "checkbdvid".
-    server::ReferenceServer reports({ installation.dir / "reports", installation.dir / "catalog", {}, "t" });
+    server::ReferenceServer reports({ installation.dir / "reports", installation.dir / "catalog", {}, "t", {} });
     ASSERT_TRUE(reports.start());
     std::filesystem::create_directories(installation.dir / "config" / "tvn");
     test::writeFile(installation.dir / "config" / "tvn" / "config.ini",
