@@ -3,31 +3,17 @@
 #include "wine/Bottles.h"
 
 #include "wine/Folders.h"
-
-#include <yaml-cpp/yaml.h>
+#include "wine/YamlMapping.h"
 
 namespace tvn::wine {
 
-namespace {
-
-// A scalar's text; "" for anything else (a missing key, a list, a mapping).
-std::string scalar(const YAML::Node& node)
-{
-    return node && node.IsScalar() ? node.Scalar() : std::string();
-}
-
-} // namespace
-
 std::optional<BottleFile> parseBottleFile(std::string_view text)
 {
-    try {
-        const YAML::Node root = YAML::Load(std::string(text));
-        if (!root.IsMap())
-            return std::nullopt;
-        return BottleFile { scalar(root["Name"]), scalar(root["Runner"]), scalar(root["Arch"]) };
-    } catch (const YAML::Exception&) {
+    const std::optional<YAML::Node> root = yamlMapping(text);
+    if (!root)
         return std::nullopt;
-    }
+    const YAML::Node& map = *root;
+    return BottleFile { yamlScalar(map["Name"]), yamlScalar(map["Runner"]), yamlScalar(map["Arch"]) };
 }
 
 // Bottles keeps its bottles and its runners side by side in one data folder (two with Flatpak).
@@ -40,9 +26,8 @@ PrefixList bottlesPrefixes(const std::filesystem::path& home)
                 continue;
             WinePrefix prefix { bottle, bottle.filename().string(), "bottles", {}, {} };
             const std::filesystem::path file = bottle / "bottle.yml";
-            std::error_code error;
-            if (std::filesystem::exists(file, error)) {
-                if (const auto config = parseBottleFile(readText(file))) {
+            if (const std::optional<std::string> text = readTextIfThere(file)) {
+                if (const auto config = parseBottleFile(*text)) {
                     if (!config->name.empty())
                         prefix.name = config->name;
                     // "sys-..." is the system's wine, which the PATH rule finds.

@@ -3,19 +3,14 @@
 #include "wine/Lutris.h"
 
 #include "wine/Folders.h"
+#include "wine/YamlMapping.h"
 
 #include <memory>
 #include <sqlite3.h>
-#include <yaml-cpp/yaml.h>
 
 namespace tvn::wine {
 
 namespace {
-
-std::string scalar(const YAML::Node& node)
-{
-    return node && node.IsScalar() ? node.Scalar() : std::string();
-}
 
 struct DatabaseCloser {
     void operator()(sqlite3* database) const noexcept { sqlite3_close(database); }
@@ -36,19 +31,16 @@ std::string columnText(sqlite3_stmt* statement, int column)
 
 std::optional<LutrisGameFile> parseLutrisGameFile(std::string_view text)
 {
-    try {
-        const YAML::Node root = YAML::Load(std::string(text));
-        if (!root.IsMap())
-            return std::nullopt;
-        LutrisGameFile game;
-        if (const YAML::Node section = root["game"]; section && section.IsMap())
-            game.prefix = scalar(section["prefix"]);
-        if (const YAML::Node section = root["wine"]; section && section.IsMap())
-            game.wineVersion = scalar(section["version"]);
-        return game;
-    } catch (const YAML::Exception&) {
+    const std::optional<YAML::Node> root = yamlMapping(text);
+    if (!root)
         return std::nullopt;
-    }
+    const YAML::Node& map = *root;
+    LutrisGameFile game;
+    if (const YAML::Node section = map["game"]; section && section.IsMap())
+        game.prefix = yamlScalar(section["prefix"]);
+    if (const YAML::Node section = map["wine"]; section && section.IsMap())
+        game.wineVersion = yamlScalar(section["version"]);
+    return game;
 }
 
 LutrisNames lutrisGameNames(const std::filesystem::path& database)

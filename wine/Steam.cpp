@@ -83,10 +83,10 @@ SteamLibraries steamLibraries(const std::filesystem::path& root)
             libraries.folders.push_back(*real);
     };
     const std::filesystem::path path = root / "steamapps" / "libraryfolders.vdf";
-    std::error_code error;
-    if (!std::filesystem::exists(path, error))
+    const std::optional<std::string> text = readTextIfThere(path);
+    if (!text)
         return libraries;
-    const auto file = parseVdf(readText(path));
+    const auto file = parseVdf(*text);
     const VdfNode* folders = file ? file->find("libraryfolders") : nullptr;
     if (!folders) {
         libraries.problem = "broken libraryfolders.vdf: " + path.string();

@@ -2,6 +2,7 @@
 // user or the unattended run drives it (--autorun prints each row of the page; keys and clicks
 // through xdotool), on the test desktop (with-window-manager.sh).
 #include "tests/e2e/Desktop.h"
+#include "tests/support/Environment.h"
 #include "tests/support/WindowsFiles.h"
 #include "tests/support/WinePrefix.h"
 #include "tools/server/ReferenceServer.h"
@@ -338,13 +339,7 @@ protected:
         writeFile(proton / "files" / "bin" / "wine", "#!/bin/sh\nprintf '%s|%s\\n' \"$WINEPREFIX\" \"$*\" >> '" + (installation.dir / "wine-calls").string() + "'\n");
         chmod((proton / "files" / "bin" / "wine").c_str(), 0755);
         test::makeWinePrefix(old32, "win32");
-        m_home = std::getenv("HOME");
-        setenv("HOME", home.c_str(), 1);
-    }
-    void TearDown() override
-    {
-        Page::TearDown();
-        setenv("HOME", m_home.c_str(), 1);
+        environment.set("HOME", home.string()); // tvn inherits it; put back once tvn has ended
     }
 
     size_t linesStartingWith(const std::string& prefix) const
@@ -366,9 +361,7 @@ protected:
     std::filesystem::path home = installation.dir / "home";
     std::filesystem::path dota = home / ".local" / "share" / "Steam" / "steamapps" / "compatdata" / "570" / "pfx";
     std::filesystem::path old32 = home / ".local" / "share" / "wineprefixes" / "old32";
-
-private:
-    std::string m_home;
+    test::EnvironmentChange environment;
 };
 
 } // namespace

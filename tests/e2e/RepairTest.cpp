@@ -2,6 +2,7 @@
 // the reference server: a scan, a repair (one file registered by a recording regsvr32), an install
 // (a recording installer), a cancelled scan and a single download with its progress events.
 #include "tests/e2e/Desktop.h"
+#include "tests/support/Environment.h"
 #include "tests/support/WindowsFiles.h"
 #include "tests/support/WinePrefix.h"
 #include "tools/server/ReferenceServer.h"
@@ -175,21 +176,13 @@ protected:
         test::makeWinePrefix(home / ".local" / "share" / "bottles" / "bottles" / "Office", "win32");
         test::writeFile(home / ".local" / "share" / "bottles" / "bottles" / "Office" / "bottle.yml", "Name: Office 2010\nRunner: sys-wine-9.0\n");
         test::makeWinePrefix(home / ".local" / "share" / "wineprefixes" / "old", "");
-        m_home = std::getenv("HOME");
-        setenv("HOME", home.c_str(), 1);
-    }
-    void TearDown() override
-    {
-        RepairPage::TearDown();
-        setenv("HOME", m_home.c_str(), 1);
+        environment.set("HOME", home.string()); // tvn inherits it; put back once tvn has ended
     }
 
     std::string config() { return test::readFile(installation.dir / "config" / "tvn" / "config.ini"); }
 
     std::filesystem::path dota;
-
-private:
-    std::string m_home;
+    test::EnvironmentChange environment;
 };
 
 } // namespace

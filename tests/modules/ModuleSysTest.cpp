@@ -9,6 +9,7 @@
 #include "modules/ExecTask.h"
 #include "modules/ModuleHandler.h"
 #include "modules/WindowRequest.h"
+#include "tests/support/Environment.h"
 #include "tests/support/MainLoop.h"
 #include "tests/support/Script.h"
 #include "tests/support/TempDir.h"
@@ -26,12 +27,8 @@ class SysModule : public testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char* name : { "XDG_CONFIG_HOME", "APPDATA" }) {
-            const char* value = std::getenv(name);
-            m_oldEnvironment.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
-        }
-        setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
-        unsetenv("APPDATA");
+        environment.set("XDG_CONFIG_HOME", dir.path().string());
+        environment.unset("APPDATA");
         // Children start in the application folder: it must exist.
         setModulePath(std::filesystem::read_symlink("/proc/self/exe"));
         CallBridge::setCurrent(&bridge);
@@ -48,12 +45,6 @@ protected:
     {
         setMainWindowLink(0, nullptr);
         CallBridge::setCurrent(nullptr);
-        for (const auto& [name, value] : m_oldEnvironment) {
-            if (value)
-                setenv(name.c_str(), value->c_str(), 1);
-            else
-                unsetenv(name.c_str());
-        }
     }
 
     std::string run(const std::string& code) { return test::runScript(context.get(), code); }
@@ -87,8 +78,7 @@ protected:
     CallBridge bridge { [](int, const std::string&, const nlohmann::json&, const std::string&) { return true; },
         [this](std::function<void()> task) { scriptThread.post(std::move(task)); } };
 
-private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> m_oldEnvironment;
+    test::EnvironmentChange environment;
 };
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "core/TaskQueue.h"
 #include "modules/CallBridge.h"
 #include "modules/ModuleHandler.h"
+#include "tests/support/Environment.h"
 #include "tests/support/Script.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WinePrefix.h"
@@ -20,14 +21,10 @@ class WineModule : public testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char* name : { "XDG_CONFIG_HOME", "HOME", "WINEPREFIX", "PATH" }) {
-            const char* value = std::getenv(name);
-            m_oldEnvironment.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
-        }
-        setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-        setenv("HOME", home.c_str(), 1);
-        unsetenv("WINEPREFIX");
-        setenv("PATH", (dir / "bin").c_str(), 1);
+        environment.set("XDG_CONFIG_HOME", (dir / "config").string());
+        environment.set("HOME", home.string());
+        environment.unset("WINEPREFIX");
+        environment.set("PATH", (dir / "bin").string());
         std::filesystem::create_directories(dir / "config" / "tvn");
         std::filesystem::create_directories(dir / "bin");
         test::writeFile(dir / "bin" / "wine", "#!/bin/sh\n");
@@ -45,12 +42,6 @@ protected:
     void TearDown() override
     {
         CallBridge::setCurrent(nullptr);
-        for (const auto& [name, value] : m_oldEnvironment) {
-            if (value)
-                setenv(name.c_str(), value->c_str(), 1);
-            else
-                unsetenv(name.c_str());
-        }
     }
 
     std::string run(const std::string& code) { return test::runScript(context.get(), code); }
@@ -63,8 +54,7 @@ protected:
     CallBridge bridge { [](int, const std::string&, const nlohmann::json&, const std::string&) { return true; },
         [this](std::function<void()> task) { scriptThread.post(std::move(task)); } };
 
-private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> m_oldEnvironment;
+    test::EnvironmentChange environment;
 };
 
 } // namespace

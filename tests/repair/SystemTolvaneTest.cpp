@@ -7,6 +7,7 @@
 #include "platform/InstalledPrograms.h"
 #include "platform/RegistryStore.h"
 
+#include "tests/support/Environment.h"
 #include "tests/support/PageServer.h"
 #include "tests/support/ServerFixture.h"
 #include "util/Sha256.h"
@@ -315,14 +316,13 @@ TEST_F(EngineTest, InstallersInAProtonPrefixRunUnderItsProton)
     std::filesystem::create_directories(config / "tvn");
     test::writeFile(config / "tvn" / "config.ini", "[system]\nwineprefix = " + (compat / "pfx").string() + "\n[server]\napi = " + server->address()
             + "\nca = " + server->authorityFile().string() + "\n");
-    const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
-    setenv("HOME", home.c_str(), 1);
+    test::EnvironmentChange environment;
+    environment.set("HOME", home.string());
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     test::writeFile(dir / "catalog" / "setup.exe", "exe");
     Messages messages;
     engine.installSoftwares({ { "B 1.0", "setup.exe", "", "/S", "" } });
     EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onInstallSoftwares:setup.exe:0" }));
-    setenv("HOME", oldHome.c_str(), 1);
     EXPECT_EQ(test::readFile(dir / "wine-calls"), "proton|" + (compat / "pfx").string() + "|" + (dir / "cache" / "tvn" / "installers" / "setup.exe").string() + " /S\n");
 }
 

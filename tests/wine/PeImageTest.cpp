@@ -1,9 +1,11 @@
-// The PE reader on real Windows files that the test builds with mingw-w64 (and clang with lld-link,
-// which writes delay-load tables that GNU ld does not), checked against binutils' and LLVM's own
-// readers; and on files cut short, damaged, tagged by Wine, or made byte by byte for .NET.
+// The PE reader on real Windows files that the test builds with mingw-w64 (and, through
+// buildWindowsFile, clang with lld-link, which writes delay-load tables that GNU ld does not),
+// checked against binutils' and LLVM's own readers; and on files cut short, damaged, tagged by
+// Wine, or made byte by byte for .NET.
 #include "wine/PeImage.h"
 
 #include "tests/support/TempDir.h"
+#include "tests/support/WindowsFiles.h"
 
 #include <array>
 #include <cstdio>
@@ -66,25 +68,14 @@ protected:
         test::writeFile(dir / "second.c", "__declspec(dllimport) int helper(void);\n__declspec(dllexport) int second(void) { return helper(); }\n");
         test::writeFile(dir / "program.c", "#include <windows.h>\n__declspec(dllimport) int helper(void);\n"
                                            "int main(void) { MessageBoxA(0, \"x\", \"y\", 0); return helper(); }\n");
-        // No C runtime: its start-up code needs libgcc, which clang's mingw target does not find.
-        test::writeFile(dir / "delayed.c", "__declspec(dllimport) int later(void);\n__declspec(dllimport) int helper(void);\n"
-                                           "__declspec(dllimport) void __stdcall ExitProcess(unsigned);\n"
-                                           "void* __stdcall __delayLoadHelper2(void* descriptor, void* slot) { (void)descriptor; return slot; }\n"
-                                           "void start(void) { ExitProcess(helper() ? later() : 0); }\n");
-        test::writeFile(dir / "later.def", "LIBRARY later.dll\nEXPORTS\nlater\n");
-        test::writeFile(dir / "helper.def", "LIBRARY helper.dll\nEXPORTS\nhelper\n");
-        for (const auto& [gcc, clangTarget, machine, suffix] : { std::tuple { "x86_64-w64-mingw32-gcc", "x86_64-windows-msvc", "i386:x86-64", "64" },
-                 std::tuple { "i686-w64-mingw32-gcc", "i686-windows-msvc", "i386", "32" } }) {
+        for (const auto& [gcc, machine, suffix] : { std::tuple { "x86_64-w64-mingw32-gcc", "x64", "64" }, std::tuple { "i686-w64-mingw32-gcc", "x86", "32" } }) {
             const std::string in = "cd '" + dir.string() + "' && ";
             const std::string s = suffix;
             output(in + gcc + " -shared -o helper" + s + ".dll helper.c -Wl,--out-implib,libhelper" + s + ".a");
             output(in + gcc + " -shared -o second" + s + ".dll second.c -L. -lhelper" + s);
             output(in + gcc + " -o program" + s + ".exe program.c -L. -lhelper" + s + " -luser32");
-            const std::string sysroot = std::string("/usr/") + (s == "64" ? "x86_64" : "i686") + "-w64-mingw32/lib";
-            output(in + "llvm-dlltool-14 -m " + machine + " -d later.def -l later" + s + ".lib && llvm-dlltool-14 -m " + machine
-                + " -d helper.def -l helper" + s + ".lib && clang --target=" + clangTarget + " -c -o delayed" + s + ".obj delayed.c"
-                + " && lld-link /nologo /entry:start /subsystem:console /nodefaultlib /safeseh:no /out:delayed" + s + ".exe delayed" + s + ".obj later" + s
-                + ".lib helper" + s + ".lib " + sysroot + "/libkernel32.a /delayload:later.dll");
+            // Delay-loaded later.dll: written by lld-link, which buildWindowsFile drives.
+            test::buildWindowsFile(dir, "delayed" + s + ".exe", machine, { { "helper.dll", "helper" }, { "later.dll", "later", true }, { "KERNEL32.dll", "ExitProcess" } });
         }
     }
     static void TearDownTestSuite() { s_dir.reset(); }

@@ -10,7 +10,7 @@ import { needsRepair, overallProgress, statusText, type ItemState } from "./item
 import { createPrefixBar } from "./prefixBar";
 import { programToCheck } from "./programCheck";
 import { createProgramCheck } from "./programCheckView";
-import { placeDll, prefixSummary } from "./prefixes";
+import { placeDll, prefixSummary, type Placement } from "./prefixes";
 import { readRows, reportLine } from "./report";
 import { RepairSession, type RunRequest, type RunSummary } from "./session";
 import { readSettings, writeSetting, type Settings } from "./settings";
@@ -116,10 +116,11 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
 
     // ---- the prefix being repaired: where each DLL goes follows its architecture ----
     const prefixAbout = el("dd", { class: "about-prefix" });
-    let placements = new Map<string, ReturnType<typeof placeDll>>();
+    let placements = new Map<string, Placement>();
     const applyPrefix = (prefix: Tvn.WinePrefix | null) => {
-        placements = new Map(catalog.dlls.map((dll) => [dll.fileName.toLowerCase(), placeDll(dll, prefix?.arch ?? "")]));
-        session.reset(catalog.dlls.filter((dll) => "unavailable" in (placements.get(dll.fileName.toLowerCase()) ?? {})).map((dll) => dll.fileName));
+        const placed = catalog.dlls.map((dll) => ({ dll, placement: placeDll(dll, prefix?.arch ?? "") }));
+        placements = new Map(placed.map(({ dll, placement }) => [dll.fileName.toLowerCase(), placement]));
+        session.reset(placed.filter(({ placement }) => "unavailable" in placement).map(({ dll }) => dll.fileName));
         prefixAbout.textContent = prefix ? `${prefixSummary(prefix)}: ${prefix.path}` : format("prefixNone");
         prefixAbout.title = prefix?.path ?? "";
         // For the log and unattended runs: which machine the rows describe.
