@@ -5,6 +5,7 @@
 #include "platform/GRef.h"
 #include "util/Strings.h"
 
+#include <algorithm>
 #include <cctype>
 #include <glib.h>
 
@@ -23,16 +24,15 @@ bool hasUnsafeCharacter(std::string_view text)
 // A host name of letters, digits, "-", ".", "_" and "~", or an IPv6 literal. Anything else is where
 // parsers part ways: GUri ends the user part at the first "@" and browsers and curl at the last, so
 // "http://a@127.0.0.1@example.com/" has the host "127.0.0.1@example.com" here and "example.com"
-// there.
+// there. A host with a ":" must be a real IPv6 address: GUri decodes "%3a" in a host, and a name
+// with one in it, bracketed as a literal, would name something else when parsed again.
 bool isPlainHost(std::string_view host)
 {
-    const bool ipv6 = host.find(':') != std::string_view::npos;
-    for (const char c : host) {
-        const bool plain = std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' || c == '_' || c == '~';
-        if (!plain && !(ipv6 && (c == ':' || c == '%')))
-            return false;
-    }
-    return true;
+    if (host.find(':') != std::string_view::npos)
+        return g_hostname_is_ip_address(std::string(host).c_str());
+    return std::all_of(host.begin(), host.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' || c == '_' || c == '~';
+    });
 }
 
 } // namespace

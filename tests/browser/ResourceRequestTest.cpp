@@ -270,6 +270,9 @@ TEST(StartPage, Origins)
     EXPECT_EQ(urlOrigin("http://a.example:80/"), "http://a.example");
     EXPECT_EQ(urlOrigin("https://a.example:443/"), "https://a.example");
     EXPECT_EQ(urlOrigin("file:///home/a/index.html"), "");
+    // An IPv6 literal is one; an escaped ":" in a name does not make a name one (GUri decodes it).
+    EXPECT_EQ(urlOrigin("http://[::1]:81/x"), "http://[::1]:81");
+    EXPECT_EQ(urlOrigin("http://a%3ab.example/x"), "");
     EXPECT_EQ(urlOrigin("about:blank"), "");
     EXPECT_EQ(urlOrigin("data:text/html,x"), "");
 
