@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <glib.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -98,6 +99,35 @@ std::optional<pid_t> startInstallerInPrefix(const std::filesystem::path& prefix,
     arguments.push_back(path);
     arguments.insert(arguments.end(), split->begin(), split->end());
     return spawn(wine, arguments, true, { "WINEPREFIX=" + prefix.string() });
+}
+
+std::string wineserverFor(const std::string& wine)
+{
+    const std::filesystem::path path(wine);
+    return path.has_parent_path() ? (path.parent_path() / "wineserver").string() : std::string("wineserver");
+}
+
+bool waitForWineserver(const std::filesystem::path& prefix, const std::string& wine, std::chrono::milliseconds limit)
+{
+    const auto pid = spawn(wineserverFor(wine), { "-w" }, true, { "WINEPREFIX=" + prefix.string() });
+    if (!pid)
+        return false;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    for (;;) {
+        const pid_t result = waitpid(*pid, &status, WNOHANG);
+        if (result == *pid)
+            return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (result < 0)
+            return false;
+        if (std::chrono::steady_clock::now() >= deadline)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    // Only the waiting client goes; the wineserver and the prefix's programs run on.
+    ::kill(*pid, SIGKILL);
+    waitForExit(*pid);
+    return false;
 }
 
 std::optional<std::vector<std::string>> splitCommandLine(const std::string& line)

@@ -5,6 +5,7 @@
 // when it was not); an installer is a process the caller waits for in steps, or abandons.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -30,6 +31,16 @@ std::optional<pid_t> startInstaller(const std::string& path, const std::string& 
 // The same inside a Wine prefix: `<wine> <path> <parameters>`, or `<wine> msiexec /i <path>
 // <parameters>` for a .msi, with WINEPREFIX set (`wine` found on PATH when it has no "/").
 std::optional<pid_t> startInstallerInPrefix(const std::filesystem::path& prefix, const std::string& wine, const std::string& path, const std::string& parameters);
+
+// The wineserver that goes with `wine`: the one beside it when `wine` is a path, else the first on
+// PATH (the name alone).
+std::string wineserverFor(const std::string& wine);
+
+// Runs `<wineserver> -w` for the prefix: it returns once the prefix's wineserver has ended, and so
+// has written the prefix's registry files. A wineserver kept running by a program still open in the
+// prefix saves its registry at least every 30 seconds, so the wait is cut after `limit`. True when
+// the wineserver ended (or none was running) within it.
+bool waitForWineserver(const std::filesystem::path& prefix, const std::string& wine, std::chrono::milliseconds limit);
 
 // A command line split into words by the POSIX shell's quoting rules (quotes and backslashes
 // group; nothing is expanded or run). An empty list for a blank line; nullopt for unbalanced quotes.

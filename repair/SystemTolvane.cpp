@@ -86,8 +86,9 @@ bool SystemTolvane::isInstalled(std::string_view displayName) const
     }
     for (std::string& name : platform::dpkgDisplayNames())
         names.push_back(std::move(name));
-    // The machine being repaired lists its own programs too.
+    // The machine being repaired lists its own programs too, once Wine has written what we changed.
     if (const std::optional<std::filesystem::path> prefix = currentDriveTable().winePrefix) {
+        m_registryWrites.flush();
         for (std::string& name : wine::prefixInstalledPrograms(*prefix)) {
             if (utf16Length(name) <= kMaxDisplayName)
                 names.push_back(std::move(name));
@@ -116,24 +117,18 @@ std::string wineOf(const wine::WinePrefix& prefix)
     return prefix.wine.empty() ? std::string("wine") : prefix.wine.string();
 }
 
+} // namespace
+
 // A library registered where it lives: inside a Wine prefix by the regsvr32 of the wine that runs
 // it, with the Windows path; else by a regsvr32 on PATH with the native one.
-int registerLibrary(const std::string& windowsPath, const std::string& nativePath)
+int SystemTolvane::registerLibrary(const std::string& windowsPath, const std::string& nativePath)
 {
-    if (const std::optional<wine::WinePrefix> prefix = currentWinePrefix(); prefix && wine::isWindowsPath(windowsPath))
+    if (const std::optional<wine::WinePrefix> prefix = currentWinePrefix(); prefix && wine::isWindowsPath(windowsPath)) {
+        m_registryWrites.changed(prefix->path, wineOf(*prefix));
         return platform::shellExecute(wineOf(*prefix), { "regsvr32", "/s", windowsPath }, { "WINEPREFIX=" + prefix->path.string() });
+    }
     return platform::shellExecute("regsvr32", { "/s", nativePath });
 }
-
-// An installer run for the machine being repaired: under the prefix's wine inside a prefix.
-std::optional<pid_t> startInstallerHere(const std::string& path, const std::string& parameters)
-{
-    if (const std::optional<wine::WinePrefix> prefix = currentWinePrefix())
-        return platform::startInstallerInPrefix(prefix->path, wineOf(*prefix), path, parameters);
-    return platform::startInstaller(path, parameters);
-}
-
-} // namespace
 
 std::optional<DownloadAddress> SystemTolvane::getDownloadUrl(std::string_view fileName, std::string_view fileType)
 {
@@ -231,7 +226,14 @@ void SystemTolvane::installSoftwareTask(const SoftwareItem& item, Generation gen
 
 int32_t SystemTolvane::runInstaller(const std::filesystem::path& installer, const std::string& parameters, Generation generation)
 {
-    const auto process = startInstallerHere(installer.string(), parameters);
+    // Inside a prefix the installer runs under the prefix's wine.
+    std::optional<pid_t> process;
+    if (const std::optional<wine::WinePrefix> prefix = currentWinePrefix()) {
+        m_registryWrites.changed(prefix->path, wineOf(*prefix));
+        process = platform::startInstallerInPrefix(prefix->path, wineOf(*prefix), installer.string(), parameters);
+    } else {
+        process = platform::startInstaller(installer.string(), parameters);
+    }
     if (!process)
         return kRepairLaunchFailed;
     // Waited for in 50 ms steps; a cancel leaves the installer running. Its exit code is not a

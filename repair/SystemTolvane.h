@@ -17,6 +17,7 @@
 #include "core/Singleton.h"
 #include "net/DownloadApi.h"
 #include "repair/Items.h"
+#include "repair/PendingRegistryWrites.h"
 #include "repair/WorkerPool.h"
 
 #include <atomic>
@@ -85,8 +86,11 @@ private:
     // Starts a downloaded installer where the machine is repaired and waits for it (a cancel stops
     // the wait): kRepairDone, or kRepairLaunchFailed.
     int32_t runInstaller(const std::filesystem::path& installer, const std::string& parameters, Generation);
+    // Registers a library where it lives (see SystemTolvane.cpp): platform::shellExecute's answer.
+    int registerLibrary(const std::string& windowsPath, const std::string& nativePath);
 
     WorkerPool m_pool; // started and stopped by the controller thread only
+    mutable PendingRegistryWrites m_registryWrites; // flushed by scans, which are const
     mutable std::mutex m_tokenMutex;
     std::string m_token;
 

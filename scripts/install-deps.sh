@@ -21,8 +21,10 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool x11-utils openbox curl xclip dbus-daemon dbus-session-bus-common openssl python3 libglib2.0-bin trayer
     desktop-file-utils
-    # Windows files for the tests: mingw-w64, and clang's lld-link for what GNU ld cannot write
-    gcc-mingw-w64-x86-64 gcc-mingw-w64-i686 lld llvm
+    # Windows files for the demo and the tests: mingw-w64 (its C++ compiler makes the demo program),
+    # and clang's lld-link for what GNU ld cannot write; Wine runs them
+    gcc-mingw-w64-x86-64 g++-mingw-w64-x86-64 gcc-mingw-w64-i686 lld llvm
+    wine wine64
 )
 
 missing=()

@@ -2,7 +2,7 @@
 # The unattended half of the main job, on a virtual display: runs tvn --autorun on the demo
 # configuration, prints the page's lines as they come, saves screenshots once the page reports
 # that it has finished, closes tvn through the page's own close button, and exits 0 only when every
-# item is in place.
+# item is in place (with --check: when the program misses nothing any more).
 #
 #     unattended.sh DEMO-FOLDER [tvn arguments]
 set -euo pipefail
@@ -21,7 +21,7 @@ for _ in $(seq 1 1200); do
     mapfile -t lines < <(sed -n 's/.*CONSOLE [A-Z]* \(tvn: .*\)$/\1/p' "$output")
     for ((i = printed; i < ${#lines[@]}; i++)); do
         echo "${lines[i]}"
-        case ${lines[i]} in "tvn: finished: "*) finished=${lines[i]} ;; esac
+        case ${lines[i]} in "tvn: finished: "* | "tvn: check finished: "*) finished=${lines[i]} ;; esac
     done
     printed=${#lines[@]}
     [ -n "$finished" ] && break
@@ -38,6 +38,16 @@ fi
 window=$(xdotool search --classname CefMainWindow_tvn | head -1)
 eval "$(xdotool getwindowgeometry --shell "$window")"
 click() { xdotool mousemove "$((X + $1))" "$((Y + $2))" click 1; }
+case $finished in "tvn: check finished: "*)
+    # The program's check, then its dialog closed (Esc) for the views behind it.
+    ./build/tools/tvn-screenshot "$shots/check.png" "$window"
+    xdotool windowfocus --sync "$window" key Escape
+    for _ in $(seq 1 50); do
+        ./build/tools/tvn-screenshot "$shots/libraries.png" "$window"
+        cmp -s "$shots/check.png" "$shots/libraries.png" || break
+        sleep 0.1
+    done
+esac
 ./build/tools/tvn-screenshot "$shots/libraries.png" "$window"
 click 164 100 # the Runtimes tab; its picture is taken once the window shows something else
 for _ in $(seq 1 50); do
@@ -51,6 +61,10 @@ status=0
 wait "$tvn" || status=$?
 [ "$status" -eq 0 ] || { echo "unattended.sh: tvn exited with $status" >&2; exit 1; }
 
-# "tvn: finished: N of M in place"
-read -r done total < <(echo "$finished" | sed -n 's/^tvn: finished: \([0-9]*\) of \([0-9]*\) in place.*/\1 \2/p')
-[ -n "${done:-}" ] && [ "$done" = "$total" ]
+case $finished in
+"tvn: check finished: "*) # "tvn: check finished: N missing"
+    [ "$finished" = "tvn: check finished: 0 missing" ] ;;
+*) # "tvn: finished: N of M in place"
+    read -r done total < <(echo "$finished" | sed -n 's/^tvn: finished: \([0-9]*\) of \([0-9]*\) in place.*/\1 \2/p')
+    [ -n "${done:-}" ] && [ "$done" = "$total" ] ;;
+esac

@@ -241,12 +241,13 @@ protected:
             ASSERT_EQ(std::system(("xdotool " + action).c_str()), 0) << action;
     }
 
-    // Runs `script`, which sets `out` when its work is done; the value of `out` then.
-    std::string runAsync(const std::string& script)
+    // Runs `script`, which sets `out` when its work is done; the value of `out` then (or "pending"
+    // when `limit` passed first).
+    std::string runAsync(const std::string& script, std::chrono::milliseconds limit = std::chrono::seconds(10))
     {
         run("var out = 'pending'; " + script + "; 1");
         std::string value;
-        eventually([&] { return (value = run("out")) != "pending"; });
+        eventually([&] { return (value = run("out")) != "pending"; }, limit);
         return value;
     }
 

@@ -450,6 +450,7 @@ TEST_F(CheckPage, RepairsWhatAProgramNeedsAndNamesWhatNothingSupplies)
                           "tvn: check: " + game + ": x64 program: needs 2 DLLs, 2 missing",
                           "tvn: check: catalog.dll: Missing, library catalog.dll (needed by game.exe)",
                           "tvn: check: unknown.dll: Missing (loaded only when used), no known source (needed by game.exe)",
+                          "tvn: repair: catalog.dll: Repaired (repaired, progress 100%)", // the plan's item alone
                           "tvn: check: " + game + ": x64 program: needs 2 DLLs, 1 missing",
                           "tvn: check: unknown.dll: Missing (loaded only when used), no known source (needed by game.exe)",
                           "tvn: check: catalog.dll: Present (needed by game.exe)",

@@ -10,6 +10,7 @@
 #include "tests/support/Environment.h"
 #include "tests/support/PageServer.h"
 #include "tests/support/ServerFixture.h"
+#include "tests/support/WinePrefix.h"
 #include "util/Sha256.h"
 
 #include <csignal>
@@ -324,6 +325,55 @@ TEST_F(EngineTest, InstallersInAProtonPrefixRunUnderItsProton)
     engine.installSoftwares({ { "B 1.0", "setup.exe", "", "/S", "" } });
     EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onInstallSoftwares:setup.exe:0" }));
     EXPECT_EQ(test::readFile(dir / "wine-calls"), "proton|" + (compat / "pfx").string() + "|" + (dir / "cache" / "tvn" / "installers" / "setup.exe").string() + " /S\n");
+}
+
+// Wine writes a prefix's registry when its wineserver ends: a scan after an install or a
+// registration in the prefix waits for that wineserver first, and only once per change.
+TEST_F(EngineTest, AScanAfterAChangeInAPrefixWaitsForItsWineserver)
+{
+    const std::filesystem::path prefix = dir / "prefix";
+    test::makeWinePrefix(prefix, "win64");
+    const std::filesystem::path config = dir / "prefix-config";
+    std::filesystem::create_directories(config / "tvn");
+    test::writeFile(config / "tvn" / "config.ini",
+        "[system]\nwineprefix = " + prefix.string() + "\n[server]\napi = " + server->address() + "\nca = " + server->authorityFile().string() + "\n");
+    test::EnvironmentChange environment;
+    environment.set("XDG_CONFIG_HOME", config.string());
+    test::writeFile(dir / "catalog" / "setup.exe", "exe");
+    test::writeFile(dir / "catalog" / "x.dll", "dll");
+    writeScript(dir / "bin" / "wine", "exit 0\n");
+    writeScript(dir / "bin" / "regsvr32", "exit 0\n");
+    Messages messages;
+    // A scan first: whatever an earlier test in this process changed is flushed now.
+    engine.scanSoftwares({ { "B 1.0.3", "setup.exe", "", "", "" } });
+    EXPECT_EQ(messages.waitFor(1).back(), "onScanSoftwares:setup.exe:false");
+    // The wineserver's end is when the installer's key reaches system.reg.
+    writeScript(dir / "bin" / "wineserver", "printf '%s|%s\\n' \"$WINEPREFIX\" \"$*\" >> '" + (dir / "wineserver-calls").string() + "'\n"
+        + R"(cat >> "$WINEPREFIX/system.reg" <<'KEY'
+[Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\B] 1
+"DisplayName"="B 1.0.3"
+KEY
+)");
+    engine.scanSoftwares({ { "B 1.0.3", "setup.exe", "", "", "" } });
+    EXPECT_EQ(messages.waitFor(2).back(), "onScanSoftwares:setup.exe:false");
+    EXPECT_FALSE(std::filesystem::exists(dir / "wineserver-calls")); // nothing changed since: no wait
+
+    engine.installSoftwares({ { "B 1.0.3", "setup.exe", "", "/S", "" } });
+    EXPECT_EQ(messages.waitFor(3).back(), "onInstallSoftwares:setup.exe:0");
+    engine.scanSoftwares({ { "B 1.0.3", "setup.exe", "", "", "" } });
+    EXPECT_EQ(messages.waitFor(4).back(), "onScanSoftwares:setup.exe:true");
+    engine.scanSoftwares({ { "B 1.0.3", "setup.exe", "", "", "" } });
+    EXPECT_EQ(messages.waitFor(5).back(), "onScanSoftwares:setup.exe:true");
+    EXPECT_EQ(test::readFile(dir / "wineserver-calls"), prefix.string() + "|-w\n");
+
+    // A registration through the prefix's regsvr32 is a change too.
+    DllItem item = dll("x.dll", true);
+    item.filePath = "C:\\windows\\system32\\x.dll";
+    engine.repairDlls({ item });
+    EXPECT_EQ(messages.waitFor(6).back(), "onRepairDlls:x.dll:sys:0");
+    engine.scanSoftwares({ { "B 1.0.3", "setup.exe", "", "", "" } });
+    EXPECT_EQ(messages.waitFor(7).back(), "onScanSoftwares:setup.exe:true");
+    EXPECT_EQ(test::readFile(dir / "wineserver-calls"), prefix.string() + "|-w\n" + prefix.string() + "|-w\n");
 }
 
 TEST_F(EngineTest, CancelWhileAnInstallerRunsGives3AndLeavesItRunning)

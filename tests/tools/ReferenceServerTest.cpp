@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <nlohmann/json.hpp>
 
 using namespace tvn;
 using server::ReferenceServer;
@@ -70,6 +71,23 @@ TEST(ReferenceServer, FilesOnlyFromTheCatalog)
     EXPECT_EQ(client->Get("/files/x.dll")->body, "MZ");
     for (const char* outside : { "/files/..%2Fsecret.txt", "/files/%2E%2E%2Fsecret.txt", "/files/" "%2Fetc%2Fhostname", "/files/.." })
         EXPECT_EQ(client->Get(outside)->status, 404) << outside;
+}
+
+// The address the server gives for a file leads to that file, whatever its name holds.
+TEST(ReferenceServer, AddressesLeadToTheirFiles)
+{
+    const Served served;
+    const auto client = served.client();
+    for (const std::string name : { "libstdc++-6.dll", "a b.dll", "50%.dll", "x%2By.dll" }) {
+        test::writeFile(served.dir / "catalog" / name, "bytes of " + name);
+        const auto answer = client->Get("/v3/software/downloadUrl?fileName=" + httplib::detail::encode_query_param(name), { { "token", "t" } });
+        ASSERT_TRUE(answer);
+        ASSERT_EQ(answer->status, 200) << name;
+        const std::string url = nlohmann::json::parse(answer->body)["data"]["url"];
+        const auto file = client->Get(url.substr(url.find("/files/")));
+        ASSERT_TRUE(file);
+        EXPECT_EQ(file->body, "bytes of " + name) << url;
+    }
 }
 
 TEST(ReferenceServer, RequestsAndRecordsAreBounded)

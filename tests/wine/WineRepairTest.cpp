@@ -1,8 +1,7 @@
-// With Debian's wine and mingw-w64 (an opt-in test: cmake -DTVN_WINE_TESTS=ON, ctest -L wine): a
-// Windows program and the DLL it needs, both built here with mingw-w64; in a prefix that wineboot
-// made, without the DLL, the program fails to start and the page's analysis calls the DLL missing
-// and Wine's own DLLs builtin; the page repairs the prefix (the reference server serves the DLL);
-// the program then starts and prints its line, and the analysis finds the DLL.
+// With Debian's Wine and the demo's real Windows files (demo/, built by mingw-w64): tvn reads and
+// repairs a real prefix through the page's modules, and the demo program is the judge. The prefix
+// wineboot made once for the run (make-prefix.sh) is only read; a test that changes a prefix works
+// on a copy of its own.
 #include "tests/e2e/Desktop.h"
 #include "tools/server/ReferenceServer.h"
 
@@ -11,27 +10,37 @@ using test::output;
 
 namespace {
 
-class WineRepair : public test::Window {
+const std::filesystem::path kSharedPrefix = TVN_WINE_PREFIX;
+const std::filesystem::path kDemoWindows = TVN_DEMO_WINDOWS;
+const std::filesystem::path kDemoCatalog = TVN_DEMO_CATALOG;
+
+const std::vector<std::string> kRuntimeDlls = { "libstdc++-6.dll", "libgcc_s_seh-1.dll", "libwinpthread-1.dll" };
+
+// The page's item for a DLL of the demo catalog, in the prefix's system32.
+std::string dllItem(const std::string& name, bool needReg = false)
+{
+    return "{ filePath: 'C:\\\\windows\\\\system32\\\\" + name + "', checkPath: ['C:\\\\windows\\\\system32\\\\'], fileName: '" + name
+        + "', fileType: 'demo', needReg: " + (needReg ? "true" : "false") + " }";
+}
+
+const std::string kRuntimeItem = "{ displayName: 'tvn demo runtime - 1.0.0', fileName: 'tvn-demo-runtime-setup.exe', cmdParam: '/install /quiet' }";
+
+class WineTest : public test::Window {
 protected:
+    // The prefix tvn works on: the shared one, or a copy of it when the test changes it.
+    virtual bool changesPrefix() const { return true; }
+
     void beforeStart() override
     {
-        const std::filesystem::path build = installation.dir / "build";
-        std::filesystem::create_directories(build);
-        const std::string sources = TVN_WINE_TEST_SOURCES;
-        ASSERT_EQ(std::system(("x86_64-w64-mingw32-gcc -shared -o '" + (build / "tvnhello.dll").string() + "' '" + sources + "/tvnhello.c'").c_str()), 0);
-        ASSERT_EQ(std::system(("x86_64-w64-mingw32-gcc -o '" + (build / "greet.exe").string() + "' '" + sources + "/greet.c' '" + (build / "tvnhello.dll").string() + "'").c_str()), 0);
-
-        prefix = installation.dir / "prefix";
-        ASSERT_EQ(std::system(("WINEPREFIX='" + prefix.string() + "' WINEDLLOVERRIDES='mscoree,mshtml=' wineboot --init >/dev/null 2>&1; WINEPREFIX='"
-                                  + prefix.string() + "' wineserver --wait")
-                                  .c_str()),
-            0);
-        std::filesystem::create_directories(prefix / "drive_c" / "greet");
-        std::filesystem::copy_file(build / "greet.exe", prefix / "drive_c" / "greet" / "greet.exe");
-
-        std::filesystem::create_directories(installation.dir / "catalog");
-        std::filesystem::copy_file(build / "tvnhello.dll", installation.dir / "catalog" / "tvnhello.dll");
-        server = std::make_unique<server::ReferenceServer>(server::ReferenceServerOptions { installation.dir / "state", installation.dir / "catalog", {}, "wine-token", {} });
+        ASSERT_TRUE(std::filesystem::exists(kSharedPrefix / ".made")) << "the shared prefix (make-prefix.sh) is missing";
+        prefix = kSharedPrefix;
+        if (changesPrefix()) {
+            prefix = installation.dir / "prefix";
+            ASSERT_EQ(std::system(("cp -a '" + kSharedPrefix.string() + "' '" + prefix.string() + "'").c_str()), 0);
+            std::filesystem::create_directories(prefix / "drive_c" / "tvn-demo");
+            std::filesystem::copy_file(kDemoWindows / "tvn-demo.exe", prefix / "drive_c" / "tvn-demo" / "tvn-demo.exe");
+        }
+        server = std::make_unique<server::ReferenceServer>(server::ReferenceServerOptions { installation.dir / "state", kDemoCatalog, {}, "wine-token", {} });
         ASSERT_TRUE(server->start());
         const std::filesystem::path config = installation.dir / "config" / "tvn" / "config.ini";
         test::writeFile(config, test::readFile(config) + "[server]\napi = " + server->address() + "\nca = " + server->authorityFile().string()
@@ -40,31 +49,101 @@ protected:
     void TearDown() override
     {
         test::Window::TearDown();
-        std::system(("WINEPREFIX='" + prefix.string() + "' wineserver --kill >/dev/null 2>&1").c_str());
+        if (HasFailure())
+            std::cerr << installation.log("renderer"); // the engine's own lines
+        if (changesPrefix())
+            std::system(("WINEPREFIX='" + prefix.string() + "' wineserver --kill >/dev/null 2>&1").c_str());
         if (server)
             server->stop();
     }
 
-    std::string greet() { return output("WINEPREFIX='" + prefix.string() + "' wine 'C:\\greet\\greet.exe'"); }
+    std::string inPrefix(const std::string& command) { return output("WINEPREFIX='" + prefix.string() + "' WINEDEBUG=-all " + command); }
+    // What the demo program printed (Wine's own words go elsewhere).
+    std::string demoProgram() { return inPrefix("wine 'C:\\tvn-demo\\tvn-demo.exe' </dev/null"); }
+    // Waits until Wine has written the prefix's registry, then its system.reg.
+    std::string systemRegistry()
+    {
+        inPrefix("wineserver --wait");
+        return test::readFile(prefix / "system.reg");
+    }
+    std::filesystem::path system32() const { return prefix / "drive_c" / "windows" / "system32"; }
+
+    // Runs one of biz_repair's calls on `items`; "fileName:value" for each item's event, sorted.
+    std::string engine(const std::string& call, const std::vector<std::string>& items, const std::string& value)
+    {
+        std::string list;
+        for (const std::string& item : items)
+            list += (list.empty() ? "" : ", ") + item;
+        // The module is kept: its events go with it when the page lets it go.
+        const std::string answer = runAsync("var got = []; window.repair = window.repair || module('biz_repair'); repair." + call + "([" + list + "], function (e) { got.push(e.fileName + ':' + e." + value
+                + "); if (got.length === " + std::to_string(items.size()) + ") out = got.sort().join(); })",
+            std::chrono::seconds(60));
+        return answer == "pending" ? "pending, got " + run("JSON.stringify(got)") : answer;
+    }
 
     std::filesystem::path prefix;
     std::unique_ptr<server::ReferenceServer> server;
 };
 
+// Reads the shared prefix only: the demo program, outside the prefix, analysed against it.
+class WineAnalysis : public WineTest {
+protected:
+    bool changesPrefix() const override { return false; }
+};
+
 } // namespace
 
-TEST_F(WineRepair, TheProgramStartsOnceTheDllIsRepaired)
+TEST_F(WineAnalysis, TheDemoProgramNeedsWhatAFreshPrefixLacks)
 {
-    EXPECT_EQ(greet().find("hello from tvnhello.dll"), std::string::npos); // cannot start yet
-    run("var wine = module('wine')");
-    const std::string analysis = "wine.analyze('C:\\\\greet\\\\greet.exe').then(function (n) { out = n.error || n.dlls.map(function (d) {"
-                                 " return d.name.toLowerCase() + ':' + d.status; }).sort().join(); })";
-    EXPECT_EQ(runAsync(analysis), "kernel32.dll:builtin,msvcrt.dll:builtin,tvnhello.dll:missing");
-    const std::string item = R"({ filePath: 'C:\\windows\\system32\\tvnhello.dll', checkPath: ['C:\\windows\\system32\\'], fileName: 'tvnhello.dll', fileType: 'sys' })";
-    run("var repair = module('biz_repair')");
-    EXPECT_EQ(runAsync("repair.scanDlls([" + item + "], function (e) { out = String(e.isExist); })"), "false");
-    EXPECT_EQ(runAsync("repair.repairDlls([" + item + "], function (e) { out = String(e.errorCode); })"), "0");
-    EXPECT_EQ(runAsync("repair.scanDlls([" + item + "], function (e) { out = String(e.isExist); })"), "true");
-    EXPECT_NE(greet().find("hello from tvnhello.dll"), std::string::npos);
-    EXPECT_EQ(runAsync(analysis), "kernel32.dll:builtin,msvcrt.dll:builtin,tvnhello.dll:found");
+    const std::string program = (kDemoWindows / "tvn-demo.exe").string();
+    const std::string analysis = runAsync("module('wine').analyze(" + nlohmann::json(program).dump()
+        + ").then(function (n) { out = n.error || n.machine + ' ' + n.dlls.map(function (d) { return d.name.toLowerCase() + ':' + d.status; }).sort().join(); })");
+    // Its own folder holds tvndemo.dll and tvndemort.dll (the build put them beside it).
+    EXPECT_EQ(analysis, "x64 advapi32.dll:builtin,kernel32.dll:builtin,libgcc_s_seh-1.dll:missing,libstdc++-6.dll:missing,libwinpthread-1.dll:missing,"
+                        "msvcrt.dll:builtin,tvndemo.dll:found,tvndemort.dll:found");
+}
+
+// The whole repair, as the main job does it through the page: the DLLs downloaded into system32
+// byte for byte, the demo library registered by Wine's regsvr32, the runtime installed by its real
+// installer and found by the scan that comes right after; then the program runs.
+TEST_F(WineTest, TheDemoProgramRunsOnceTvnHasRepairedThePrefix)
+{
+    EXPECT_EQ(demoProgram(), "") << "it cannot start yet";
+    std::vector<std::string> dlls;
+    for (const std::string& name : kRuntimeDlls)
+        dlls.push_back(dllItem(name));
+    dlls.push_back(dllItem("tvndemo.dll", true));
+    EXPECT_EQ(engine("repairDlls", dlls, "errorCode"), "libgcc_s_seh-1.dll:0,libstdc++-6.dll:0,libwinpthread-1.dll:0,tvndemo.dll:0");
+    for (const std::string& name : kRuntimeDlls)
+        EXPECT_EQ(test::readFile(system32() / name), test::readFile(kDemoCatalog / name)) << name;
+    EXPECT_EQ(test::readFile(system32() / "tvndemo.dll"), test::readFile(kDemoWindows / "tvndemo.dll"));
+
+    EXPECT_EQ(engine("scanSoftwares", { kRuntimeItem }, "isInstall"), "tvn-demo-runtime-setup.exe:false");
+    EXPECT_EQ(engine("installSoftwares", { kRuntimeItem }, "errorCode"), "tvn-demo-runtime-setup.exe:0");
+    // No wait of the test's own: tvn waits for the prefix's wineserver before it reads system.reg.
+    EXPECT_EQ(engine("scanSoftwares", { kRuntimeItem }, "isInstall"), "tvn-demo-runtime-setup.exe:true");
+    EXPECT_EQ(test::readFile(system32() / "tvndemort.dll"), test::readFile(kDemoWindows / "tvndemort.dll"));
+
+    const std::string registry = systemRegistry();
+    EXPECT_NE(registry.find("[Software\\\\tvn\\\\demo]"), std::string::npos) << "regsvr32 ran DllRegisterServer";
+    EXPECT_NE(registry.find("\"registered\"=dword:00000001"), std::string::npos);
+    EXPECT_NE(registry.find("\"DisplayName\"=\"tvn demo runtime - 1.0.0\""), std::string::npos);
+    EXPECT_EQ(demoProgram(), "tvn demo program ran\r\n"); // a Windows program's line end
+}
+
+// A download whose bytes do not match the digest the server gave never reaches the prefix.
+TEST_F(WineTest, ADllThatFailsItsDigestLeavesThePrefixAsItWas)
+{
+    const auto listing = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(system32()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::vector<std::string> before = listing();
+    server->setBehaviour("downloadUrl", server::Behaviour::wrongDigest());
+    EXPECT_EQ(engine("repairDlls", { dllItem("libstdc++-6.dll") }, "errorCode"), "libstdc++-6.dll:2");
+    EXPECT_EQ(listing(), before);
+    EXPECT_EQ(demoProgram(), "");
 }

@@ -217,7 +217,9 @@ void ReferenceServer::route()
         record("files", request);
         if (misbehave("files", response))
             return;
-        const std::string name = urlDecode(request.matches[1].str());
+        // The path is decoded once already: "libstdc%2B%2B-6.dll" is "libstdc++-6.dll" here, and a
+        // second decoding would make its "+" spaces.
+        const std::string name = request.matches[1].str();
         // The name is judged before anything is opened: "../x" or "/etc/x" never reach the disk.
         std::ifstream file;
         if (isPlainName(name))

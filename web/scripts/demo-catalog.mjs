@@ -1,6 +1,7 @@
-// Makes the demo catalog folder the reference server offers: one stand-in file for every file the
-// page's catalog names. The stand-ins are not the real libraries or installers: a DLL stand-in is a
-// line of text, an installer stand-in a shell script that installs nothing and exits 0.
+// Makes the stand-ins in the catalog folder the reference server offers: one for every file the
+// page's own catalog names, for the tests that run without Wine. They are not the real libraries or
+// installers: a DLL stand-in is a line of text, an installer stand-in a shell script that installs
+// nothing and exits 0. The demo's real Windows files are copied in beside them by the build.
 //
 //     node scripts/demo-catalog.mjs CATALOG.json OUT-FOLDER
 

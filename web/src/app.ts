@@ -186,6 +186,8 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
             statusLine.textContent = format("scanDone", { missing: summary.items.filter((item) => item.status === "missing").length });
         else
             statusLine.textContent = format("repairDone", { failed: summary.items.filter((item) => item.status === "failed").length });
+        if (autorun && checkPath && summary.operation === "repair")
+            reportRun(summary);
         if (summary.operation === "repair" && (checkPath || programCheck.dialog.open))
             programCheck.refresh();
         if (autorun && !checkPath)
@@ -301,6 +303,12 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
         }
         const inPlace = rows.filter((row) => row.status === "present" || row.status === "repaired").length;
         console.info(`tvn: finished: ${inPlace} of ${rows.length} in place${summary.cancelled ? ", cancelled" : ""}`);
+    }
+    // The rows of the run's own items (a program's repair touches only what it needs).
+    function reportRun(summary: RunSummary): void {
+        const ran = new Set(summary.items.map((item) => item.fileName));
+        for (const row of readRows(root).filter((row) => ran.has(row.fileName)))
+            console.info(reportLine(summary.operation, row));
     }
     if (autorun)
         console.info(`tvn: ready: ${catalog.dlls.length} libraries, ${catalog.runtimes.length} runtimes`);

@@ -1,5 +1,6 @@
-// The catalog the page works from (catalog.json in the pack): the DLLs it knows, the runtime packages
-// it can install and the files it offers for download. Parsing checks every entry, because each
+// The catalog the page works from (catalog.json in the pack, or another catalog of the pack that
+// config.ini names): the DLLs it knows, the runtime packages it can install and the files it offers
+// for download. Parsing checks every entry, because each
 // fileName keys the engine's events and becomes a file name on disk and on the server.
 
 export interface CatalogDll {
@@ -145,6 +146,16 @@ export function parseCatalog(value: unknown): Catalog {
     checkUnique(runtimes.map((runtime) => runtime.fileName), "runtimes");
     checkUnique(downloads.map((download) => download.fileName), "downloads");
     return { home: stringField(value, "home", "the catalog", ""), dlls, runtimes, downloads };
+}
+
+/** The pack's file for the catalog config.ini's `[catalog] name` chooses: the page's own for "",
+ *  else `<name>-catalog.json` (the demo's is "demo"). */
+export function catalogFile(name: string): string {
+    if (name === "")
+        return "catalog.json";
+    if (!/^[a-z0-9-]+$/.test(name))
+        throw new CatalogError(`"${name}" is not a catalog name (letters, digits and "-")`);
+    return `${name}-catalog.json`;
 }
 
 export function toDllItem(dll: CatalogDll): Tvn.DllItem {

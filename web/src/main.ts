@@ -1,7 +1,8 @@
-// The page's entry: reads the catalog beside the page and starts the application on it.
+// The page's entry: reads the catalog beside the page (the one config.ini names, if any) and starts
+// the application on it.
 
 import "./style.css";
-import { parseCatalog } from "./catalog";
+import { CatalogError, catalogFile, parseCatalog } from "./catalog";
 import { el } from "./dom";
 import { startApp } from "./app";
 import { format } from "./texts";
@@ -9,11 +10,15 @@ import { format } from "./texts";
 async function main(): Promise<void> {
     const root = document.getElementById("app") as HTMLElement;
     try {
-        const response = await fetch("catalog.json");
+        const sys = window.module("sys");
+        const file = catalogFile(sys.getConfig({ section: "catalog", key: "name" }));
+        const response = await fetch(file);
+        if (!response.ok)
+            throw new CatalogError(`${file} is not in the page's pack`);
         const catalog = parseCatalog(await response.json());
         // Through window: a bundler takes a bare `module` for CommonJS's.
         startApp(root, catalog, {
-            sys: window.module("sys"),
+            sys,
             window: window.module("window"),
             engine: window.module("biz_repair"),
             zip: window.module("zip"),

@@ -1,6 +1,8 @@
 import { describe, expect, it } from "vitest";
-import { CatalogError, asFolder, findDll, parseCatalog, toDllItem, toSoftwareItem } from "../src/catalog";
+import { CatalogError, asFolder, catalogFile, findDll, parseCatalog, toDllItem, toSoftwareItem } from "../src/catalog";
+import { checkRows, repairPlan } from "../src/programCheck";
 import shipped from "../public/catalog.json";
+import demo from "../public/demo-catalog.json";
 
 const dll = (fields: Record<string, unknown> = {}) => ({ fileName: "a.dll", filePath: "C:\\Windows\\System32\\a.dll", ...fields });
 
@@ -12,6 +14,27 @@ describe("catalog", () => {
         expect(catalog.downloads.length).toBeGreaterThan(0);
         for (const entry of catalog.dlls)
             expect(entry.checkPath.every((folder) => folder.endsWith("\\"))).toBe(true);
+    });
+
+    it("plans the whole repair of the demo program from the demo catalog", () => {
+        // What a fresh prefix lacks for tvn-demo.exe (demo/program.cpp): every one has a source,
+        // the registered library asks for registration, and the runtime comes by its installer.
+        const missing = ["libstdc++-6.dll", "libgcc_s_seh-1.dll", "libwinpthread-1.dll", "tvndemo.dll", "tvndemort.dll"];
+        const catalog = parseCatalog(demo);
+        const needs: Tvn.ProgramNeeds = { path: "/p/tvn-demo.exe", machine: "x64", kind: "program", dotnet: "", error: "",
+            dlls: missing.map((name) => ({ name, status: "missing", path: "", neededBy: ["tvn-demo.exe"], delay: false })) };
+        const plan = repairPlan(checkRows(needs, catalog));
+        expect(plan.unknown).toEqual([]);
+        expect(plan.dlls.map((entry) => entry.fileName).sort()).toEqual(missing.slice(0, 4).sort());
+        expect(plan.dlls.filter((entry) => entry.needReg).map((entry) => entry.fileName)).toEqual(["tvndemo.dll"]);
+        expect(plan.runtimes.map((entry) => [entry.fileName, entry.displayName])).toEqual([["tvn-demo-runtime-setup.exe", "tvn demo runtime - 1.0.0"]]);
+    });
+
+    it("names the pack's catalog file from config.ini, and nothing outside the pack", () => {
+        expect(catalogFile("")).toBe("catalog.json");
+        expect(catalogFile("demo")).toBe("demo-catalog.json");
+        for (const name of ["../demo", "a/b", "Demo", "demo.json", " demo"])
+            expect(() => catalogFile(name), name).toThrow(CatalogError);
     });
 
     it("turns entries into the engine's items", () => {
