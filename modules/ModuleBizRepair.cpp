@@ -58,14 +58,22 @@ std::optional<ScriptValue> eventObject(JSCContext* context, ModuleBizRepair::Slo
         if (values.size() != 2 || !text(0) || !flag(1))
             return std::nullopt;
         return MakeObject(context, { { "fileName", stringValue(context, *text(0)) }, { "isInstall", boolean(*flag(1)) } });
+    // After the error code: the reason when there is one ("" in the event otherwise), and an
+    // installer's exit code after that.
     case ModuleBizRepair::RepairDlls:
-        if (values.size() != 3 || !text(0) || !text(1) || !number(2))
+        if (values.size() < 3 || values.size() > 4 || !text(0) || !text(1) || !number(2) || (values.size() == 4 && !text(3)))
             return std::nullopt;
-        return MakeObject(context, { { "fileName", stringValue(context, *text(0)) }, { "fileType", stringValue(context, *text(1)) }, { "errorCode", integer(*number(2)) } });
-    case ModuleBizRepair::InstallSoftwares:
-        if (values.size() != 2 || !text(0) || !number(1))
+        return MakeObject(context, { { "fileName", stringValue(context, *text(0)) }, { "fileType", stringValue(context, *text(1)) },
+            { "errorCode", integer(*number(2)) }, { "reason", stringValue(context, values.size() == 4 ? *text(3) : std::string()) } });
+    case ModuleBizRepair::InstallSoftwares: {
+        if (values.size() < 2 || values.size() > 4 || !text(0) || !number(1) || (values.size() >= 3 && !text(2)) || (values.size() == 4 && !number(3)))
             return std::nullopt;
-        return MakeObject(context, { { "fileName", stringValue(context, *text(0)) }, { "errorCode", integer(*number(1)) } });
+        ScriptValue event = MakeObject(context, { { "fileName", stringValue(context, *text(0)) }, { "errorCode", integer(*number(1)) },
+            { "reason", stringValue(context, values.size() >= 3 ? *text(2) : std::string()) } });
+        if (values.size() == 4)
+            jsc_value_object_set_property(event.get(), "exitCode", integer(*number(3)).get());
+        return event;
+    }
     case ModuleBizRepair::CancelTask:
         if (!values.empty())
             return std::nullopt;

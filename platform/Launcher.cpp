@@ -66,6 +66,14 @@ std::optional<pid_t> spawn(const std::string& program, const std::vector<std::st
     return pid;
 }
 
+// A waited-for child's exit code, or 128 + the signal that ended it.
+int exitCodeOf(int status)
+{
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+}
+
 } // namespace
 
 int shellExecute(const std::string& program, const std::vector<std::string>& arguments, const ExtraEnvironment& extra)
@@ -113,13 +121,9 @@ bool waitForWineserver(const std::filesystem::path& prefix, const std::string& w
     if (!pid)
         return false;
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    int status = 0;
     for (;;) {
-        const pid_t result = waitpid(*pid, &status, WNOHANG);
-        if (result == *pid)
-            return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-        if (result < 0)
-            return false;
+        if (const std::optional<int> code = exitCodeIfEnded(*pid))
+            return *code == 0;
         if (std::chrono::steady_clock::now() >= deadline)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -195,16 +199,16 @@ int waitForExit(pid_t pid)
         if (errno != EINTR)
             return -1;
     }
-    if (WIFEXITED(status))
-        return WEXITSTATUS(status);
-    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+    return exitCodeOf(status);
 }
 
-bool processEnded(pid_t pid)
+std::optional<int> exitCodeIfEnded(pid_t pid)
 {
     int status = 0;
     const pid_t result = waitpid(pid, &status, WNOHANG);
-    return result == pid || result < 0;
+    if (result == 0 || (result < 0 && errno == EINTR))
+        return std::nullopt;
+    return result == pid ? exitCodeOf(status) : -1;
 }
 
 void abandonProcess(pid_t pid)

@@ -62,8 +62,9 @@ std::optional<PipedChild> startWithOutputPipe(const std::optional<std::filesyste
 // Waits for the child to end; its exit code, or 128 + the signal that ended it.
 int waitForExit(pid_t);
 
-// True once the process has ended (it is then reaped).
-bool processEnded(pid_t);
+// nullopt while the process runs; once it has ended (it is then reaped), its exit code, or 128 +
+// the signal that ended it (-1 when it cannot be waited for).
+std::optional<int> exitCodeIfEnded(pid_t);
 
 // Stops watching a process that is left running; it is reaped when it ends.
 void abandonProcess(pid_t);

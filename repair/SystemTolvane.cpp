@@ -39,6 +39,21 @@ constexpr size_t kMaxDisplayName = 127;
 
 } // namespace
 
+RepairReason downloadFailureReason(int32_t fetchResult)
+{
+    switch (fetchResult) {
+    case kDownloadAborted:
+        return RepairReason::Cancelled;
+    case kDownloadBadDigest:
+        return RepairReason::BadDigest;
+    case kDownloadNoFolder:
+    case kDownloadCannotWrite:
+        return RepairReason::CannotWrite;
+    default:
+        return RepairReason::Transfer;
+    }
+}
+
 std::string adjustDriveLetter(std::string path, std::string_view windowsDirectory)
 {
     if (path.size() > 1 && (path[0] == 'C' || path[0] == 'c') && path[1] == ':' && !windowsDirectory.empty())
@@ -132,6 +147,15 @@ int SystemTolvane::registerLibrary(const std::string& windowsPath, const std::st
 
 std::optional<DownloadAddress> SystemTolvane::getDownloadUrl(std::string_view fileName, std::string_view fileType)
 {
+    return askDownloadAddress(fileName, fileType).address;
+}
+
+SystemTolvane::AddressAnswer SystemTolvane::askDownloadAddress(std::string_view fileName, std::string_view fileType)
+{
+    if (apiServer().host.empty()) {
+        LOG_INFO << "no api server configured";
+        return { std::nullopt, RepairReason::NoServer };
+    }
     std::string current = token();
     if (current.empty()) {
         postHeartImpl(current);
@@ -139,12 +163,12 @@ std::optional<DownloadAddress> SystemTolvane::getDownloadUrl(std::string_view fi
     }
     if (current.empty()) {
         LOG_INFO << "token: null";
-        return std::nullopt;
+        return { std::nullopt, RepairReason::Unreachable };
     }
     DownloadAddress address = getDownloadAddress(current, fileType, fileName);
     if (address.url.empty())
-        return std::nullopt;
-    return address;
+        return { std::nullopt, RepairReason::NoAddress };
+    return { std::move(address), RepairReason::None };
 }
 
 bool SystemTolvane::trustedForDownload(const DownloadAddress& address)
@@ -156,15 +180,15 @@ bool SystemTolvane::trustedForDownload(const DownloadAddress& address)
     return false;
 }
 
-int32_t SystemTolvane::download(const DownloadAddress& address, const std::filesystem::path& destination, Generation generation)
+RepairOutcome SystemTolvane::download(const DownloadAddress& address, const std::filesystem::path& destination, Generation generation)
 {
     if (!trustedForDownload(address))
-        return kRepairDownloadFailed;
+        return { kRepairDownloadFailed, RepairReason::Refused };
     DownloadLimits limits;
     limits.maxBytes = address.size;
     const int32_t result = fetchUrlToFile({}, [this, generation] { return isCancelled(generation); }, address.url, destination,
         address.sha256, limits);
-    return result == 0 ? kRepairDone : kRepairDownloadFailed;
+    return result == 0 ? RepairOutcome {} : RepairOutcome { kRepairDownloadFailed, downloadFailureReason(result) };
 }
 
 void SystemTolvane::scanDllsTask(const std::vector<DllItem>& items, Generation generation)
@@ -181,17 +205,21 @@ void SystemTolvane::scanDllsTask(const std::vector<DllItem>& items, Generation g
 
 void SystemTolvane::repairDllTask(const DllItem& item, Generation generation)
 {
-    int32_t errorCode = kRepairDone;
-    if (const auto url = getDownloadUrl(item.fileName, item.fileType); !url) {
-        errorCode = kRepairNoAddress;
+    RepairOutcome outcome;
+    if (const AddressAnswer answer = askDownloadAddress(item.fileName, item.fileType); !answer.address) {
+        outcome = { kRepairNoAddress, answer.reason };
     } else {
         const std::string windowsPath = adjustDriveLetter(item.filePath, windowsDirectory());
         const std::string destination = pagePath(windowsPath).string();
-        errorCode = download(*url, destination, generation);
-        if (errorCode == kRepairDone && item.needReg && registerLibrary(windowsPath, destination) != platform::kShellExecuteStarted)
-            errorCode = kRepairLaunchFailed;
+        outcome = download(*answer.address, destination, generation);
+        if (outcome.errorCode == kRepairDone && item.needReg && registerLibrary(windowsPath, destination) != platform::kShellExecuteStarted)
+            outcome = { kRepairLaunchFailed, RepairReason::NotStarted };
     }
-    publish("onRepairDlls", { item.fileName, item.fileType, errorCode });
+    // The reason follows the three values only when there is one.
+    std::vector<EventBus::Value> values { item.fileName, item.fileType, outcome.errorCode };
+    if (outcome.reason != RepairReason::None)
+        values.emplace_back(std::string(reasonName(outcome.reason)));
+    publish("onRepairDlls", std::move(values));
 }
 
 void SystemTolvane::scanSoftwaresTask(const std::vector<SoftwareItem>& items, Generation generation)
@@ -205,26 +233,32 @@ void SystemTolvane::scanSoftwaresTask(const std::vector<SoftwareItem>& items, Ge
 
 void SystemTolvane::installSoftwareTask(const SoftwareItem& item, Generation generation)
 {
-    int32_t errorCode = kRepairDone;
-    std::optional<DownloadAddress> url;
+    RepairOutcome outcome;
+    AddressAnswer answer;
     if (!isPlainFileName(item.fileName)) {
         // The name becomes a path in the application folder and a program that is run.
         LOG_ERROR << "install refused, not a plain file name: " << item.fileName;
-        errorCode = kRepairDownloadFailed;
-    } else if (url = getDownloadUrl(item.fileName, item.fileType); !url) {
-        errorCode = kRepairNoAddress;
+        outcome = { kRepairDownloadFailed, RepairReason::Refused };
+    } else if (answer = askDownloadAddress(item.fileName, item.fileType); !answer.address) {
+        outcome = { kRepairNoAddress, answer.reason };
     } else if (const std::optional<std::filesystem::path> folder = installerFolder(); !folder) {
-        errorCode = kRepairDownloadFailed;
+        outcome = { kRepairDownloadFailed, RepairReason::CannotWrite };
     } else {
         const std::filesystem::path installer = *folder / item.fileName;
-        errorCode = download(*url, installer, generation);
-        if (errorCode == kRepairDone)
-            errorCode = runInstaller(installer, item.cmdParam, generation);
+        outcome = download(*answer.address, installer, generation);
+        if (outcome.errorCode == kRepairDone)
+            outcome = runInstaller(installer, item.cmdParam, generation);
     }
-    publish("onInstallSoftwares", { item.fileName, errorCode });
+    // The reason, and an installer's exit code after it, follow the two values only when there is one.
+    std::vector<EventBus::Value> values { item.fileName, outcome.errorCode };
+    if (outcome.reason != RepairReason::None)
+        values.emplace_back(std::string(reasonName(outcome.reason)));
+    if (outcome.reason == RepairReason::ExitCode)
+        values.emplace_back(static_cast<int32_t>(outcome.exitCode));
+    publish("onInstallSoftwares", std::move(values));
 }
 
-int32_t SystemTolvane::runInstaller(const std::filesystem::path& installer, const std::string& parameters, Generation generation)
+RepairOutcome SystemTolvane::runInstaller(const std::filesystem::path& installer, const std::string& parameters, Generation generation)
 {
     // Inside a prefix the installer runs under the prefix's wine.
     std::optional<pid_t> process;
@@ -235,17 +269,18 @@ int32_t SystemTolvane::runInstaller(const std::filesystem::path& installer, cons
         process = platform::startInstaller(installer.string(), parameters);
     }
     if (!process)
-        return kRepairLaunchFailed;
+        return { kRepairLaunchFailed, RepairReason::NotStarted };
     // Waited for in 50 ms steps; a cancel leaves the installer running. Its exit code is not a
-    // verdict: installers disagree on what they return.
-    while (!platform::processEnded(*process)) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        if (isCancelled(generation) && !platform::processEnded(*process)) {
+    // verdict (installers disagree on what they return), but it is told.
+    for (;;) {
+        if (const std::optional<int> code = platform::exitCodeIfEnded(*process))
+            return *code == 0 ? RepairOutcome {} : RepairOutcome { kRepairDone, RepairReason::ExitCode, *code };
+        if (isCancelled(generation)) {
             platform::abandonProcess(*process);
-            return kRepairLaunchFailed;
+            return { kRepairLaunchFailed, RepairReason::Cancelled };
         }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    return kRepairDone;
 }
 
 void SystemTolvane::command(std::function<void()> task)

@@ -1,7 +1,9 @@
 // SystemTolvane: the repair engine. It scans for DLLs and software packages, downloads and
 // registers DLLs, downloads and runs installers: each kind of work a task on its worker pool,
 // each item's result one event-bus message ("onScanDlls", "onRepairDlls", "onScanSoftwares",
-// "onInstallSoftwares"), and "onCancelTask" at the end of a cancel.
+// "onInstallSoftwares"), and "onCancelTask" at the end of a cancel. A repair's or an install's
+// message carries, after its error code, the reason's name when there is one (RepairOutcome.h), and
+// an install's then the installer's exit code when that is the reason.
 //
 // A start operation replaces the previous work: the running task finishes and reports, queued
 // tasks are dropped without a message, then the new tasks run. A cancel ends every start asked
@@ -18,6 +20,7 @@
 #include "net/DownloadApi.h"
 #include "repair/Items.h"
 #include "repair/PendingRegistryWrites.h"
+#include "repair/RepairOutcome.h"
 #include "repair/WorkerPool.h"
 
 #include <atomic>
@@ -80,12 +83,18 @@ private:
     void repairDllTask(const DllItem&, Generation);
     void scanSoftwaresTask(const std::vector<SoftwareItem>&, Generation);
     void installSoftwareTask(const SoftwareItem&, Generation);
+    // The server's address for one file, or why there is none.
+    struct AddressAnswer {
+        std::optional<DownloadAddress> address;
+        RepairReason reason = RepairReason::None;
+    };
+    AddressAnswer askDownloadAddress(std::string_view fileName, std::string_view fileType);
     // The file at a trusted address into `destination`, within the address's size when it gives
-    // one: kRepairDone, or kRepairDownloadFailed.
-    int32_t download(const DownloadAddress&, const std::filesystem::path& destination, Generation);
+    // one: kRepairDone, or kRepairDownloadFailed with the reason.
+    RepairOutcome download(const DownloadAddress&, const std::filesystem::path& destination, Generation);
     // Starts a downloaded installer where the machine is repaired and waits for it (a cancel stops
-    // the wait): kRepairDone, or kRepairLaunchFailed.
-    int32_t runInstaller(const std::filesystem::path& installer, const std::string& parameters, Generation);
+    // the wait): kRepairDone (with its exit code when not 0), or kRepairLaunchFailed.
+    RepairOutcome runInstaller(const std::filesystem::path& installer, const std::string& parameters, Generation);
     // Registers a library where it lives (see SystemTolvane.cpp): platform::shellExecute's answer.
     int registerLibrary(const std::string& windowsPath, const std::string& nativePath);
 
@@ -117,5 +126,8 @@ bool isPlainFileName(std::string_view name);
 // The installed test: `displayName` without its last "." and what follows is a prefix of one of
 // the listed names (case-sensitive; the first match wins).
 bool matchesInstalled(const std::vector<std::string>& displayNames, std::string_view displayName);
+
+// Why fetchUrlToFile's result (not 0) failed a repair.
+RepairReason downloadFailureReason(int32_t fetchResult);
 
 } // namespace tvn

@@ -218,7 +218,7 @@ TEST_F(Page, AFileThatDoesNotMatchItsDigestFailsItsItem)
     ASSERT_TRUE(waitForLine("tvn: finished: "));
     for (const std::string& name : kDemoLibraries) {
         EXPECT_EQ(lineStartingWith("tvn: repair: " + name + ":"),
-            "tvn: repair: " + name + ": Failed: the download failed or its file did not match (failed, progress 100%)");
+            "tvn: repair: " + name + ": Failed: the downloaded file did not match its digest, so it was not used (failed, progress 100%)");
         EXPECT_FALSE(std::filesystem::exists(system32() / name)) << name;
     }
     EXPECT_EQ(lineStartingWith("tvn: finished: "), "tvn: finished: 0 of 11 in place");

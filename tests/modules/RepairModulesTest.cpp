@@ -150,6 +150,24 @@ TEST_F(RepairModules, OneKeyScanUsesOnlyFilledSlots)
     EXPECT_EQ(run("out.join('|')"), R"({"fileName":"n.exe","isInstall":false})"); // no onScanDlls: its slot is empty
 }
 
+// After its code an event may carry the reason (and an install the installer's exit code); a value
+// of another kind in those places is no event at all.
+TEST_F(RepairModules, RepairEventsCarryTheirReasons)
+{
+    run("var repair = module('biz_repair'); repair.repairDlls([], record); repair.installSoftwares([], record)");
+    EventBus::Bus& bus = EventBus::Bus::instance();
+    bus.publish("onRepairDlls", { std::string("a.dll"), std::string("sys"), int32_t(2), std::string("badDigest") });
+    bus.publish("onRepairDlls", { std::string("b.dll"), std::string("sys"), int32_t(2), int32_t(7) });
+    bus.publish("onInstallSoftwares", { std::string("s.exe"), int32_t(0), std::string("exitCode"), int32_t(3010) });
+    bus.publish("onInstallSoftwares", { std::string("t.exe"), int32_t(0) });
+    bus.publish("onInstallSoftwares", { std::string("u.exe"), int32_t(0), std::string("exitCode"), std::string("3010") });
+    ASSERT_TRUE(outHas(3));
+    pumpFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(run("out.join('|')"), R"({"fileName":"a.dll","fileType":"sys","errorCode":2,"reason":"badDigest"}|)"
+                                    R"({"fileName":"s.exe","errorCode":0,"reason":"exitCode","exitCode":3010}|)"
+                                    R"({"fileName":"t.exe","errorCode":0,"reason":""})");
+}
+
 TEST_F(RepairModules, RepairsAndHeartbeatChains)
 {
     useConfigWith("heartbeat = 150\n");
@@ -158,7 +176,7 @@ TEST_F(RepairModules, RepairsAndHeartbeatChains)
     run("var repair = module('biz_repair')");
     run("repair.repairDlls(" + dllList({ "a.dll" }) + ", record); repair.repairDlls(" + dllList({ "x.dll" }) + ", record)");
     // The second start replaces the first's work (a running item still reports).
-    ASSERT_TRUE(pumpUntil([&] { return run("out.length > 0 && out[out.length - 1]") == R"({"fileName":"x.dll","fileType":"sys","errorCode":0})"; }));
+    ASSERT_TRUE(pumpUntil([&] { return run("out.length > 0 && out[out.length - 1]") == R"({"fileName":"x.dll","fileType":"sys","errorCode":0,"reason":""})"; }));
     EXPECT_EQ(test::readFile(dir / "system" / "x.dll"), "MZ library bytes");
 
     // One chain for the process however many repairs ask: held once by each module that repaired.

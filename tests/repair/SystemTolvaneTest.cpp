@@ -218,11 +218,25 @@ TEST_F(EngineTest, NoTokenGivesNoAddress)
     server->setBehaviour("heart", Behaviour::answer(500, ""));
     Messages messages;
     engine.repairDlls({ dll("x.dll") });
-    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:1" }));
-    EXPECT_NE(test::readFile(dir / "main.log").find("[SystemTolvane::getDownloadUrl@"), std::string::npos);
+    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:1:unreachable" }));
+    EXPECT_NE(test::readFile(dir / "main.log").find("[SystemTolvane::askDownloadAddress@"), std::string::npos);
     EXPECT_NE(test::readFile(dir / "main.log").find("] token: null"), std::string::npos);
     for (const auto& request : server->requests())
         EXPECT_NE(request.endpoint, "downloadUrl");
+}
+
+// With no API server at all there is nobody to ask: not the same as a server that is down.
+TEST_F(EngineTest, NoServerConfiguredIsItsOwnReason)
+{
+    const std::filesystem::path config = dir / "serverless-config";
+    std::filesystem::create_directories(config / "tvn");
+    test::writeFile(config / "tvn" / "config.ini", "[system]\nwineprefix = none\n");
+    test::EnvironmentChange environment;
+    environment.set("XDG_CONFIG_HOME", config.string());
+    Messages messages;
+    engine.repairDlls({ dll("x.dll") });
+    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:1:noServer" }));
+    EXPECT_TRUE(server->requests().empty());
 }
 
 TEST_F(EngineTest, FailedDownloadKeepsTheOldFile)
@@ -232,7 +246,7 @@ TEST_F(EngineTest, FailedDownloadKeepsTheOldFile)
     server->setBehaviour("files", Behaviour::answer(404, "gone"));
     Messages messages;
     engine.repairDlls({ dll("x.dll") });
-    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:2" }));
+    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:2:transfer" }));
     EXPECT_EQ(test::readFile(dir / "system" / "x.dll"), "old good copy");
 }
 
@@ -254,7 +268,7 @@ TEST_F(EngineTest, MissingRegistrationToolGives3)
     setenv("PATH", (dir / "bin").c_str(), 1); // no regsvr32 anywhere
     Messages messages;
     engine.repairDlls({ dll("x.dll", true) });
-    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:3" }));
+    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:3:notStarted" }));
 }
 
 TEST_F(EngineTest, InstallerExitCodeIsNotAVerdict)
@@ -262,7 +276,8 @@ TEST_F(EngineTest, InstallerExitCodeIsNotAVerdict)
     writeScript(dir / "catalog" / "setup.sh", "printf '%s|' \"$@\" > '" + (dir / "installer-args").string() + "'\nexit 7\n");
     Messages messages;
     engine.installSoftwares({ { "Pkg 1.0", "setup.sh", "", "/quiet \"/dir=a b\"", "" } });
-    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onInstallSoftwares:setup.sh:0" }));
+    // The code is told, not taken for a failure.
+    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onInstallSoftwares:setup.sh:0:exitCode:7" }));
     EXPECT_EQ(test::readFile(dir / "installer-args"), "/quiet|/dir=a b|");
     // Kept in a folder of its own, closed to other users, runnable by this user alone; never beside
     // config.ini.
@@ -297,7 +312,7 @@ TEST_F(EngineTest, InstallersRunUnderWineInsideAPrefix)
     const std::string path = std::getenv("PATH");
     setenv("PATH", (dir / "bin").c_str(), 1); // no wine anywhere
     engine.installSoftwares({ { "A 1.0", "setup.exe", "", "", "" } });
-    EXPECT_EQ(messages.waitFor(3).back(), "onInstallSoftwares:setup.exe:3");
+    EXPECT_EQ(messages.waitFor(3).back(), "onInstallSoftwares:setup.exe:3:notStarted");
     setenv("PATH", path.c_str(), 1);
 }
 
@@ -385,7 +400,7 @@ TEST_F(EngineTest, CancelWhileAnInstallerRunsGives3AndLeavesItRunning)
     for (int i = 0; i < 500 && !std::filesystem::exists(pidFile); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     engine.cancelTask();
-    EXPECT_EQ(messages.waitFor(2), (std::vector<std::string> { "onInstallSoftwares:forever.sh:3", "onCancelTask" }));
+    EXPECT_EQ(messages.waitFor(2), (std::vector<std::string> { "onInstallSoftwares:forever.sh:3:cancelled", "onCancelTask" }));
     const pid_t installer = std::atoi(test::readFile(pidFile).c_str());
     ASSERT_GT(installer, 0);
     EXPECT_EQ(kill(installer, 0), 0); // still running
@@ -414,14 +429,14 @@ TEST_F(EngineTest, PlainHttpAddressIsNotUsed)
     server->setBehaviour("downloadUrl", Behaviour::answer(200, R"({"code":0,"data":{"url":"http://127.0.0.1:9/x.dll"}})"));
     Messages messages;
     engine.repairDlls({ dll("x.dll") });
-    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:2" }));
+    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:2:refused" }));
     EXPECT_FALSE(std::filesystem::exists(dir / "system" / "x.dll"));
     EXPECT_NE(test::readFile(dir / "main.log").find("] download address refused, no digest and not https: 127.0.0.1"), std::string::npos);
 
     // Over https without a digest, from a host that is neither the API server's nor configured.
     server->setBehaviour("downloadUrl", Behaviour::answer(200, R"({"code":0,"data":{"url":"https://localhost:)" + std::to_string(server->port()) + R"(/files/x.dll"}})"));
     engine.repairDlls({ dll("x.dll") });
-    EXPECT_EQ(messages.waitFor(2).back(), "onRepairDlls:x.dll:sys:2");
+    EXPECT_EQ(messages.waitFor(2).back(), "onRepairDlls:x.dll:sys:2:refused");
     EXPECT_FALSE(std::filesystem::exists(dir / "system" / "x.dll"));
     EXPECT_NE(test::readFile(dir / "main.log").find("] download address refused, no digest and host not trusted: localhost"), std::string::npos);
 }
@@ -435,13 +450,13 @@ TEST_F(EngineTest, DigestIsCheckedBeforeTheFileIsReplaced)
     server->setBehaviour("downloadUrl", Behaviour::wrongDigest());
     Messages messages;
     engine.repairDlls({ dll("x.dll") });
-    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:2" }));
+    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:2:badDigest" }));
     EXPECT_EQ(test::readFile(dir / "system" / "x.dll"), "old");
     EXPECT_NE(test::readFile(dir / "main.log").find("] download digest mismatch: "), std::string::npos);
 
     server->setBehaviour("downloadUrl", Behaviour::answer(200, R"({"code":0,"data":{"url":"https://)" + server->address() + R"(/files/x.dll","sha256":"abc"}})"));
     engine.repairDlls({ dll("x.dll") });
-    EXPECT_EQ(messages.waitFor(2).back(), "onRepairDlls:x.dll:sys:1");
+    EXPECT_EQ(messages.waitFor(2).back(), "onRepairDlls:x.dll:sys:1:noAddress");
 
     server->setBehaviour("downloadUrl", Behaviour());
     engine.repairDlls({ dll("x.dll") });
@@ -473,7 +488,7 @@ TEST_F(EngineTest, InstallerNameMustBeAPlainFileName)
     writeScript(dir / "catalog" / "setup.sh", "touch '" + (dir / "ran").string() + "'\n");
     Messages messages;
     engine.installSoftwares({ { "Pkg 1.0", "../catalog/setup.sh", "", "", "" }, { "Pkg 1.0", "setup.sh", "", "", "" } });
-    EXPECT_EQ(messages.waitFor(2), (std::vector<std::string> { "onInstallSoftwares:../catalog/setup.sh:2", "onInstallSoftwares:setup.sh:0" }));
+    EXPECT_EQ(messages.waitFor(2), (std::vector<std::string> { "onInstallSoftwares:../catalog/setup.sh:2:refused", "onInstallSoftwares:setup.sh:0" }));
     size_t asked = 0;
     for (const auto& request : server->requests())
         asked += request.endpoint == "downloadUrl";
@@ -515,5 +530,5 @@ TEST_F(EngineTest, StartDuringANeverEndingInstallerReturnsAtOnce)
     EXPECT_TRUE(messages.settle(std::chrono::milliseconds(200)).empty());
 
     kill(installer, SIGKILL);
-    EXPECT_EQ(messages.waitFor(2), (std::vector<std::string> { "onInstallSoftwares:forever.sh:0", "onScanDlls:a.dll:sys:false" }));
+    EXPECT_EQ(messages.waitFor(2), (std::vector<std::string> { "onInstallSoftwares:forever.sh:0:exitCode:137", "onScanDlls:a.dll:sys:false" }));
 }

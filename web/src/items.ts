@@ -22,12 +22,34 @@ export interface ItemState {
     fileName: string;
     status: ItemStatus;
     errorCode: number;
+    /** Why the last repair ended as it did ("" when its code says it all). */
+    reason: Tvn.RepairReason;
+    /** The installer's exit code, with reason "exitCode". */
+    exitCode: number;
     /** 0 to 1. */
     progress: number;
 }
 
 export function newItem(kind: ItemKind, fileName: string): ItemState {
-    return { kind, fileName, status: "unknown", errorCode: 0, progress: 0 };
+    return { kind, fileName, status: "unknown", errorCode: 0, reason: "", exitCode: 0, progress: 0 };
+}
+
+const reasonKeys: Record<Exclude<Tvn.RepairReason, "" | "cancelled" | "exitCode" | "notStarted">, TextKey> = {
+    noServer: "reasonNoServer",
+    unreachable: "reasonUnreachable",
+    noAddress: "reasonNoAddress",
+    refused: "reasonRefused",
+    badDigest: "reasonBadDigest",
+    transfer: "reasonTransfer",
+    cannotWrite: "reasonCannotWrite",
+};
+
+/** Why a repair failed, in words: from the engine's reason when it gave one, else from its code. */
+export function failureText(item: Pick<ItemState, "kind" | "errorCode" | "reason">): string {
+    if (item.reason === "notStarted")
+        return format(item.kind === "dll" ? "errorRegistration" : "reasonInstallerNotStarted");
+    const key = item.reason in reasonKeys ? reasonKeys[item.reason as keyof typeof reasonKeys] : undefined;
+    return key ? format(key) : errorText(item.kind, item.errorCode);
 }
 
 /** The reason an engine error code gives, for the item's kind. */
@@ -71,7 +93,9 @@ const statusKeys: Record<ItemKind, Record<Exclude<ItemStatus, "failed">, TextKey
 
 export function statusText(item: ItemState): string {
     if (item.status === "failed")
-        return format("statusFailed", { reason: errorText(item.kind, item.errorCode) });
+        return format("statusFailed", { reason: failureText(item) });
+    if (item.status === "repaired" && item.kind === "runtime" && item.reason === "exitCode")
+        return format("statusInstallerExit", { code: item.exitCode });
     return format(statusKeys[item.kind][item.status]);
 }
 
@@ -86,11 +110,13 @@ export function isInPlace(item: ItemState): boolean {
 }
 
 export function scanResult(item: ItemState, exists: boolean): ItemState {
-    return { ...item, status: exists ? "present" : "missing", errorCode: 0, progress: 1 };
+    return { ...item, status: exists ? "present" : "missing", errorCode: 0, reason: "", exitCode: 0, progress: 1 };
 }
 
-export function repairResult(item: ItemState, errorCode: number): ItemState {
-    return { ...item, status: errorCode === 0 ? "repaired" : "failed", errorCode, progress: 1 };
+/** An item after its repair's event: repaired, cancelled (a cancel cut it off), or failed. */
+export function repairResult(item: ItemState, errorCode: number, reason: Tvn.RepairReason = "", exitCode = 0): ItemState {
+    const status: ItemStatus = errorCode === 0 ? "repaired" : reason === "cancelled" ? "cancelled" : "failed";
+    return { ...item, status, errorCode, reason, exitCode, progress: 1 };
 }
 
 export interface Progress {

@@ -40,8 +40,8 @@ export class RepairSession {
         // start nothing).
         engine.scanDlls([], (event) => this.result("dll", event.fileName, (item) => scanResult(item, event.isExist)));
         engine.scanSoftwares([], (event) => this.result("runtime", event.fileName, (item) => scanResult(item, event.isInstall)));
-        engine.repairDlls([], (event) => this.result("dll", event.fileName, (item) => repairResult(item, event.errorCode)));
-        engine.installSoftwares([], (event) => this.result("runtime", event.fileName, (item) => repairResult(item, event.errorCode)));
+        engine.repairDlls([], (event) => this.result("dll", event.fileName, (item) => repairResult(item, event.errorCode, event.reason)));
+        engine.installSoftwares([], (event) => this.result("runtime", event.fileName, (item) => repairResult(item, event.errorCode, event.reason, event.exitCode)));
     }
 
     get running(): Operation | null {
@@ -81,9 +81,9 @@ export class RepairSession {
             return false;
         this.markWorking();
         if (request.softwares.length === 0)
-            this.engine.repairDlls(request.dlls, (event) => this.result("dll", event.fileName, (item) => repairResult(item, event.errorCode)));
+            this.engine.repairDlls(request.dlls, (event) => this.result("dll", event.fileName, (item) => repairResult(item, event.errorCode, event.reason)));
         else if (request.dlls.length === 0)
-            this.engine.installSoftwares(request.softwares, (event) => this.result("runtime", event.fileName, (item) => repairResult(item, event.errorCode)));
+            this.engine.installSoftwares(request.softwares, (event) => this.result("runtime", event.fileName, (item) => repairResult(item, event.errorCode, event.reason, event.exitCode)));
         else
             this.engine.oneKeyRepair(request.dlls, request.softwares);
         return true;

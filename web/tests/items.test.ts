@@ -11,6 +11,33 @@ describe("items", () => {
         expect(statusText(repairResult(newItem("dll", "a.dll"), 2))).toBe("Failed: the download failed or its file did not match");
     });
 
+    it("tells apart, by the engine's reason, failures that share a code", () => {
+        const dll = newItem("dll", "a.dll");
+        const words = (code: number, reason: Tvn.RepairReason, item = dll) => statusText(repairResult(item, code, reason));
+        const download = ["badDigest", "transfer", "cannotWrite", "refused"] as const;
+        const texts = download.map((reason) => words(2, reason));
+        expect(new Set(texts).size).toBe(download.length);
+        expect(words(2, "badDigest")).toBe("Failed: the downloaded file did not match its digest, so it was not used");
+        expect(words(1, "unreachable")).toBe("Failed: the download server cannot be reached");
+        expect(words(1, "noServer")).toBe("Failed: no download server is configured");
+        expect(words(1, "noAddress")).toBe("Failed: the server has no download for it");
+        expect(words(3, "notStarted")).toBe("Failed: registration could not be started");
+        expect(words(3, "notStarted", newItem("runtime", "s.exe"))).toBe("Failed: the installer could not be started");
+        // Without a reason the code speaks, as before.
+        expect(words(2, "")).toBe("Failed: the download failed or its file did not match");
+    });
+
+    it("calls a cut-off repair cancelled and an installer's code a note, not a failure", () => {
+        const cancelled = repairResult(newItem("dll", "a.dll"), 2, "cancelled");
+        expect([cancelled.status, statusText(cancelled)]).toEqual(["cancelled", "Cancelled"]);
+        expect(needsRepair(cancelled)).toBe(true);
+        const installed = repairResult(newItem("runtime", "s.exe"), 0, "exitCode", 3010);
+        expect([installed.status, statusText(installed)]).toEqual(["repaired", "Installed (the installer ended with code 3010)"]);
+        expect(statusText(repairResult(newItem("runtime", "s.exe"), 0))).toBe("Installed (installer finished)");
+        // A later scan forgets the last repair's reason.
+        expect(scanResult(cancelled, true).reason).toBe("");
+    });
+
     it("says present and installed, missing and not installed, by kind", () => {
         expect(statusText(scanResult(newItem("dll", "a.dll"), true))).toBe("Present");
         expect(statusText(scanResult(newItem("runtime", "a.exe"), true))).toBe("Installed");

@@ -56,18 +56,18 @@ describe("repair session", () => {
         expect(engine.calls).toEqual(["oneKeyRepair 2 1"]);
         expect(repair.item("dll", "a.dll").status).toBe("working");
         expect(repair.item("dll", "b.dll").status).toBe("queued");
-        engine.onRepairDll?.({ fileName: "a.dll", fileType: "t", errorCode: 0 });
+        engine.onRepairDll?.({ fileName: "a.dll", fileType: "t", errorCode: 0, reason: "" });
         expect(repair.item("dll", "b.dll").status).toBe("working");
-        engine.onRepairDll?.({ fileName: "b.dll", fileType: "t", errorCode: 2 });
+        engine.onRepairDll?.({ fileName: "b.dll", fileType: "t", errorCode: 2, reason: "" });
         expect(repair.item("runtime", "s.exe").status).toBe("working");
-        engine.onInstall?.({ fileName: "s.exe", errorCode: 0 });
+        engine.onInstall?.({ fileName: "s.exe", errorCode: 0, reason: "" });
         expect(finished[0].items.map((item) => [item.status, item.errorCode, item.progress])).toEqual([["repaired", 0, 1], ["failed", 2, 1], ["repaired", 0, 1]]);
     });
 
     it("uses the single-kind calls when one list is empty", () => {
         const { engine, repair } = session();
         repair.repair({ dlls: [dll("a.dll")], softwares: [] });
-        engine.onRepairDll?.({ fileName: "a.dll", fileType: "t", errorCode: 0 });
+        engine.onRepairDll?.({ fileName: "a.dll", fileType: "t", errorCode: 0, reason: "" });
         repair.repair({ dlls: [], softwares: [software("s.exe")] });
         expect(engine.calls).toEqual(["repairDlls 1", "installSoftwares 1"]);
     });
@@ -93,9 +93,10 @@ describe("repair session", () => {
         const { engine, finished, repair } = session();
         repair.repair({ dlls: [dll("a.dll"), dll("b.dll")], softwares: [] });
         repair.cancel();
-        engine.onRepairDll?.({ fileName: "a.dll", fileType: "t", errorCode: 2 }); // the task that was running
+        engine.onRepairDll?.({ fileName: "a.dll", fileType: "t", errorCode: 2, reason: "cancelled" }); // the task that was running
         engine.onCancel?.();
-        expect(finished[0].items.map((item) => item.status)).toEqual(["failed", "cancelled"]);
+        // The one cut off is cancelled as the ones never begun are: not a failure.
+        expect(finished[0].items.map((item) => [item.status, item.reason])).toEqual([["cancelled", "cancelled"], ["cancelled", ""]]);
     });
 
     it("forgets every item when the prefix changes, but never during a run", () => {

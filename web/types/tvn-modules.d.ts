@@ -224,14 +224,26 @@ declare namespace Tvn {
         fileName: string;
         isInstall: boolean;
     }
+    /** Why a repair or install ended as it did, beside its error code ("" when nothing more is to
+     *  be said): no API server configured, the server unreachable (no token), no address for the
+     *  file, an address tvn does not download from, cancelled, a file that did not match its
+     *  digest, a broken transfer, a file that could not be written, an installer or registration
+     *  that could not be started, or an installer that ended with a code other than 0 (errorCode
+     *  0: the code is not a verdict). */
+    type RepairReason = "" | "noServer" | "unreachable" | "noAddress" | "refused" | "cancelled" | "badDigest" | "transfer"
+        | "cannotWrite" | "notStarted" | "exitCode";
     interface DllRepairEvent {
         fileName: string;
         fileType: string;
         errorCode: RepairErrorCode;
+        reason: RepairReason;
     }
     interface SoftwareInstallEvent {
         fileName: string;
         errorCode: RepairErrorCode;
+        reason: RepairReason;
+        /** With reason "exitCode": the installer's exit code. */
+        exitCode?: number;
     }
     interface BizRepairModule {
         /** Each call keeps its callback for later one-key runs too. One event per item. */
