@@ -6,7 +6,7 @@ import { append, clear, el } from "./dom";
 import { createDownloadsPanel } from "./downloads";
 import { describeDroppedFile } from "./drop";
 import { createItemTable, type ItemTable } from "./itemTable";
-import { needsRepair, overallProgress, statusText, type ItemState } from "./items";
+import { finishedText, needsRepair, overallProgress, statusText, type ItemState } from "./items";
 import { createPrefixBar } from "./prefixBar";
 import { programToCheck } from "./programCheck";
 import { createProgramCheck } from "./programCheckView";
@@ -180,12 +180,7 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
 
     function finished(summary: RunSummary): void {
         overall.value = 100;
-        if (summary.cancelled)
-            statusLine.textContent = format("cancelled");
-        else if (summary.operation === "scan")
-            statusLine.textContent = format("scanDone", { missing: summary.items.filter((item) => item.status === "missing").length });
-        else
-            statusLine.textContent = format("repairDone", { failed: summary.items.filter((item) => item.status === "failed").length });
+        statusLine.textContent = finishedText(summary.operation, summary.cancelled, summary.items);
         if (autorun && checkPath && summary.operation === "repair")
             reportRun(summary);
         if (summary.operation === "repair" && (checkPath || programCheck.dialog.open))

@@ -119,6 +119,21 @@ export function repairResult(item: ItemState, errorCode: number, reason: Tvn.Rep
     return { ...item, status, errorCode, reason, exitCode, progress: 1 };
 }
 
+/** The status line's words for a finished run. A repair that the missing server failed says so
+ *  once for the run (each row says it too, but eleven rows are no notice). */
+export function finishedText(operation: "scan" | "repair", cancelled: boolean, items: readonly ItemState[]): string {
+    if (cancelled)
+        return format("cancelled");
+    if (operation === "scan")
+        return format("scanDone", { missing: items.filter((item) => item.status === "missing").length });
+    const failed = items.filter((item) => item.status === "failed");
+    if (failed.some((item) => item.reason === "noServer"))
+        return format("repairNoServer", { failed: failed.length });
+    if (failed.some((item) => item.reason === "unreachable"))
+        return format("repairUnreachable", { failed: failed.length });
+    return format("repairDone", { failed: failed.length });
+}
+
 export interface Progress {
     done: number;
     total: number;

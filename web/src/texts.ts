@@ -66,6 +66,8 @@ export const texts = {
     cancelling: "Cancelling…",
     scanDone: "Scan finished: {missing} missing",
     repairDone: "Repair finished: {failed} failed",
+    repairNoServer: "Repair finished: {failed} failed, no download server is configured",
+    repairUnreachable: "Repair finished: {failed} failed, the download server cannot be reached",
     cancelled: "Cancelled",
     nothingToRepair: "Nothing to repair: scan first, or every item is in place.",
 

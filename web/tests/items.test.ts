@@ -1,5 +1,5 @@
 import { describe, expect, it } from "vitest";
-import { errorText, needsRepair, newItem, overallProgress, repairResult, scanResult, statusText } from "../src/items";
+import { errorText, finishedText, needsRepair, newItem, overallProgress, repairResult, scanResult, statusText } from "../src/items";
 
 describe("items", () => {
     it("names every engine error code for its kind", () => {
@@ -36,6 +36,19 @@ describe("items", () => {
         expect(statusText(repairResult(newItem("runtime", "s.exe"), 0))).toBe("Installed (installer finished)");
         // A later scan forgets the last repair's reason.
         expect(scanResult(cancelled, true).reason).toBe("");
+    });
+
+    it("says once for the run when the server was missing, not only on every row", () => {
+        const failed = (reason: Tvn.RepairReason, name: string) => repairResult(newItem("dll", name), reason === "noServer" || reason === "unreachable" ? 1 : 2, reason);
+        const done = repairResult(newItem("dll", "ok.dll"), 0);
+        expect(finishedText("repair", false, [failed("unreachable", "a.dll"), failed("unreachable", "b.dll"), done]))
+            .toBe("Repair finished: 2 failed, the download server cannot be reached");
+        expect(finishedText("repair", false, [failed("noServer", "a.dll")])).toBe("Repair finished: 1 failed, no download server is configured");
+        // Failures of their own (a bad file) name no server trouble.
+        expect(finishedText("repair", false, [failed("badDigest", "a.dll"), done])).toBe("Repair finished: 1 failed");
+        expect(finishedText("repair", true, [failed("unreachable", "a.dll")])).toBe("Cancelled");
+        expect(finishedText("scan", false, [scanResult(newItem("dll", "a.dll"), false), scanResult(newItem("dll", "b.dll"), true)]))
+            .toBe("Scan finished: 1 missing");
     });
 
     it("says present and installed, missing and not installed, by kind", () => {
