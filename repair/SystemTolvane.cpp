@@ -34,6 +34,18 @@ std::string windowsDirectory()
     return GlobalConfig::instance().get("system", "windir", "C:\\Windows");
 }
 
+// A repair's or an install's message: its values, the error code, then the reason only when there
+// is one, and an installer's exit code after that reason.
+std::vector<EventBus::Value> withOutcome(std::vector<EventBus::Value> values, const RepairOutcome& outcome)
+{
+    values.emplace_back(outcome.errorCode);
+    if (outcome.reason != RepairReason::None)
+        values.emplace_back(std::string(reasonName(outcome.reason)));
+    if (outcome.reason == RepairReason::ExitCode)
+        values.emplace_back(static_cast<int32_t>(outcome.exitCode));
+    return values;
+}
+
 // DisplayName values longer than this many UTF-16 characters do not fit the 256-byte buffer.
 constexpr size_t kMaxDisplayName = 127;
 
@@ -215,11 +227,7 @@ void SystemTolvane::repairDllTask(const DllItem& item, Generation generation)
         if (outcome.errorCode == kRepairDone && item.needReg && registerLibrary(windowsPath, destination) != platform::kShellExecuteStarted)
             outcome = { kRepairLaunchFailed, RepairReason::NotStarted };
     }
-    // The reason follows the three values only when there is one.
-    std::vector<EventBus::Value> values { item.fileName, item.fileType, outcome.errorCode };
-    if (outcome.reason != RepairReason::None)
-        values.emplace_back(std::string(reasonName(outcome.reason)));
-    publish("onRepairDlls", std::move(values));
+    publish("onRepairDlls", withOutcome({ item.fileName, item.fileType }, outcome));
 }
 
 void SystemTolvane::scanSoftwaresTask(const std::vector<SoftwareItem>& items, Generation generation)
@@ -249,13 +257,7 @@ void SystemTolvane::installSoftwareTask(const SoftwareItem& item, Generation gen
         if (outcome.errorCode == kRepairDone)
             outcome = runInstaller(installer, item.cmdParam, generation);
     }
-    // The reason, and an installer's exit code after it, follow the two values only when there is one.
-    std::vector<EventBus::Value> values { item.fileName, outcome.errorCode };
-    if (outcome.reason != RepairReason::None)
-        values.emplace_back(std::string(reasonName(outcome.reason)));
-    if (outcome.reason == RepairReason::ExitCode)
-        values.emplace_back(static_cast<int32_t>(outcome.exitCode));
-    publish("onInstallSoftwares", std::move(values));
+    publish("onInstallSoftwares", withOutcome({ item.fileName }, outcome));
 }
 
 RepairOutcome SystemTolvane::runInstaller(const std::filesystem::path& installer, const std::string& parameters, Generation generation)

@@ -39,10 +39,11 @@ if [ ! -f "$prefix/system.reg" ]; then
     WINEDLLOVERRIDES='mscoree,mshtml=' wineboot --init >"$demo/wineboot.out" 2>&1 || { cat "$demo/wineboot.out" >&2; exit 1; }
     wineserver -w
 fi
-demo_dlls=(libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll tvndemo.dll tvndemort.dll)
+# The DLLs the catalog serves, and the one the runtime's installer writes.
+catalog_dlls=(libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll tvndemo.dll)
 if grep -q -e '^\[Software\\\\tvn' -e 'Uninstall\\\\tvn demo runtime\]' "$prefix/system.reg" || [ -e "$system32/tvndemo.dll" ]; then
     echo "run.sh: taking the last run's changes out of the prefix"
-    for dll in "${demo_dlls[@]}"; do rm -f "$system32/$dll"; done
+    for dll in "${catalog_dlls[@]}" tvndemort.dll; do rm -f "$system32/$dll"; done
     wine reg delete 'HKLM\Software\tvn' /f >/dev/null 2>&1 || true
     wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\tvn demo runtime' /f >/dev/null 2>&1 || true
     wineserver -w
@@ -106,7 +107,7 @@ run_program after || after=$?
 echo "run.sh: after: $(grep -m1 . "$demo/after.out" || first_words "$demo/after.err")"
 
 # What the repair left in the prefix.
-for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll tvndemo.dll; do
+for dll in "${catalog_dlls[@]}"; do
     if cmp -s "$system32/$dll" "build/demo-catalog/$dll"; then
         echo "run.sh: in the prefix: $dll, the same bytes as the catalog's"
     else

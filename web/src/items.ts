@@ -34,7 +34,8 @@ export function newItem(kind: ItemKind, fileName: string): ItemState {
     return { kind, fileName, status: "unknown", errorCode: 0, reason: "", exitCode: 0, progress: 0 };
 }
 
-const reasonKeys: Record<Exclude<Tvn.RepairReason, "" | "cancelled" | "exitCode" | "notStarted">, TextKey> = {
+/** The reasons that have words of their own (the others: see failureText). */
+const reasonKeys: Partial<Record<Tvn.RepairReason, TextKey>> = {
     noServer: "reasonNoServer",
     unreachable: "reasonUnreachable",
     noAddress: "reasonNoAddress",
@@ -48,7 +49,7 @@ const reasonKeys: Record<Exclude<Tvn.RepairReason, "" | "cancelled" | "exitCode"
 export function failureText(item: Pick<ItemState, "kind" | "errorCode" | "reason">): string {
     if (item.reason === "notStarted")
         return format(item.kind === "dll" ? "errorRegistration" : "reasonInstallerNotStarted");
-    const key = item.reason in reasonKeys ? reasonKeys[item.reason as keyof typeof reasonKeys] : undefined;
+    const key = reasonKeys[item.reason];
     return key ? format(key) : errorText(item.kind, item.errorCode);
 }
 
