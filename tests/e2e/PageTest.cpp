@@ -174,7 +174,7 @@ TEST_F(Page, ScansAndRepairsTheDemoCatalogFromThePack)
     ASSERT_TRUE(waitForLine("tvn: finished: "));
     EXPECT_NE(installation.log("main").find("open from dist.pak"), std::string::npos);
     for (const std::string& name : kDemoLibraries) {
-        EXPECT_EQ(lineStartingWith("tvn: scan: " + name + ":"), "tvn: scan: " + name + ": Missing (missing, progress 100%)");
+        EXPECT_EQ(lineStartingWith("tvn: scan: " + name + ":"), "tvn: scan: " + name + ": Missing (missing)");
         EXPECT_EQ(lineStartingWith("tvn: repair: " + name + ":"), "tvn: repair: " + name + ": Repaired (repaired, progress 100%)");
         EXPECT_EQ(readFile(system32() / name), readFile(kDemoCatalog / name)) << name;
     }
@@ -205,8 +205,8 @@ TEST_F(Page, ScansAndRepairsTheDemoCatalogFromThePack)
     // prefix and "ready" lines).
     const std::vector<std::string> lines = pageLines();
     ASSERT_GT(lines.size(), 25u + 11u);
-    EXPECT_EQ(lines[25], "tvn: scan: msvcp140.dll: Present (present, progress 100%)");
-    EXPECT_EQ(lines[25 + 10], "tvn: scan: windowsdesktop-runtime-8.0-win-x64.exe: Not installed (missing, progress 100%)")
+    EXPECT_EQ(lines[25], "tvn: scan: msvcp140.dll: Present (present)");
+    EXPECT_EQ(lines[25 + 10], "tvn: scan: windowsdesktop-runtime-8.0-win-x64.exe: Missing (missing)")
         << "the stand-in installers register nothing, so the page installs them again";
     EXPECT_EQ(closeWithTitleBar(), 0);
 }
@@ -218,10 +218,55 @@ TEST_F(Page, AFileThatDoesNotMatchItsDigestFailsItsItem)
     ASSERT_TRUE(waitForLine("tvn: finished: "));
     for (const std::string& name : kDemoLibraries) {
         EXPECT_EQ(lineStartingWith("tvn: repair: " + name + ":"),
-            "tvn: repair: " + name + ": Failed: the downloaded file did not match its digest, so it was not used (failed, progress 100%)");
+            "tvn: repair: " + name + ": Failed: the downloaded file did not match its digest, so it was not used (failed, progress 0%)");
         EXPECT_FALSE(std::filesystem::exists(system32() / name)) << name;
     }
     EXPECT_EQ(lineStartingWith("tvn: finished: "), "tvn: finished: 0 of 11 in place");
+    EXPECT_EQ(closeWithTitleBar(), 0);
+}
+
+TEST_F(Page, ARepairIsPreviewedAndRetriedOnceTheServerIsBack)
+{
+    writeFile(catalogFolder / "a.dll", "library a\n");
+    writeFile(catalogFolder / "b.dll", "library b\n");
+    useCatalog(R"({"dlls": [
+        {"fileName": "a.dll", "filePath": "C:\\Windows\\System32\\a.dll", "checkPath": ["C:\\Windows\\System32\\"], "arch": "x64"},
+        {"fileName": "b.dll", "filePath": "C:\\Windows\\System32\\b.dll", "checkPath": ["C:\\Windows\\System32\\"], "arch": "x64"}]})");
+    const int port = server->port();
+    server->stop();
+    start({ "--autorun" });
+    ASSERT_TRUE(waitForLine("tvn: finished: "));
+    EXPECT_EQ(lineStartingWith("tvn: repair: a.dll:"), "tvn: repair: a.dll: Failed: the download server cannot be reached (failed, progress 0%)");
+    EXPECT_EQ(lineStartingWith("tvn: finished: "), "tvn: finished: 0 of 2 in place");
+
+    // Back: Ctrl+R previews the repair; Enter answers the preview's default, Cancel.
+    ASSERT_TRUE(server->start(port));
+    const auto keys = [&](const std::string& sequence) {
+        ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key --delay 150 " + sequence).c_str()), 0);
+    };
+    keys("ctrl+r");
+    ASSERT_TRUE(waitForLine("tvn: preview: Repair 2 items?"));
+    EXPECT_EQ(lineStartingWith("tvn: preview: Repair"),
+        "tvn: preview: Repair 2 items? a.dll -> C:\\Windows\\System32\\a.dll; b.dll -> C:\\Windows\\System32\\b.dll");
+    std::filesystem::create_directories(kScreenshots);
+    ASSERT_EQ(std::system((std::string(TVN_SCREENSHOT) + " " + (kScreenshots / "preview.png").string() + " " + id).c_str()), 0);
+    EXPECT_GT(look(kScreenshots / "preview.png").colours, 50u);
+    keys("Return");
+    ASSERT_TRUE(waitForLine("tvn: preview: not confirmed"));
+    EXPECT_FALSE(std::filesystem::exists(system32() / "a.dll"));
+
+    // Asked again, the named button (before Cancel) starts the retry, which repairs both.
+    keys("ctrl+r");
+    ASSERT_TRUE(eventually([&] {
+        size_t previews = 0;
+        for (const std::string& line : pageLines())
+            previews += line.rfind("tvn: preview: Repair", 0) == 0;
+        return previews == 2;
+    }));
+    keys("shift+Tab Return");
+    ASSERT_TRUE(waitForLine("tvn: preview: confirmed"));
+    EXPECT_TRUE(eventually([&] { return pageLines().back() == "tvn: finished: 2 of 2 in place"; })) << pageLines().back();
+    EXPECT_EQ(readFile(system32() / "a.dll"), "library a\n");
     EXPECT_EQ(closeWithTitleBar(), 0);
 }
 
@@ -405,7 +450,7 @@ TEST_F(PrefixPage, TheHeaderNamesThePrefixAndThePickerChangesIt)
     ASSERT_TRUE(eventually([&] { return linesStartingWith("tvn: prefix: ") == 2; }));
     ASSERT_TRUE(eventually([&] { return linesStartingWith("tvn: finished: ") == 2; }, std::chrono::seconds(60)));
     EXPECT_EQ(pageLines().end()[-1 - 11 - 12], "tvn: prefix: old32 (winetricks, 32-bit) at " + old32.string());
-    EXPECT_EQ(lineStartingWith("tvn: scan: msvcp140.dll: Not offered"), "tvn: scan: msvcp140.dll: Not offered: a 64-bit library cannot run in a 32-bit prefix (unavailable, progress 0%)");
+    EXPECT_EQ(lineStartingWith("tvn: scan: msvcp140.dll: Not offered"), "tvn: scan: msvcp140.dll: Not offered: a 64-bit library cannot run in a 32-bit prefix (unavailable)");
     EXPECT_FALSE(std::filesystem::exists(old32 / "drive_c" / "windows" / "system32" / "msvcp140.dll"));
     ASSERT_EQ(std::system((std::string(TVN_SCREENSHOT) + " " + (kScreenshots / "prefix-header.png").string() + " " + id).c_str()), 0);
     EXPECT_EQ(closeWithTitleBar(), 0);

@@ -6,17 +6,18 @@ import { append, clear, el } from "./dom";
 import { createDownloadsPanel } from "./downloads";
 import { describeDroppedFile } from "./drop";
 import { createItemTable, type ItemTable } from "./itemTable";
-import { finishedText, needsRepair, overallProgress, statusText, type ItemState } from "./items";
+import { finishedText, needsRepair, overallProgress, retryItems, statusText, type ItemState } from "./items";
 import { createPrefixBar } from "./prefixBar";
 import { programToCheck } from "./programCheck";
 import { createProgramCheck } from "./programCheckView";
 import { placeDll, prefixSummary, type Placement } from "./prefixes";
+import { createPreviewDialog, repairPreview } from "./preview";
 import { readRows, reportLine } from "./report";
 import { RepairSession, type RunRequest, type RunSummary } from "./session";
 import { readSettings, writeSetting, type Settings } from "./settings";
 import { createSettingsView } from "./settingsView";
 import { createTitleBar } from "./titleBar";
-import { format } from "./texts";
+import { format, plural } from "./texts";
 
 interface Modules {
     sys: Tvn.SysModule;
@@ -58,16 +59,16 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
             win.bringWindowToFront();
         }
     } });
-    const confirm = (main: string, text = "") =>
-        autorun || sys.msgBox({ title: format("confirmTitle"), main, text, type: "yes,no", icon: "warning" }) === "yes";
     // What a repair will change, said before it starts.
     const target = () => {
         const prefix = prefixBar.current();
         return prefix ? format("confirmRepairIn", { prefix: prefixSummary(prefix), path: prefix.path })
             : format("confirmRepairOwn", { path: sys.getAppDataPath().replace(/[\\/]+$/, "") + "/drive_c" });
     };
+    // Closing during a run asks first; Enter keeps it running.
     const closeWindow = () => {
-        if (session.running && !confirm(format("confirmClose")))
+        if (session.running && !autorun && sys.msgBox({ title: format("confirmTitle"), main: format("confirmClose"), text: format("confirmCloseText"),
+            icon: "warning", buttons: [{ name: "keep", text: format("confirmCloseKeep") }, { name: "close", text: format("confirmCloseStop") }] }) !== "close")
             return;
         session.cancel();
         win.close();
@@ -76,16 +77,16 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
     // ---- the items and the engine ----
     const libraries = createItemTable(format("tabLibraries"),
         catalog.dlls.map((dll) => ({ fileName: dll.fileName, name: dll.fileName, description: dll.description })),
-        "repairOne", (fileName) => run("repair", pick(catalog.dlls.filter((dll) => dll.fileName === fileName), [])));
+        "repairOne", (fileName) => void run("repair", pick(catalog.dlls.filter((dll) => dll.fileName === fileName), [])), () => showSelection());
     const runtimes = createItemTable(format("tabRuntimes"),
         catalog.runtimes.map((runtime) => ({ fileName: runtime.fileName, name: runtime.name, description: runtime.displayName })),
-        "install", (fileName) => run("repair", pick([], catalog.runtimes.filter((runtime) => runtime.fileName === fileName))));
+        "repairOne", (fileName) => void run("repair", pick([], catalog.runtimes.filter((runtime) => runtime.fileName === fileName))), () => showSelection());
     const tables: Record<ItemState["kind"], ItemTable> = { dll: libraries, runtime: runtimes };
 
     const statusLine = el("span", { class: "status-text", role: "status" }, format("idle"));
     const overall = el("progress", { class: "overall", max: 100, value: 0, "aria-label": format("columnProgress") });
-    const showOverall = () => {
-        const progress = overallProgress(session.runItems());
+    const showOverall = (items = session.runItems()) => {
+        const progress = overallProgress(items);
         overall.value = Math.round(progress.fraction * 100);
         if (session.isCancelling)
             statusLine.textContent = format("cancelling");
@@ -101,10 +102,13 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
         },
         running(operation) {
             prefixBar.setBusy(operation !== null);
-            scanButton.disabled = repairButton.disabled = repairSelected.disabled = operation !== null;
+            scanButton.disabled = repairButton.disabled = operation !== null;
             cancelButton.disabled = operation === null || session.isCancelling;
             libraries.setBusy(operation !== null);
             runtimes.setBusy(operation !== null);
+            if (operation)
+                banner.hidden = true;
+            showSelection();
             showOverall();
         },
         finished: (summary) => finished(summary),
@@ -144,23 +148,30 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
         return pick(catalog.dlls.filter((dll) => needsRepair(session.item("dll", dll.fileName))),
             catalog.runtimes.filter((runtime) => needsRepair(session.item("runtime", runtime.fileName))));
     }
-    /** Whether the run started. */
-    function run(operation: "scan" | "repair", request: RunRequest): boolean {
+    /** Whether the run started. A repair starts only once its preview is confirmed, unless the
+     *  unattended run starts it itself (`ask` false). */
+    async function run(operation: "scan" | "repair", request: RunRequest, ask = true): Promise<boolean> {
         if (session.running)
             return false;
         if (operation === "scan")
             return session.scan(request);
-        const count = request.dlls.length + request.softwares.length;
-        if (count === 0) {
+        const preview = repairPreview(request, target());
+        if (!preview) {
             statusLine.textContent = format("nothingToRepair");
             return false;
         }
-        if (count > 1 && !confirm(format("confirmRepair", { count }), `${target()}\n${format("confirmRepairText")}`))
+        if (ask && !(await previewDialog.ask(preview)))
             return false;
         return session.repair(request);
     }
-    const scanAll = () => run("scan", pick(catalog.dlls, catalog.runtimes));
-    const repairAll = () => run("repair", repairRequest());
+    const scanAll = () => void run("scan", pick(catalog.dlls, catalog.runtimes));
+    const repairAll = () => void run("repair", repairRequest());
+    /** The request that repairs these items again. */
+    const requestFor = (items: readonly ItemState[]) => {
+        const names = new Set(items.map((item) => `${item.kind}:${item.fileName.toLowerCase()}`));
+        return pick(catalog.dlls.filter((dll) => names.has(`dll:${dll.fileName.toLowerCase()}`)),
+            catalog.runtimes.filter((runtime) => names.has(`runtime:${runtime.fileName.toLowerCase()}`)));
+    };
 
     // ---- what a program needs: checked in its dialog, repaired through the same session ----
     const checkPath = programToCheck(sys.argv);
@@ -172,15 +183,22 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
                 return;
             // Unattended: repair what the first look finds, then look again and say what is left.
             checksShown += 1;
-            if (checksShown === 1 && plan.dlls.length + plan.runtimes.length > 0 && run("repair", pick(plan.dlls, plan.runtimes)))
-                return;
-            console.info(`tvn: check finished: ${needs.dlls.filter((dll) => dll.status === "missing").length} missing`);
+            const report = () => console.info(`tvn: check finished: ${needs.dlls.filter((dll) => dll.status === "missing").length} missing`);
+            if (checksShown === 1 && plan.dlls.length + plan.runtimes.length > 0)
+                void run("repair", pick(plan.dlls, plan.runtimes), false).then((started) => started || report());
+            else
+                report();
         },
     });
 
     function finished(summary: RunSummary): void {
-        overall.value = 100;
+        showOverall(summary.items); // where the run stopped: full only when all of it was done
         statusLine.textContent = finishedText(summary.operation, summary.cancelled, summary.items);
+        if (summary.operation === "repair") {
+            showBanner(summary);
+            libraries.clearSelection();
+            runtimes.clearSelection();
+        }
         if (autorun && checkPath && summary.operation === "repair")
             reportRun(summary);
         if (summary.operation === "repair" && (checkPath || programCheck.dialog.open))
@@ -192,15 +210,22 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
     // ---- the tool bar and the views ----
     const scanButton = el("button", { class: "primary", title: format("scanHint"), onclick: scanAll }, format("scan"));
     const repairButton = el("button", { class: "primary", title: format("repairAllHint"), onclick: repairAll }, format("repairAll"));
-    const repairSelected = el("button", { onclick: () => {
-        const chosen = (table: ItemTable) => new Set(table.selected().map((name) => name.toLowerCase()));
-        const dlls = chosen(libraries);
-        const softwares = chosen(runtimes);
-        run("repair", pick(catalog.dlls.filter((dll) => dlls.has(dll.fileName.toLowerCase())),
-            catalog.runtimes.filter((runtime) => softwares.has(runtime.fileName.toLowerCase()))));
+    // "Repair selected" takes the selection of the view shown, and only what is not in place.
+    const repairSelected = el("button", { disabled: true, onclick: () => {
+        const table = shownTable();
+        const chosen = new Set(table?.selectedToRepair().map((name) => name.toLowerCase()));
+        if (table === libraries)
+            void run("repair", pick(catalog.dlls.filter((dll) => chosen.has(dll.fileName.toLowerCase())), []));
+        else if (table === runtimes)
+            void run("repair", pick([], catalog.runtimes.filter((runtime) => chosen.has(runtime.fileName.toLowerCase()))));
     } }, format("repairSelected"));
+    function showSelection(): void {
+        const table = shownTable();
+        repairSelected.disabled = session.running !== null || !table || table.selectedToRepair().length === 0;
+    }
     const cancelButton = el("button", { title: format("cancelHint"), disabled: true, onclick: () => session.cancel() }, format("cancel"));
     const checkButton = el("button", { title: format("checkHint"), onclick: () => programCheck.open() }, format("checkButton"));
+    const toolBar = el("div", { class: "tool-bar" }, scanButton, repairButton, repairSelected, cancelButton, checkButton);
 
     const views: [string, HTMLElement][] = [
         [format("tabLibraries"), libraries.element],
@@ -214,12 +239,17 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
     ];
     const tabs = views.map(([label], index) => el("button", { role: "tab", id: `tab-${index}`, "aria-controls": `view-${index}`, onclick: () => select(index) }, label));
     const panels = views.map(([, view], index) => el("div", { role: "tabpanel", id: `view-${index}`, "aria-labelledby": `tab-${index}`, class: "view" }, view));
+    let shown = 0;
+    const shownTable = (): ItemTable | null => (shown === 0 ? libraries : shown === 1 ? runtimes : null);
     const select = (index: number, focus = false) => {
+        shown = index;
         tabs.forEach((tab, i) => {
             tab.setAttribute("aria-selected", String(i === index));
             tab.tabIndex = i === index ? 0 : -1;
             panels[i].hidden = i !== index;
         });
+        toolBar.hidden = shownTable() === null; // its buttons act on the item views only
+        showSelection();
         if (focus)
             tabs[index].focus();
     };
@@ -230,15 +260,42 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
         select((current + (event.key === "ArrowRight" ? 1 : tabs.length - 1)) % tabs.length, true);
         event.preventDefault();
     } }, ...tabs);
-    select(0);
+
+    // ---- a finished repair's notice, with a retry of what did not get done ----
+    const bannerText = el("span");
+    let retry: ItemState[] = [];
+    const retryButton = el("button", { onclick: () => void run("repair", requestFor(retry)) });
+    const banner = el("div", { class: "banner", role: "alert", hidden: true }, bannerText, retryButton,
+        el("button", { class: "link", onclick: () => (banner.hidden = true) }, format("bannerClose")));
+    function showBanner(summary: RunSummary): void {
+        retry = retryItems(summary.items);
+        banner.hidden = retry.length === 0;
+        bannerText.textContent = summary.cancelled ? format("bannerCancelled", { count: retry.length }) : finishedText(summary.operation, false, summary.items);
+        retryButton.textContent = plural(retry.length, "bannerRetryOne", "bannerRetry");
+    }
+    const previewDialog = createPreviewDialog();
 
     // ---- dropped files ----
     const dropList = el("ul");
     const dropPanel = el("dialog", { class: "drop" }, el("h2", {}, format("dropTitle")), dropList,
         el("button", { onclick: () => dropPanel.close() }, format("dropClose")));
+    // The hint shows while a file is dragged over the window (enter and leave come for every element
+    // crossed, so they are counted).
+    const dropHint = el("div", { class: "drop-hint", hidden: true }, format("dropHint"));
+    let dragDepth = 0;
+    document.addEventListener("dragenter", () => {
+        dragDepth += 1;
+        dropHint.hidden = false;
+    });
+    document.addEventListener("dragleave", () => {
+        dragDepth = Math.max(dragDepth - 1, 0);
+        dropHint.hidden = dragDepth === 0;
+    });
     document.addEventListener("dragover", (event) => event.preventDefault());
     document.addEventListener("drop", (event) => {
         event.preventDefault();
+        dragDepth = 0;
+        dropHint.hidden = true;
         clear(dropList);
         const files = modules.dragdrop.getFiles();
         const program = files.find((path) => /\.exe$/i.test(path));
@@ -261,6 +318,8 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
 
     // ---- the keyboard ----
     document.addEventListener("keydown", (event) => {
+        if (previewDialog.element.open)
+            return; // the preview is answered by its own buttons
         if (event.key === "F5") {
             scanAll();
         } else if (event.key === "Escape" && session.running) {
@@ -279,11 +338,10 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
         event.preventDefault();
     });
 
-    append(root, titleBar.element, prefixBar.element,
-        el("div", { class: "tool-bar" }, scanButton, repairButton, repairSelected, cancelButton, checkButton, el("span", { class: "hint" }, format("dropHint"))),
-        tabList, ...panels,
+    append(root, titleBar.element, prefixBar.element, toolBar, tabList, banner, ...panels,
         el("footer", { class: "status-bar" }, overall, statusLine),
-        dropPanel, prefixBar.dialog, programCheck.dialog);
+        dropHint, dropPanel, prefixBar.dialog, programCheck.dialog, previewDialog.element);
+    select(0);
     scanButton.focus();
 
     // ---- unattended runs: scan, repair what is missing, report each row ----
@@ -293,7 +351,7 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
             console.info(reportLine(summary.operation, row));
         const request = repairRequest();
         if (summary.operation === "scan" && !summary.cancelled && request.dlls.length + request.softwares.length > 0) {
-            run("repair", request);
+            void run("repair", request, false);
             return;
         }
         const inPlace = rows.filter((row) => row.status === "present" || row.status === "repaired").length;

@@ -1,9 +1,9 @@
 // A table of catalog items (the Libraries or the Runtimes view): a check box to select, the name,
-// the description, the status and a progress bar per row, and a button to repair that one item.
-// Rows are updated in place, so a catalog of thousands of items stays quick.
+// the description, the status, a bar for a repair's progress, and a button to repair (or retry)
+// that one item. Rows are updated in place, so a catalog of thousands of items stays quick.
 
 import { el } from "./dom";
-import { needsRepair, statusText, type ItemState } from "./items";
+import { needsRepair, rowBar, statusText, type ItemState } from "./items";
 import { format, type TextKey } from "./texts";
 
 export interface TableRow {
@@ -15,7 +15,9 @@ export interface TableRow {
 export interface ItemTable {
     element: HTMLElement;
     update(item: ItemState): void;
-    selected(): string[];
+    /** The file names selected whose items a repair would take (nothing in place). */
+    selectedToRepair(): string[];
+    clearSelection(): void;
     setBusy(busy: boolean): void;
 }
 
@@ -28,16 +30,19 @@ interface RowParts {
     item: ItemState | null;
 }
 
-export function createItemTable(label: string, rows: TableRow[], actionKey: TextKey, onAction: (fileName: string) => void): ItemTable {
+/** `onSelection`: called when the user changes the selection. */
+export function createItemTable(label: string, rows: TableRow[], actionKey: TextKey, onAction: (fileName: string) => void,
+    onSelection: () => void): ItemTable {
     const parts = new Map<string, RowParts>();
     let busy = false;
     const selectAll = el("input", { type: "checkbox", "aria-label": format("selectAll"), onchange: () => {
         for (const part of parts.values())
             part.check.checked = selectAll.checked;
+        onSelection();
     } });
     const body = el("tbody");
     for (const entry of rows) {
-        const check = el("input", { type: "checkbox", "aria-label": entry.name });
+        const check = el("input", { type: "checkbox", "aria-label": entry.name, onchange: onSelection });
         const status = el("td", { class: "status" }, format("statusUnknown"));
         const bar = el("progress", { max: 100, value: 0, "aria-label": format("columnProgress") });
         const action = el("button", { class: "row-action", onclick: () => onAction(entry.fileName), disabled: true }, format(actionKey));
@@ -52,15 +57,17 @@ export function createItemTable(label: string, rows: TableRow[], actionKey: Text
     }
     const refreshAction = (part: RowParts) => {
         part.action.disabled = busy || !part.item || !needsRepair(part.item);
+        const retry = part.item?.status === "failed" || part.item?.status === "cancelled";
+        part.action.textContent = format(retry ? "retry" : actionKey);
     };
     const element = el("table", { class: "items", "aria-label": label },
         el("thead", {}, el("tr", {},
             el("th", { class: "select" }, selectAll),
-            el("th", {}, format("columnName")),
-            el("th", {}, format("columnDescription")),
-            el("th", {}, format("columnStatus")),
-            el("th", {}, format("columnProgress")),
-            el("th", {}))),
+            el("th", { class: "name" }, format("columnName")),
+            el("th", { class: "description" }, format("columnDescription")),
+            el("th", { class: "status" }, format("columnStatus")),
+            el("th", { class: "progress" }, format("columnProgress")),
+            el("th", { class: "action" }))),
         body);
     for (const part of parts.values())
         body.appendChild(part.row);
@@ -73,13 +80,22 @@ export function createItemTable(label: string, rows: TableRow[], actionKey: Text
             part.item = item;
             part.row.dataset.status = item.status;
             part.status.textContent = statusText(item);
-            part.bar.value = Math.round(item.progress * 100);
-            if (item.status === "working")
-                part.bar.removeAttribute("value"); // indeterminate: the engine reports no part-way progress
+            const bar = rowBar(item);
+            part.bar.hidden = bar === null;
+            if (bar === "busy")
+                part.bar.removeAttribute("value"); // indeterminate: no part of the work is known yet
+            else
+                part.bar.value = Math.round((bar ?? 0) * 100);
             refreshAction(part);
         },
-        selected() {
-            return [...parts.entries()].filter(([, part]) => part.check.checked).map(([, part]) => part.row.dataset.file as string);
+        selectedToRepair() {
+            return [...parts.values()].filter((part) => part.check.checked && part.item && needsRepair(part.item)).map((part) => part.row.dataset.file as string);
+        },
+        clearSelection() {
+            selectAll.checked = false;
+            for (const part of parts.values())
+                part.check.checked = false;
+            onSelection();
         },
         setBusy(value) {
             busy = value;

@@ -26,7 +26,7 @@ export interface ItemState {
     reason: Tvn.RepairReason;
     /** The installer's exit code, with reason "exitCode". */
     exitCode: number;
-    /** 0 to 1. */
+    /** The part of its repair done, 0 to 1 (0 until the engine reports a part). */
     progress: number;
 }
 
@@ -83,7 +83,7 @@ const statusKeys: Record<ItemKind, Record<Exclude<ItemStatus, "failed">, TextKey
         unknown: "statusUnknown",
         checking: "statusChecking",
         present: "statusInstalled",
-        missing: "statusNotInstalled",
+        missing: "statusMissing",
         queued: "statusQueued",
         working: "statusInstalling",
         repaired: "statusInstallerDone",
@@ -111,13 +111,34 @@ export function isInPlace(item: ItemState): boolean {
 }
 
 export function scanResult(item: ItemState, exists: boolean): ItemState {
-    return { ...item, status: exists ? "present" : "missing", errorCode: 0, reason: "", exitCode: 0, progress: 1 };
+    return { ...item, status: exists ? "present" : "missing", errorCode: 0, reason: "", exitCode: 0, progress: 0 };
 }
 
-/** An item after its repair's event: repaired, cancelled (a cancel cut it off), or failed. */
+/** An item after its repair's event: repaired, cancelled (a cancel cut it off), or failed. A repair
+ *  that did not finish keeps the part it had done: its bar is never full. */
 export function repairResult(item: ItemState, errorCode: number, reason: Tvn.RepairReason = "", exitCode = 0): ItemState {
     const status: ItemStatus = errorCode === 0 ? "repaired" : reason === "cancelled" ? "cancelled" : "failed";
-    return { ...item, status, errorCode, reason, exitCode, progress: 1 };
+    return { ...item, status, errorCode, reason, exitCode, progress: status === "repaired" ? 1 : Math.min(item.progress, 0.99) };
+}
+
+/** What a row's bar shows: the part of a repair done (0 to 1), "busy" while a repair goes on with no
+ *  part known, or null for no bar at all: a scan's answer and an untouched row have no work to show. */
+export type Bar = number | "busy" | null;
+
+export function rowBar(item: ItemState): Bar {
+    switch (item.status) {
+    case "queued":
+        return 0;
+    case "working":
+        return item.progress > 0 ? Math.min(item.progress, 1) : "busy";
+    case "repaired":
+        return 1;
+    case "failed":
+    case "cancelled":
+        return Math.min(Math.max(item.progress, 0), 1);
+    default:
+        return null;
+    }
 }
 
 /** The status line's words for a finished run. A repair that the missing server failed says so
@@ -136,16 +157,31 @@ export function finishedText(operation: "scan" | "repair", cancelled: boolean, i
 }
 
 export interface Progress {
+    /** Items the engine has answered for, whatever the answer. */
     done: number;
     total: number;
-    /** 0 to 1; 1 when there is nothing to do. */
+    /** The work done, 0 to 1: an item counts whole once scanned or repaired and only for its part
+     *  done when it failed or was cut off, so a run with a failure never shows a full bar and a
+     *  cancelled one stops where it stopped. 1 when there is nothing to do. */
     fraction: number;
 }
 
-/** Overall progress of a run: each item counts for its own progress. */
+const answered: ReadonlySet<ItemStatus> = new Set(["present", "missing", "unavailable", "repaired", "failed", "cancelled"]);
+
+function workDone(item: ItemState): number {
+    if (item.status === "present" || item.status === "missing" || item.status === "unavailable" || item.status === "repaired")
+        return 1;
+    return item.status === "queued" || item.status === "checking" || item.status === "unknown" ? 0 : Math.min(Math.max(item.progress, 0), 1);
+}
+
 export function overallProgress(items: readonly ItemState[]): Progress {
     const total = items.length;
-    const done = items.filter((item) => item.progress >= 1).length;
-    const sum = items.reduce((acc, item) => acc + Math.min(Math.max(item.progress, 0), 1), 0);
+    const done = items.filter((item) => answered.has(item.status)).length;
+    const sum = items.reduce((acc, item) => acc + workDone(item), 0);
     return { done, total, fraction: total === 0 ? 1 : sum / total };
+}
+
+/** The items of a finished run that a retry would take again: those that failed or were cut off. */
+export function retryItems(items: readonly ItemState[]): ItemState[] {
+    return items.filter((item) => item.status === "failed" || item.status === "cancelled");
 }

@@ -16,8 +16,8 @@ export interface ProgramCheck {
 }
 
 export interface ProgramCheckHooks {
-    /** Repairs the plan's DLLs and runtimes; false when it cannot start. */
-    repair(plan: RepairPlan): boolean;
+    /** Repairs the plan's DLLs and runtimes (once the user confirms); false when it did not start. */
+    repair(plan: RepairPlan): Promise<boolean>;
     /** Each analysis, once shown. */
     analyzed?(needs: Tvn.ProgramNeeds, plan: RepairPlan): void;
 }
@@ -34,8 +34,10 @@ export function createProgramCheck(wine: Tvn.WineModule, sys: Tvn.SysModule, cat
             el("th", {}, format("checkColumnNeededBy")), el("th", {}, format("checkColumnSource")))),
         body);
     const repairButton = el("button", { class: "primary", disabled: true, onclick: () => {
-        if (hooks.repair(plan))
-            repairButton.disabled = true;
+        repairButton.disabled = true; // while the user is asked, and for the run
+        void hooks.repair(plan).then((started) => {
+            repairButton.disabled = started;
+        });
     } }, format("checkRepair"));
     const dialog = el("dialog", { class: "program-check", "aria-labelledby": "program-check-title" },
         el("h2", { id: "program-check-title" }, format("checkTitle")),

@@ -5,7 +5,8 @@ export interface RowReport {
     fileName: string;
     status: string;
     statusText: string;
-    progress: number | null; // null: indeterminate
+    /** The bar's percentage; "?" while it is indeterminate, null when the row has no bar. */
+    progress: number | "?" | null;
 }
 
 export function readRows(root: ParentNode): RowReport[] {
@@ -15,11 +16,12 @@ export function readRows(root: ParentNode): RowReport[] {
             fileName: row.dataset.file ?? "",
             status: row.dataset.status ?? "",
             statusText: row.querySelector(".status")?.textContent ?? "",
-            progress: bar && bar.hasAttribute("value") ? Math.round((bar.value / bar.max) * 100) : null,
+            progress: !bar || bar.hidden ? null : bar.hasAttribute("value") ? Math.round((bar.value / bar.max) * 100) : "?",
         };
     });
 }
 
 export function reportLine(phase: string, row: RowReport): string {
-    return `tvn: ${phase}: ${row.fileName}: ${row.statusText} (${row.status}, progress ${row.progress ?? "?"}%)`;
+    const bar = row.progress === null ? "" : `, progress ${row.progress}%`;
+    return `tvn: ${phase}: ${row.fileName}: ${row.statusText} (${row.status}${bar})`;
 }

@@ -145,7 +145,7 @@ export class RepairSession {
     private markWorking(): void {
         const first = this.pending[0] ? this.items.get(this.pending[0]) : undefined;
         if (first && first.status === "queued")
-            this.update({ ...first, status: "working", progress: 0.5 });
+            this.update({ ...first, status: "working", progress: 0 });
     }
 
     private cancelled(): void {
@@ -154,7 +154,7 @@ export class RepairSession {
         for (const k of this.pending) {
             const item = this.items.get(k);
             if (item)
-                this.update({ ...item, status: this.operation === "scan" ? "unknown" : "cancelled", progress: 0 });
+                this.update({ ...item, status: this.operation === "scan" ? "unknown" : "cancelled" });
         }
         this.end(true);
     }

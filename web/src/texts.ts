@@ -20,7 +20,7 @@ export const texts = {
     repairAllHint: "Repair every missing library and install every missing runtime (Ctrl+R)",
     repairSelected: "Repair selected",
     repairOne: "Repair",
-    install: "Install",
+    retry: "Retry",
     cancel: "Cancel",
     cancelHint: "Stop what is running (Esc)",
     selectAll: "Select all",
@@ -35,7 +35,6 @@ export const texts = {
     statusPresent: "Present",
     statusInstalled: "Installed",
     statusMissing: "Missing",
-    statusNotInstalled: "Not installed",
     statusQueued: "Waiting",
     statusRepairing: "Repairing…",
     statusInstalling: "Installing…",
@@ -72,11 +71,27 @@ export const texts = {
     nothingToRepair: "Nothing to repair: scan first, or every item is in place.",
 
     confirmTitle: "tvn",
-    confirmRepair: "Repair {count} items?",
-    confirmRepairText: "Missing libraries are downloaded into place and missing runtimes are installed.",
     confirmRepairIn: "This changes the Wine prefix {prefix} at {path}.",
     confirmRepairOwn: "No Wine prefix is chosen: this changes tvn's own folder {path}, where no program looks.",
-    confirmClose: "A task is running. Close anyway?",
+    confirmClose: "A repair is running",
+    confirmCloseText: "Closing tvn stops it; the item being worked on is left as it was.",
+    confirmCloseKeep: "&Keep running",
+    confirmCloseStop: "&Stop and close",
+
+    previewTitleOne: "Repair 1 item?",
+    previewTitle: "Repair {count} items?",
+    previewConfirmOne: "Repair 1 item",
+    previewConfirm: "Repair {count} items",
+    previewColumnAction: "What happens",
+    previewColumnDestination: "Where it goes",
+    previewDll: "Downloaded into place",
+    previewDllRegister: "Downloaded into place, then registered",
+    previewRuntime: "Its installer runs: {command}",
+
+    bannerRetryOne: "Retry 1 item",
+    bannerRetry: "Retry {count} items",
+    bannerCancelled: "Cancelled: {count} not repaired",
+    bannerClose: "Dismiss",
 
     downloadsIntro: "Files offered by the server, saved into the download folder.",
     download: "Download",
@@ -183,6 +198,11 @@ export const texts = {
 } as const;
 
 export type TextKey = keyof typeof texts;
+
+/** `one` for a count of one, else `other`, with `{count}` filled in. */
+export function plural(count: number, one: TextKey, other: TextKey, values: Record<string, string | number> = {}): string {
+    return format(new Intl.PluralRules("en").select(count) === "one" ? one : other, { ...values, count });
+}
 
 /** The text of `key` with each `{name}` replaced by values[name]. */
 export function format(key: TextKey, values: Record<string, string | number> = {}): string {

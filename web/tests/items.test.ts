@@ -1,5 +1,5 @@
 import { describe, expect, it } from "vitest";
-import { errorText, finishedText, needsRepair, newItem, overallProgress, repairResult, scanResult, statusText } from "../src/items";
+import { errorText, finishedText, needsRepair, newItem, overallProgress, repairResult, retryItems, rowBar, scanResult, statusText, type ItemState } from "../src/items";
 
 describe("items", () => {
     it("names every engine error code for its kind", () => {
@@ -51,10 +51,11 @@ describe("items", () => {
             .toBe("Scan finished: 1 missing");
     });
 
-    it("says present and installed, missing and not installed, by kind", () => {
+    it("says present or installed by kind, and missing for both", () => {
         expect(statusText(scanResult(newItem("dll", "a.dll"), true))).toBe("Present");
         expect(statusText(scanResult(newItem("runtime", "a.exe"), true))).toBe("Installed");
-        expect(statusText(scanResult(newItem("runtime", "a.exe"), false))).toBe("Not installed");
+        expect(statusText(scanResult(newItem("dll", "a.dll"), false))).toBe("Missing");
+        expect(statusText(scanResult(newItem("runtime", "a.exe"), false))).toBe("Missing");
     });
 
     it("repairs what is missing, failed or cancelled, never what is in place", () => {
@@ -67,14 +68,38 @@ describe("items", () => {
         expect(needsRepair({ ...item, status: "cancelled" })).toBe(true);
     });
 
-    it("sums progress over the run's items", () => {
+    it("shows a bar only for a repair's work, and a full one only for a repair done", () => {
+        const dll = newItem("dll", "a.dll");
+        expect(rowBar(dll)).toBeNull();
+        expect(rowBar(scanResult(dll, false))).toBeNull(); // a scan's answer is no work done
+        expect(rowBar(scanResult(dll, true))).toBeNull();
+        expect(rowBar({ ...dll, status: "unavailable" })).toBeNull();
+        expect(rowBar({ ...dll, status: "queued" })).toBe(0);
+        expect(rowBar({ ...dll, status: "working" })).toBe("busy");
+        expect(rowBar({ ...dll, status: "working", progress: 0.25 })).toBe(0.25);
+        expect(rowBar(repairResult({ ...dll, status: "working" }, 0))).toBe(1);
+        // A failure keeps what it had done, short of full even when every byte had arrived.
+        expect(rowBar(repairResult({ ...dll, status: "working" }, 2, "transfer"))).toBe(0);
+        expect(rowBar(repairResult({ ...dll, status: "working", progress: 0.4 }, 2, "cancelled"))).toBe(0.4);
+        expect(rowBar(repairResult({ ...dll, status: "working", progress: 1 }, 2, "badDigest"))).toBeLessThan(1);
+    });
+
+    it("counts the run's work done, so a failed or cancelled run's bar is not full", () => {
         expect(overallProgress([])).toEqual({ done: 0, total: 0, fraction: 1 });
-        const items = [
-            { ...newItem("dll", "a"), progress: 1 },
-            { ...newItem("dll", "b"), progress: 0.5 },
-            { ...newItem("dll", "c"), progress: 0 },
-            { ...newItem("dll", "d"), progress: 7 }, // clamped
-        ];
-        expect(overallProgress(items)).toEqual({ done: 2, total: 4, fraction: 2.5 / 4 });
+        const item = (name: string, status: ItemState["status"], progress = 0): ItemState => ({ ...newItem("dll", name), status, progress });
+        const finished = [item("a", "repaired", 1), item("b", "missing"), item("c", "present")];
+        expect(overallProgress(finished)).toEqual({ done: 3, total: 3, fraction: 1 });
+        expect(overallProgress([...finished, item("d", "failed")])).toEqual({ done: 4, total: 4, fraction: 3 / 4 });
+        // Cut off: the working item counts for its part, the queued one for nothing.
+        expect(overallProgress([item("a", "repaired", 1), item("b", "cancelled", 0.5), item("c", "cancelled")]))
+            .toEqual({ done: 3, total: 3, fraction: 1.5 / 3 });
+        expect(overallProgress([item("a", "working", 7), item("b", "queued"), item("c", "checking"), item("d", "unknown")]))
+            .toEqual({ done: 0, total: 4, fraction: 1 / 4 }); // clamped
+    });
+
+    it("retries what failed or was cut off, nothing else", () => {
+        const items = [repairResult(newItem("dll", "a"), 0), repairResult(newItem("dll", "b"), 2, "transfer"),
+            repairResult(newItem("runtime", "c"), 2, "cancelled"), repairResult(newItem("runtime", "d"), 0, "exitCode", 5)];
+        expect(retryItems(items).map((item) => item.fileName)).toEqual(["b", "c"]);
     });
 });

@@ -61,7 +61,7 @@ describe("repair session", () => {
         engine.onRepairDll?.({ fileName: "b.dll", fileType: "t", errorCode: 2, reason: "" });
         expect(repair.item("runtime", "s.exe").status).toBe("working");
         engine.onInstall?.({ fileName: "s.exe", errorCode: 0, reason: "" });
-        expect(finished[0].items.map((item) => [item.status, item.errorCode, item.progress])).toEqual([["repaired", 0, 1], ["failed", 2, 1], ["repaired", 0, 1]]);
+        expect(finished[0].items.map((item) => [item.status, item.errorCode, item.progress])).toEqual([["repaired", 0, 1], ["failed", 2, 0], ["repaired", 0, 1]]);
     });
 
     it("uses the single-kind calls when one list is empty", () => {
