@@ -13,7 +13,7 @@ namespace tvn {
 namespace {
 
 // The messages of the slots, in slot order.
-constexpr const char* kSlotMessages[] = { "onScanDlls", "onScanSoftwares", "onRepairDlls", "onInstallSoftwares", "onCancelTask" };
+constexpr const char* kSlotMessages[] = { "onScanDlls", "onScanSoftwares", "onRepairDlls", "onInstallSoftwares", "onCancelTask", "onRepairProgress" };
 
 // The elements of a script array, in index order.
 std::vector<ScriptValue> elementsOf(JSCValue* array)
@@ -47,6 +47,7 @@ std::optional<ScriptValue> eventObject(JSCContext* context, ModuleBizRepair::Slo
     const auto text = [&values](size_t i) { return i < values.size() ? std::get_if<std::string>(&values[i]) : nullptr; };
     const auto flag = [&values](size_t i) { return i < values.size() ? std::get_if<bool>(&values[i]) : nullptr; };
     const auto number = [&values](size_t i) { return i < values.size() ? std::get_if<int32_t>(&values[i]) : nullptr; };
+    const auto bytes = [&values](size_t i) { return i < values.size() ? std::get_if<double>(&values[i]) : nullptr; };
     const auto boolean = [context](bool value) { return ScriptValue::adopt(jsc_value_new_boolean(context, value)); };
     const auto integer = [context](int32_t value) { return ScriptValue::adopt(jsc_value_new_number(context, value)); };
     switch (slot) {
@@ -78,6 +79,11 @@ std::optional<ScriptValue> eventObject(JSCContext* context, ModuleBizRepair::Slo
         if (!values.empty())
             return std::nullopt;
         return ScriptValue(); // called with no argument
+    case ModuleBizRepair::Progress:
+        if (values.size() != 3 || !text(0) || !bytes(1) || !bytes(2))
+            return std::nullopt;
+        return MakeObject(context, { { "fileName", stringValue(context, *text(0)) }, { "current", ScriptValue::adopt(jsc_value_new_number(context, *bytes(1))) },
+            { "total", ScriptValue::adopt(jsc_value_new_number(context, *bytes(2))) } });
     case ModuleBizRepair::SlotCount:
         break;
     }
@@ -166,6 +172,15 @@ ScriptValue ModuleBizRepair::CreateObject(JSCContext* context)
         }
         m_slots[CancelTask] = call.arguments[0];
         engine.cancelTask(); // returns at once: the engine's controller thread carries it out
+        return true;
+    });
+
+    RegisterMethod("onProgress", [this](MethodCall& call) {
+        if (call.arguments.size() != 1 || !isFunction(call.arguments[0].get())) {
+            call.invalidArguments();
+            return true;
+        }
+        m_slots[Progress] = call.arguments[0];
         return true;
     });
 

@@ -1,6 +1,7 @@
 // The "biz_repair" module: the page hands DLL and software lists to the repair engine
 // (scanDlls, scanSoftwares, repairDlls, installSoftwares, oneKeyScan, oneKeyRepair, cancelTask)
-// and gets each item's result through the callback slot of its kind; downloadFile fetches one
+// and gets each item's result through the callback slot of its kind (onProgress: the bytes of the
+// file being fetched for a repair or an install, a few times a second); downloadFile fetches one
 // server file into the application data's "download" folder, asking the server for its address
 // on the download's own thread (no address: the last event's error is 0x80070057). The engine's messages arrive on the
 // event bus; the server's fresh tokens ("HTTP_GetDownloadToken") go into the engine. From its
@@ -24,7 +25,7 @@ public:
     ScriptValue CreateObject(JSCContext*) override;
 
     // The callback slots, in the order of their messages.
-    enum Slot { ScanDlls, ScanSoftwares, RepairDlls, InstallSoftwares, CancelTask, SlotCount };
+    enum Slot { ScanDlls, ScanSoftwares, RepairDlls, InstallSoftwares, CancelTask, Progress, SlotCount };
 
 private:
     void deliver(Slot, const EventBus::Message&);

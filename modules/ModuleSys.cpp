@@ -256,7 +256,9 @@ ScriptValue ModuleSys::CreateObject(JSCContext* context)
     RegisterMethod("osVersion", [](MethodCall& call) {
         const platform::SystemVersion version = platform::systemVersion();
         call.result = MakeObject(call.context, { { "major", numberValue(call.context, version.major) }, { "minor", numberValue(call.context, version.minor) },
-                                                   { "build", numberValue(call.context, version.build) }, { "platformId", numberValue(call.context, version.platformId) } });
+                                                   { "build", numberValue(call.context, version.build) }, { "platformId", numberValue(call.context, version.platformId) },
+                                                   { "distribution", stringValue(call.context, platform::runningDistribution()) },
+                                                   { "kernel", stringValue(call.context, platform::kernelRelease()) } });
         return true;
     });
     return object;

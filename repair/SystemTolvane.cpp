@@ -14,6 +14,7 @@
 #include "platform/InstalledPrograms.h"
 #include "platform/Launcher.h"
 #include "platform/RegistryStore.h"
+#include "repair/ProgressPacer.h"
 #include "wine/WineRegistry.h"
 #include "util/Strings.h"
 
@@ -192,13 +193,19 @@ bool SystemTolvane::trustedForDownload(const DownloadAddress& address)
     return false;
 }
 
-RepairOutcome SystemTolvane::download(const DownloadAddress& address, const std::filesystem::path& destination, Generation generation)
+RepairOutcome SystemTolvane::download(const DownloadAddress& address, const std::filesystem::path& destination, Generation generation,
+    const std::string& fileName)
 {
     if (!trustedForDownload(address))
         return { kRepairDownloadFailed, RepairReason::Refused };
     DownloadLimits limits;
     limits.maxBytes = address.size;
-    const int32_t result = fetchUrlToFile({}, [this, generation] { return isCancelled(generation); }, address.url, destination,
+    ProgressPacer pacer(std::chrono::milliseconds(200));
+    const auto progress = [&pacer, &fileName](uint64_t current, uint64_t total) {
+        if (pacer.due(current, total, ProgressPacer::Clock::now()))
+            publish("onRepairProgress", { fileName, static_cast<double>(current), static_cast<double>(total) });
+    };
+    const int32_t result = fetchUrlToFile(progress, [this, generation] { return isCancelled(generation); }, address.url, destination,
         address.sha256, limits);
     return result == 0 ? RepairOutcome {} : RepairOutcome { kRepairDownloadFailed, downloadFailureReason(result) };
 }
@@ -223,7 +230,7 @@ void SystemTolvane::repairDllTask(const DllItem& item, Generation generation)
     } else {
         const std::string windowsPath = adjustDriveLetter(item.filePath, windowsDirectory());
         const std::string destination = pagePath(windowsPath).string();
-        outcome = download(*answer.address, destination, generation);
+        outcome = download(*answer.address, destination, generation, item.fileName);
         if (outcome.errorCode == kRepairDone && item.needReg && registerLibrary(windowsPath, destination) != platform::kShellExecuteStarted)
             outcome = { kRepairLaunchFailed, RepairReason::NotStarted };
     }
@@ -253,7 +260,7 @@ void SystemTolvane::installSoftwareTask(const SoftwareItem& item, Generation gen
         outcome = { kRepairDownloadFailed, RepairReason::CannotWrite };
     } else {
         const std::filesystem::path installer = *folder / item.fileName;
-        outcome = download(*answer.address, installer, generation);
+        outcome = download(*answer.address, installer, generation, item.fileName);
         if (outcome.errorCode == kRepairDone)
             outcome = runInstaller(installer, item.cmdParam, generation);
     }

@@ -1,7 +1,9 @@
 // SystemTolvane: the repair engine. It scans for DLLs and software packages, downloads and
 // registers DLLs, downloads and runs installers: each kind of work a task on its worker pool,
 // each item's result one event-bus message ("onScanDlls", "onRepairDlls", "onScanSoftwares",
-// "onInstallSoftwares"), and "onCancelTask" at the end of a cancel. A repair's or an install's
+// "onInstallSoftwares"), and "onCancelTask" at the end of a cancel. While a repair's or an install's
+// file arrives, "onRepairProgress" {fileName, current, total} (bytes, as doubles; total 0 while
+// unknown) comes a few times a second. A repair's or an install's
 // message carries, after its error code, the reason's name when there is one (RepairOutcome.h), and
 // an install's then the installer's exit code when that is the reason.
 //
@@ -91,7 +93,7 @@ private:
     AddressAnswer askDownloadAddress(std::string_view fileName, std::string_view fileType);
     // The file at a trusted address into `destination`, within the address's size when it gives
     // one: kRepairDone, or kRepairDownloadFailed with the reason.
-    RepairOutcome download(const DownloadAddress&, const std::filesystem::path& destination, Generation);
+    RepairOutcome download(const DownloadAddress&, const std::filesystem::path& destination, Generation, const std::string& fileName);
     // Starts a downloaded installer where the machine is repaired and waits for it (a cancel stops
     // the wait): kRepairDone (with its exit code when not 0), or kRepairLaunchFailed.
     RepairOutcome runInstaller(const std::filesystem::path& installer, const std::string& parameters, Generation);

@@ -151,21 +151,25 @@ TEST_F(RepairModules, OneKeyScanUsesOnlyFilledSlots)
 }
 
 // After its code an event may carry the reason (and an install the installer's exit code); a value
-// of another kind in those places is no event at all.
-TEST_F(RepairModules, RepairEventsCarryTheirReasons)
+// of another kind in those places is no event at all. The same for a file's progress.
+TEST_F(RepairModules, RepairEventsCarryTheirReasonsAndProgress)
 {
-    run("var repair = module('biz_repair'); repair.repairDlls([], record); repair.installSoftwares([], record)");
+    run("var repair = module('biz_repair'); repair.repairDlls([], record); repair.installSoftwares([], record); repair.onProgress(record)");
+    EXPECT_EQ(run("repair.onProgress(5)"), "!Invalid arguments");
     EventBus::Bus& bus = EventBus::Bus::instance();
     bus.publish("onRepairDlls", { std::string("a.dll"), std::string("sys"), int32_t(2), std::string("badDigest") });
     bus.publish("onRepairDlls", { std::string("b.dll"), std::string("sys"), int32_t(2), int32_t(7) });
     bus.publish("onInstallSoftwares", { std::string("s.exe"), int32_t(0), std::string("exitCode"), int32_t(3010) });
     bus.publish("onInstallSoftwares", { std::string("t.exe"), int32_t(0) });
     bus.publish("onInstallSoftwares", { std::string("u.exe"), int32_t(0), std::string("exitCode"), std::string("3010") });
-    ASSERT_TRUE(outHas(3));
+    bus.publish("onRepairProgress", { std::string("big.dll"), 5e9, 6e9 }); // past 4 GiB
+    bus.publish("onRepairProgress", { std::string("big.dll"), int32_t(5), 6e9 });
+    ASSERT_TRUE(outHas(4));
     pumpFor(std::chrono::milliseconds(100));
     EXPECT_EQ(run("out.join('|')"), R"({"fileName":"a.dll","fileType":"sys","errorCode":2,"reason":"badDigest"}|)"
                                     R"({"fileName":"s.exe","errorCode":0,"reason":"exitCode","exitCode":3010}|)"
-                                    R"({"fileName":"t.exe","errorCode":0,"reason":""})");
+                                    R"({"fileName":"t.exe","errorCode":0,"reason":""}|)"
+                                    R"({"fileName":"big.dll","current":5000000000,"total":6000000000})");
 }
 
 TEST_F(RepairModules, RepairsAndHeartbeatChains)

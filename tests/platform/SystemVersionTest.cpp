@@ -20,6 +20,18 @@ TEST(SystemVersion, ReleaseNumbers)
     EXPECT_GT(systemVersion().major, 0);
 }
 
+TEST(SystemVersion, DistributionName)
+{
+    EXPECT_EQ(distributionName("NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nVERSION_ID=\"12\"\n"),
+        "Debian GNU/Linux 12 (bookworm)");
+    EXPECT_EQ(distributionName("# a comment\nNAME=Arch\n"), "Arch");
+    EXPECT_EQ(distributionName("NAME='Fedora Linux'\nVERSION=\"40 (Workstation \\\"Edition\\\")\""), "Fedora Linux 40 (Workstation \"Edition\")");
+    EXPECT_EQ(distributionName("PRETTY_NAME=\nNAME=Gentoo"), "Gentoo") << "an empty PRETTY_NAME says nothing";
+    EXPECT_EQ(distributionName("ID=debian\n"), "Linux");
+    EXPECT_FALSE(runningDistribution().empty());
+    EXPECT_FALSE(kernelRelease().empty());
+}
+
 TEST(SystemVersion, Bits)
 {
     EXPECT_EQ(bitsOfMachine("x86_64"), 64);

@@ -1,5 +1,6 @@
 // The repair engine against the reference server, with the event bus pumped as the web process
 // pumps it. Each test runs in a process of its own: the engine is a singleton.
+#include "repair/ProgressPacer.h"
 #include "repair/SystemTolvane.h"
 
 #include "core/EventBus.h"
@@ -172,6 +173,44 @@ TEST_F(EngineTest, ThreeRepairsInOrder)
     for (const auto& request : server->requests())
         heartbeats += request.endpoint == "heart";
     EXPECT_EQ(heartbeats, 1u);
+}
+
+// The file's bytes come a few times a second, the last report saying all of them arrived, and all
+// before the item's result.
+TEST_F(EngineTest, ARepairTellsHowMuchOfItsFileHasArrived)
+{
+    const std::string body(3 * 1024 * 1024, 'x');
+    test::writeFile(dir / "catalog" / "big.dll", body);
+    std::vector<std::pair<double, double>> reports;
+    const EventBus::Subscription progress = EventBus::Bus::instance().subscribe("onRepairProgress", [&](const EventBus::Message* message) {
+        const auto& values = *message->values;
+        ASSERT_EQ(values.size(), 3u);
+        EXPECT_EQ(std::get<std::string>(values[0]), "big.dll");
+        reports.emplace_back(std::get<double>(values[1]), std::get<double>(values[2]));
+    });
+    Messages messages;
+    engine.repairDlls({ dll("big.dll") });
+    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:big.dll:sys:0" }));
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.back(), std::make_pair(double(body.size()), double(body.size())));
+    for (size_t i = 1; i < reports.size(); ++i)
+        EXPECT_LE(reports[i - 1].first, reports[i].first);
+}
+
+TEST(ProgressPacer, PassesTheFirstOnePerIntervalAndTheLast)
+{
+    using namespace std::chrono_literals;
+    ProgressPacer pacer(200ms);
+    const ProgressPacer::Clock::time_point start {};
+    EXPECT_TRUE(pacer.due(10, 100, start));
+    EXPECT_FALSE(pacer.due(20, 100, start + 200ms - 1ns));
+    EXPECT_TRUE(pacer.due(30, 100, start + 200ms));
+    EXPECT_TRUE(pacer.due(100, 100, start + 201ms)) << "the last report, however soon";
+    EXPECT_FALSE(pacer.due(100, 100, start + 900ms)) << "told once";
+    // An unknown total is never complete: paced like the rest.
+    ProgressPacer unknown(200ms);
+    EXPECT_TRUE(unknown.due(5, 0, start));
+    EXPECT_FALSE(unknown.due(5, 0, start + 100ms));
 }
 
 TEST_F(EngineTest, ScanDuringARepairLetsTheCurrentItemFinish)

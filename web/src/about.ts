@@ -24,7 +24,7 @@ export function createAboutView(sys: Tvn.SysModule, home: string, prefix: HTMLEl
             ...row(format("aboutVersion"), __APP_VERSION__),
             ...row(format("aboutChannel"), sys.channel),
             ...row(format("aboutDevice"), device),
-            ...row(format("aboutSystem"), format("osVersion", { major: version.major, minor: version.minor, build: version.build })),
+            ...row(format("aboutSystem"), format("osVersion", { distribution: version.distribution, kernel: version.kernel })),
             ...row(format("aboutArch"), format("bits", { bits: sys.arch() })),
             ...row(format("aboutProgram"), sys.getAppPath()),
             ...row(format("aboutData"), appData),

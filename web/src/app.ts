@@ -6,7 +6,7 @@ import { append, clear, el } from "./dom";
 import { createDownloadsPanel } from "./downloads";
 import { describeDroppedFile } from "./drop";
 import { createItemTable, type ItemTable } from "./itemTable";
-import { finishedText, needsRepair, overallProgress, retryItems, statusText, type ItemState } from "./items";
+import { finishedText, needsRepair, overallProgress, retryItems, runText, statusText, type ItemState } from "./items";
 import { createPrefixBar } from "./prefixBar";
 import { programToCheck } from "./programCheck";
 import { createProgramCheck } from "./programCheckView";
@@ -90,8 +90,10 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
         overall.value = Math.round(progress.fraction * 100);
         if (session.isCancelling)
             statusLine.textContent = format("cancelling");
+        else if (session.running === "scan")
+            statusLine.textContent = format("scanning", { done: progress.done, total: progress.total });
         else if (session.running)
-            statusLine.textContent = format(session.running === "scan" ? "scanning" : "repairing", { done: progress.done, total: progress.total });
+            statusLine.textContent = runText(progress, session.workingItem());
     };
 
     const session: RepairSession = new RepairSession(engine, {

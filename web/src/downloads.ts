@@ -5,35 +5,24 @@
 import type { CatalogDownload } from "./catalog";
 import { el } from "./dom";
 import { format } from "./texts";
+import { TransferRate, transferText } from "./transfer";
 
 export type DownloadState =
     | { phase: "idle" }
-    | { phase: "running"; current: number; total: number }
+    | { phase: "running"; current: number; total: number; perSecond: number | null }
     | { phase: "done"; path: string }
     | { phase: "failed"; code: number }
     | { phase: "noAddress" }
     | { phase: "cancelled" };
 
-/** Sizes as people read them: 1.5 MiB. Counts above 2 GiB arrive as negative 32-bit numbers. */
-export function byteText(count: number): string {
-    const bytes = count < 0 ? count + 2 ** 32 : count;
-    const units = ["bytes", "KiB", "MiB", "GiB"];
-    let value = bytes;
-    let unit = 0;
-    while (value >= 1024 && unit < units.length - 1) {
-        value /= 1024;
-        ++unit;
-    }
-    return unit === 0 ? `${value} ${units[0]}` : `${value.toFixed(1)} ${units[unit]}`;
-}
-
 /** The error of a download whose address the server did not give (or gave one not trusted). */
 export const kNoAddress = 0x80070057;
 
-/** The next state after a download event. */
+/** The next state after a download event (its speed unknown: the panel measures it). */
 export function nextDownloadState(event: Tvn.DownloadEvent, path: string): DownloadState {
+    const unsigned = (count: number) => (count < 0 ? count + 2 ** 32 : count); // 32-bit counts past 2 GiB
     if (!event.complete)
-        return { phase: "running", current: event.current, total: event.total };
+        return { phase: "running", current: unsigned(event.current), total: unsigned(event.total), perSecond: null };
     if (event.error === 0)
         return { phase: "done", path };
     return event.error >>> 0 === kNoAddress ? { phase: "noAddress" } : { phase: "failed", code: event.error >>> 0 };
@@ -52,7 +41,7 @@ export function downloadText(state: DownloadState): string {
     case "idle":
         return "";
     case "running":
-        return state.total > 0 ? format("downloadProgress", { current: byteText(state.current), total: byteText(state.total) }) : format("downloadWaiting");
+        return state.total > 0 ? transferText(state) : format("downloadWaiting");
     case "done":
         return format("downloadDone", { path: state.path });
     case "failed":
@@ -85,10 +74,18 @@ export function createDownloadsPanel(engine: Tvn.BizRepairModule, downloads: Cat
         };
         const begin = () => {
             let path = "";
-            show({ phase: "running", current: 0, total: 0 });
+            const rate = new TransferRate();
+            show({ phase: "running", current: 0, total: 0, perSecond: null });
             try {
                 const started = engine.downloadFile({ fileName: download.fileName, fileType: download.fileType,
-                    progress: (event) => show(nextDownloadState(event, path)) });
+                    progress: (event) => {
+                        let state = nextDownloadState(event, path);
+                        if (state.phase === "running") {
+                            rate.add(performance.now(), state.current);
+                            state = { ...state, perSecond: rate.perSecond() };
+                        }
+                        show(state);
+                    } });
                 thread = started.downloadThread;
                 path = started.downloadPath;
             } catch {

@@ -2,6 +2,7 @@
 // results from the engine, the texts they show, and the progress sums.
 
 import { format, type TextKey } from "./texts";
+import { transferText, type Transfer } from "./transfer";
 
 export type ItemKind = "dll" | "runtime";
 
@@ -28,10 +29,12 @@ export interface ItemState {
     exitCode: number;
     /** The part of its repair done, 0 to 1 (0 until the engine reports a part). */
     progress: number;
+    /** Its file's transfer while the repair goes on; null before the first report. */
+    transfer: Transfer | null;
 }
 
 export function newItem(kind: ItemKind, fileName: string): ItemState {
-    return { kind, fileName, status: "unknown", errorCode: 0, reason: "", exitCode: 0, progress: 0 };
+    return { kind, fileName, status: "unknown", errorCode: 0, reason: "", exitCode: 0, progress: 0, transfer: null };
 }
 
 /** The reasons that have words of their own (the others: see failureText). */
@@ -93,6 +96,9 @@ const statusKeys: Record<ItemKind, Record<Exclude<ItemStatus, "failed">, TextKey
 };
 
 export function statusText(item: ItemState): string {
+    const transfer = item.transfer;
+    if (item.status === "working" && transfer && (transfer.total === 0 || transfer.current < transfer.total))
+        return format(item.kind === "dll" ? "statusDownloading" : "statusDownloadingInstaller", { transfer: transferText(transfer) });
     if (item.status === "failed")
         return format("statusFailed", { reason: failureText(item) });
     if (item.status === "repaired" && item.kind === "runtime" && item.reason === "exitCode")
@@ -111,14 +117,16 @@ export function isInPlace(item: ItemState): boolean {
 }
 
 export function scanResult(item: ItemState, exists: boolean): ItemState {
-    return { ...item, status: exists ? "present" : "missing", errorCode: 0, reason: "", exitCode: 0, progress: 0 };
+    return { ...item, status: exists ? "present" : "missing", errorCode: 0, reason: "", exitCode: 0, progress: 0, transfer: null };
 }
 
-/** An item after its repair's event: repaired, cancelled (a cancel cut it off), or failed. A repair
- *  that did not finish keeps the part it had done: its bar is never full. */
+/** An item after its repair's event: repaired, cancelled (a cancel cut it off), or failed. A
+ *  transfer that broke off or was cut keeps the part that had arrived (never a full bar); any other
+ *  failure kept nothing of its file (a file that did not match its digest is thrown away). */
 export function repairResult(item: ItemState, errorCode: number, reason: Tvn.RepairReason = "", exitCode = 0): ItemState {
     const status: ItemStatus = errorCode === 0 ? "repaired" : reason === "cancelled" ? "cancelled" : "failed";
-    return { ...item, status, errorCode, reason, exitCode, progress: status === "repaired" ? 1 : Math.min(item.progress, 0.99) };
+    const kept = reason === "transfer" || reason === "cancelled" ? Math.min(item.progress, 0.99) : 0;
+    return { ...item, status, errorCode, reason, exitCode, progress: status === "repaired" ? 1 : kept, transfer: null };
 }
 
 /** What a row's bar shows: the part of a repair done (0 to 1), "busy" while a repair goes on with no
@@ -129,8 +137,8 @@ export function rowBar(item: ItemState): Bar {
     switch (item.status) {
     case "queued":
         return 0;
-    case "working":
-        return item.progress > 0 ? Math.min(item.progress, 1) : "busy";
+    case "working": // busy before the file's first bytes and after its last (registering, installing)
+        return item.progress > 0 && item.progress < 1 ? item.progress : "busy";
     case "repaired":
         return 1;
     case "failed":
@@ -179,6 +187,14 @@ export function overallProgress(items: readonly ItemState[]): Progress {
     const done = items.filter((item) => answered.has(item.status)).length;
     const sum = items.reduce((acc, item) => acc + workDone(item), 0);
     return { done, total, fraction: total === 0 ? 1 : sum / total };
+}
+
+/** The status line of a repair going on: the count, and the file arriving with its speed. */
+export function runText(progress: Progress, working: ItemState | null): string {
+    const counts = { done: progress.done, total: progress.total };
+    if (!working?.transfer)
+        return format("repairing", counts);
+    return format("repairingItem", { ...counts, name: working.fileName, transfer: transferText(working.transfer) });
 }
 
 /** The items of a finished run that a retry would take again: those that failed or were cut off. */

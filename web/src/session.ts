@@ -4,6 +4,7 @@
 // waited for in a repair is the one being worked on.
 
 import { newItem, repairResult, scanResult, type ItemKind, type ItemState } from "./items";
+import { TransferRate } from "./transfer";
 
 export type Operation = "scan" | "repair";
 
@@ -34,14 +35,23 @@ export class RepairSession {
     private pending: string[] = []; // keys, in the engine's order
     private touched: string[] = [];
     private cancelling = false;
+    private rate = new TransferRate();
 
-    constructor(private readonly engine: Tvn.BizRepairModule, private readonly events: SessionEvents) {
+    /** `now`: the clock the transfer's speed is measured by, in milliseconds. */
+    constructor(private readonly engine: Tvn.BizRepairModule, private readonly events: SessionEvents, private readonly now = () => performance.now()) {
         // The engine's events go to the callbacks stored last; one set, stored once (empty lists
         // start nothing).
         engine.scanDlls([], (event) => this.result("dll", event.fileName, (item) => scanResult(item, event.isExist)));
         engine.scanSoftwares([], (event) => this.result("runtime", event.fileName, (item) => scanResult(item, event.isInstall)));
         engine.repairDlls([], (event) => this.result("dll", event.fileName, (item) => repairResult(item, event.errorCode, event.reason)));
         engine.installSoftwares([], (event) => this.result("runtime", event.fileName, (item) => repairResult(item, event.errorCode, event.reason, event.exitCode)));
+        engine.onProgress((event) => this.progress(event));
+    }
+
+    /** The item being repaired now; null between runs, during a scan, and before the first event. */
+    workingItem(): ItemState | null {
+        const first = this.operation === "repair" && this.pending[0] ? this.items.get(this.pending[0]) : undefined;
+        return first?.status === "working" ? first : null;
     }
 
     get running(): Operation | null {
@@ -144,8 +154,21 @@ export class RepairSession {
 
     private markWorking(): void {
         const first = this.pending[0] ? this.items.get(this.pending[0]) : undefined;
-        if (first && first.status === "queued")
-            this.update({ ...first, status: "working", progress: 0 });
+        if (first && first.status === "queued") {
+            this.rate = new TransferRate();
+            this.update({ ...first, status: "working", progress: 0, transfer: null });
+        }
+    }
+
+    /** The working item's file: its part done, and its speed. A report for another file (a late one
+     *  of an item already answered) is dropped. */
+    private progress(event: Tvn.RepairProgressEvent): void {
+        const item = this.workingItem();
+        if (!item || item.fileName.toLowerCase() !== event.fileName.toLowerCase())
+            return;
+        this.rate.add(this.now(), event.current);
+        const progress = event.total > 0 ? Math.min(event.current / event.total, 1) : item.progress;
+        this.update({ ...item, progress, transfer: { current: event.current, total: event.total, perSecond: this.rate.perSecond() } });
     }
 
     private cancelled(): void {

@@ -1,5 +1,6 @@
 import { describe, expect, it } from "vitest";
-import { byteText, downloadFraction, downloadText, nextDownloadState } from "../src/downloads";
+import { downloadFraction, downloadText, nextDownloadState } from "../src/downloads";
+import { byteText } from "../src/transfer";
 
 describe("downloads", () => {
     it("follows the events to the end", () => {

@@ -78,10 +78,12 @@ describe("items", () => {
         expect(rowBar({ ...dll, status: "working" })).toBe("busy");
         expect(rowBar({ ...dll, status: "working", progress: 0.25 })).toBe(0.25);
         expect(rowBar(repairResult({ ...dll, status: "working" }, 0))).toBe(1);
-        // A failure keeps what it had done, short of full even when every byte had arrived.
+        // A transfer cut or broken off keeps what had arrived, short of full even when every byte had;
+        // a file thrown away (its digest did not match) is no work done.
         expect(rowBar(repairResult({ ...dll, status: "working" }, 2, "transfer"))).toBe(0);
         expect(rowBar(repairResult({ ...dll, status: "working", progress: 0.4 }, 2, "cancelled"))).toBe(0.4);
-        expect(rowBar(repairResult({ ...dll, status: "working", progress: 1 }, 2, "badDigest"))).toBeLessThan(1);
+        expect(rowBar(repairResult({ ...dll, status: "working", progress: 1 }, 2, "transfer"))).toBeLessThan(1);
+        expect(rowBar(repairResult({ ...dll, status: "working", progress: 1 }, 2, "badDigest"))).toBe(0);
     });
 
     it("counts the run's work done, so a failed or cancelled run's bar is not full", () => {

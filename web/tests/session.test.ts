@@ -1,5 +1,5 @@
 import { describe, expect, it } from "vitest";
-import type { ItemState } from "../src/items";
+import { overallProgress, rowBar, runText, statusText, type ItemState } from "../src/items";
 import { RepairSession, type RunSummary } from "../src/session";
 
 // The engine as the page sees it: the callbacks it stores and the calls it gets.
@@ -10,11 +10,13 @@ class FakeEngine implements Tvn.BizRepairModule {
     onRepairDll?: (event: Tvn.DllRepairEvent) => void;
     onInstall?: (event: Tvn.SoftwareInstallEvent) => void;
     onCancel?: () => void;
+    onProgressEvent?: (event: Tvn.RepairProgressEvent) => void;
     scanDlls(items: Tvn.DllItem[], callback: (event: Tvn.DllScanEvent) => void) { this.onScanDll = callback; this.record("scanDlls", items); }
     scanSoftwares(items: Tvn.SoftwareItem[], callback: (event: Tvn.SoftwareScanEvent) => void) { this.onScanSoftware = callback; this.record("scanSoftwares", items); }
     repairDlls(items: Tvn.DllItem[], callback: (event: Tvn.DllRepairEvent) => void) { this.onRepairDll = callback; this.record("repairDlls", items); }
     installSoftwares(items: Tvn.SoftwareItem[], callback: (event: Tvn.SoftwareInstallEvent) => void) { this.onInstall = callback; this.record("installSoftwares", items); }
     cancelTask(callback: () => void) { this.onCancel = callback; this.calls.push("cancelTask"); }
+    onProgress(callback: (event: Tvn.RepairProgressEvent) => void) { this.onProgressEvent = callback; }
     oneKeyScan(dlls: Tvn.DllItem[], softwares: Tvn.SoftwareItem[]) { this.calls.push(`oneKeyScan ${dlls.length} ${softwares.length}`); }
     oneKeyRepair(dlls: Tvn.DllItem[], softwares: Tvn.SoftwareItem[]) { this.calls.push(`oneKeyRepair ${dlls.length} ${softwares.length}`); }
     downloadFile(): never { throw new Error("Invalid arguments"); }
@@ -29,8 +31,10 @@ function session() {
     const seen: ItemState[] = [];
     const finished: RunSummary[] = [];
     const running: (string | null)[] = [];
-    const repair = new RepairSession(engine, { item: (item) => seen.push(item), running: (op) => running.push(op), finished: (s) => finished.push(s) });
-    return { engine, seen, finished, running, repair };
+    const clock = { now: 0 };
+    const repair = new RepairSession(engine, { item: (item) => seen.push(item), running: (op) => running.push(op), finished: (s) => finished.push(s) },
+        () => clock.now);
+    return { engine, seen, finished, running, repair, clock };
 }
 
 describe("repair session", () => {
@@ -110,5 +114,31 @@ describe("repair session", () => {
         expect(seen.map((item) => `${item.fileName}:${item.status}`)).toEqual(["a.dll:unknown", "s.exe:unknown", "b.dll:unavailable"]);
         expect(repair.item("runtime", "s.exe").status).toBe("unknown");
         expect(repair.item("dll", "b.dll").status).toBe("unavailable");
+    });
+
+    it("follows the working item's file, its speed and the steps after it, and ignores other files", () => {
+        const { engine, repair, clock } = session();
+        repair.repair({ dlls: [dll("a.dll")], softwares: [software("s.exe")] });
+        const progress = (fileName: string, current: number, total: number) => engine.onProgressEvent?.({ fileName, current, total });
+        progress("s.exe", 10, 100); // not the one being worked on
+        expect(repair.item("runtime", "s.exe").transfer).toBeNull();
+        progress("A.DLL", 0, 4 * 1048576);
+        clock.now = 1000;
+        progress("a.dll", 1048576, 4 * 1048576);
+        const a = repair.item("dll", "a.dll");
+        expect([a.progress, a.transfer?.perSecond]).toEqual([0.25, 1048576]);
+        expect(statusText(a)).toBe("Downloading: 1.0 MiB of 4.0 MiB, 1.0 MiB/s, 3 s left");
+        expect(runText(overallProgress(repair.runItems()), repair.workingItem())).toBe("Repairing: 0 of 2; a.dll: 1.0 MiB of 4.0 MiB, 1.0 MiB/s, 3 s left");
+        // Every byte in: what is left (registering) has no part to show.
+        progress("a.dll", 4 * 1048576, 4 * 1048576);
+        expect([statusText(repair.item("dll", "a.dll")), rowBar(repair.item("dll", "a.dll"))]).toEqual(["Repairing…", "busy"]);
+        engine.onRepairDll?.({ fileName: "a.dll", fileType: "t", errorCode: 0, reason: "" });
+        expect(repair.item("dll", "a.dll").transfer).toBeNull();
+        // The next item's speed is its own.
+        clock.now = 5000;
+        progress("s.exe", 0, 0);
+        expect(statusText(repair.item("runtime", "s.exe"))).toBe("Downloading the installer: 0 bytes");
+        progress("a.dll", 5, 5); // late, of an item answered
+        expect(repair.item("dll", "a.dll").status).toBe("repaired");
     });
 });

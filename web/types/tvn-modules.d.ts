@@ -73,6 +73,10 @@ declare namespace Tvn {
         minor: number;
         build: number;
         platformId: number;
+        /** The distribution's name ("Debian GNU/Linux 12 (bookworm)"). */
+        distribution: string;
+        /** The kernel's release ("6.1.0-18-amd64"). */
+        kernel: string;
     }
     interface SysModule {
         /** The program's command line, the program first. */
@@ -238,6 +242,12 @@ declare namespace Tvn {
         errorCode: RepairErrorCode;
         reason: RepairReason;
     }
+    /** The file of the repair or install under way: bytes arrived and expected (total 0 while unknown). */
+    interface RepairProgressEvent {
+        fileName: string;
+        current: number;
+        total: number;
+    }
     interface SoftwareInstallEvent {
         fileName: string;
         errorCode: RepairErrorCode;
@@ -252,6 +262,8 @@ declare namespace Tvn {
         repairDlls(items: DllItem[], callback: (event: DllRepairEvent) => void): void;
         installSoftwares(items: SoftwareItem[], callback: (event: SoftwareInstallEvent) => void): void;
         cancelTask(callback: () => void): void;
+        /** A few times a second while a repair's or an install's file arrives; the last call's callback. */
+        onProgress(callback: (event: RepairProgressEvent) => void): void;
         /** Events go to the callbacks the calls above stored. */
         oneKeyScan(dlls: DllItem[], softwares: SoftwareItem[]): void;
         oneKeyRepair(dlls: DllItem[], softwares: SoftwareItem[]): void;
