@@ -6,6 +6,7 @@
 #include "browser/Client.h"
 #include "browser/Clipboard.h"
 #include "browser/MessageBoxDialog.h"
+#include "core/GlobalConfig.h"
 #include "core/Log.h"
 #include "core/Paths.h"
 
@@ -104,13 +105,12 @@ void MainWindow::Create()
     gtk_window_set_resizable(m_window, TRUE);
     GdkScreen* screen = gtk_window_get_screen(m_window);
     const double resolution = screen ? gdk_screen_get_resolution(screen) : -1;
-    const WindowSize size = mainWindowSize(resolution > 0 ? static_cast<unsigned>(resolution) : 96);
-    gtk_window_set_default_size(m_window, size.width, size.height);
-    gtk_window_set_position(m_window, GTK_WIN_POS_CENTER);
+    place(resolution > 0 ? static_cast<unsigned>(resolution) : 96);
     gtk_widget_add_events(GTK_WIDGET(m_window), GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
     m_windowHandlers = {
         g_signal_connect(m_window, "destroy", G_CALLBACK(onDestroy), this),
         g_signal_connect(m_window, "window-state-event", G_CALLBACK(onWindowState), this),
+        g_signal_connect(m_window, "configure-event", G_CALLBACK(onConfigure), this),
         g_signal_connect(m_window, "button-press-event", G_CALLBACK(onWindowPress), this),
         g_signal_connect(m_window, "button-release-event", G_CALLBACK(onRelease), this),
         g_signal_connect(m_window, "motion-notify-event", G_CALLBACK(onMotion), this),
@@ -118,6 +118,70 @@ void MainWindow::Create()
     };
     gtk_widget_realize(GTK_WIDGET(m_window));
     LOG_INFO << "window created";
+}
+
+void MainWindow::place(unsigned dpi)
+{
+    m_minimum = { static_cast<int>(dpi * kMinimumWindowWidth / 96), static_cast<int>(dpi * kMinimumWindowHeight / 96) };
+
+    std::vector<WindowRect> workAreas;
+    GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(m_window));
+    for (int i = 0; display && i < gdk_display_get_n_monitors(display); ++i) {
+        GdkRectangle area {};
+        gdk_monitor_get_workarea(gdk_display_get_monitor(display, i), &area);
+        workAreas.push_back({ area.x, area.y, area.width, area.height });
+    }
+    const std::optional<WindowPlacement> saved = parsePlacement(GlobalConfig::instance().get("window", "placement", ""));
+    const std::optional<WindowPlacement> placement = saved ? restoredPlacement(*saved, workAreas, m_minimum.width, m_minimum.height) : std::nullopt;
+    if (!placement) {
+        const WindowSize size = mainWindowSize(dpi);
+        gtk_window_set_default_size(m_window, size.width, size.height);
+        gtk_window_set_position(m_window, GTK_WIN_POS_CENTER);
+        return;
+    }
+    const WindowRect& frame = placement->frame;
+    gtk_window_set_default_size(m_window, frame.width, frame.height);
+    gtk_window_move(m_window, frame.x, frame.y);
+    m_restoredFrame = frame;
+    if (placement->maximized)
+        gtk_window_maximize(m_window);
+    LOG_INFO << "window placed as it was: " << formatPlacement(*placement);
+}
+
+void MainWindow::savePlacement()
+{
+    if (!m_maximized)
+        sampleFrame();
+    if (m_restoredFrame.width <= 0 || m_restoredFrame.height <= 0)
+        return; // never shown
+    if (!GlobalConfig::instance().set("window", "placement", formatPlacement({ m_restoredFrame, m_maximized }))) {
+        LOG_ERROR << "window placement not saved";
+    }
+}
+
+void MainWindow::sampleFrame()
+{
+    GdkWindow* window = gdkWindow();
+    if (window && !(gdk_window_get_state(window) & (GDK_WINDOW_STATE_MAXIMIZED | GDK_WINDOW_STATE_ICONIFIED | GDK_WINDOW_STATE_FULLSCREEN))) {
+        gtk_window_get_position(m_window, &m_restoredFrame.x, &m_restoredFrame.y);
+        gtk_window_get_size(m_window, &m_restoredFrame.width, &m_restoredFrame.height);
+    }
+}
+
+// A maximise configures the window (moved to the work area, then sized) before its state says
+// so: the frame is sampled a moment later, once the state has caught up.
+gboolean MainWindow::onConfigure(GtkWidget*, GdkEventConfigure*, gpointer data)
+{
+    auto* self = static_cast<MainWindow*>(data);
+    if (!self->m_frameSample) {
+        self->m_frameSample = g_timeout_add(200, [](gpointer data) -> gboolean {
+            auto* self = static_cast<MainWindow*>(data);
+            self->m_frameSample = 0;
+            self->sampleFrame();
+            return G_SOURCE_REMOVE;
+        }, self);
+    }
+    return FALSE;
 }
 
 void MainWindow::setClient(Client* client)
@@ -317,6 +381,8 @@ gboolean MainWindow::onRelease(GtkWidget*, GdkEventButton*, gpointer data)
 
 void MainWindow::removePendingSizes()
 {
+    if (m_frameSample)
+        g_source_remove(std::exchange(m_frameSample, 0));
     for (const guint source : m_pendingSizes)
         g_source_remove(source);
     m_pendingSizes.clear();
@@ -330,6 +396,8 @@ void MainWindow::onViewSizeAllocate(GtkWidget*, GdkRectangle*, gpointer data)
 gboolean MainWindow::onWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data)
 {
     auto* self = static_cast<MainWindow*>(data);
+    if (!(event->new_window_state & GDK_WINDOW_STATE_ICONIFIED))
+        self->m_maximized = event->new_window_state & GDK_WINDOW_STATE_MAXIMIZED;
     // The window manager maximises to the work area (the monitor less its panels).
     if (event->changed_mask & GDK_WINDOW_STATE_MAXIMIZED)
         self->applyFrame();
@@ -408,6 +476,12 @@ void MainWindow::OnSetResizeable(bool resizeable)
     m_resizeable = resizeable;
     LOG_INFO << "window set resizeable : " << (resizeable ? 1 : 0);
     applyFrame();
+    // The minimum holds what the user may do; a page that keeps its window's size sets it freely.
+    GdkGeometry hints {};
+    hints.min_width = m_minimum.width;
+    hints.min_height = m_minimum.height;
+    if (m_window)
+        gtk_window_set_geometry_hints(m_window, nullptr, &hints, resizeable ? GDK_HINT_MIN_SIZE : GdkWindowHints(0));
 }
 
 void MainWindow::showWindow(Show command)
@@ -523,6 +597,7 @@ bool MainWindow::writeClipboardText(const std::string& text)
 void MainWindow::onDestroy(GtkWidget*, gpointer data)
 {
     auto* self = static_cast<MainWindow*>(data);
+    self->savePlacement();
     LOG_INFO << "window destroyed";
     self->removePendingSizes();
     self->disconnectView();

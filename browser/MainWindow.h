@@ -4,11 +4,13 @@
 // draggable regions move it (a double click there maximises or restores a resizable window);
 // while resizable, a 5-pixel border at the left, right and bottom and the top 5 pixels resize it;
 // maximised, it covers its monitor's work area. Size changes reach the page through the throttle
-// as "onSize". Web processes drive it over the window channel (WindowControl). Destroying it
-// closes the application. UI thread only.
+// as "onSize". It opens where it was when it last closed (WindowPlacement.h), and never gets smaller
+// than the page's layout needs while the user may resize it. Web processes drive it over the window channel (WindowControl).
+// Destroying it keeps its placement and closes the application. UI thread only.
 #pragma once
 
 #include "browser/WindowCommands.h"
+#include "browser/WindowPlacement.h"
 #include "browser/WindowRules.h"
 #include "platform/GRef.h"
 
@@ -20,6 +22,13 @@ namespace tvn {
 
 class Client;
 
+// The window size for a DPI (96 = unscaled): DPI x 1168 / 192 and DPI x 832 / 192, doubled.
+struct WindowSize {
+    int width;
+    int height;
+};
+WindowSize mainWindowSize(unsigned dpi);
+
 class MainWindow final : public WindowControl {
 public:
     // Called once when the window is destroyed, after "window destroyed" is logged.
@@ -28,7 +37,8 @@ public:
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
-    // Creates the window: 1168 x 832 scaled by the screen's DPI, centred, class "CefMainWindow_tvn".
+    // Creates the window: where it last was (config.ini [window] placement) when that still fits,
+    // else 1168 x 832 scaled by the screen's DPI, centred; class "CefMainWindow_tvn".
     void Create();
     void show();
     void close();
@@ -67,6 +77,7 @@ private:
     static void onDestroy(GtkWidget*, gpointer self);
     static void onViewSizeAllocate(GtkWidget*, GdkRectangle*, gpointer self);
     static gboolean onWindowState(GtkWidget*, GdkEventWindowState*, gpointer self);
+    static gboolean onConfigure(GtkWidget*, GdkEventConfigure*, gpointer self);
     static gboolean onWindowPress(GtkWidget*, GdkEventButton*, gpointer self);
     static gboolean onViewPress(GtkWidget*, GdkEventButton*, gpointer self);
     static gboolean onMotion(GtkWidget*, GdkEventMotion*, gpointer self);
@@ -82,10 +93,15 @@ private:
     // A press at window coordinates (x, y) that belongs to the window: move, resize or maximise.
     void windowPress(GdkEventButton*, int x, int y, bool draggable);
     void updateFrameCursor(GdkEventMotion*);
+    // The saved placement, when it fits today's monitors; else the default size, centred.
+    void place(unsigned dpi);
+    void savePlacement();
+    // The frame as it stands, kept as the restored one unless the window is maximised or minimised.
+    void sampleFrame();
     // The page's current size and the window's state through the throttle; `again` even when
     // neither changed.
     void noteSize(bool again);
-    void removePendingSizes();
+    void removePendingSizes(); // and a frame sample due
     void disconnectView();
 
     GtkWindow* m_window = nullptr; // owned by GTK's toplevel list; destroyed by GTK or by us
@@ -96,6 +112,10 @@ private:
     std::vector<gulong> m_viewHandlers;
     bool m_resizeable = false;
     bool m_topmost = false;
+    WindowSize m_minimum { kMinimumWindowWidth, kMinimumWindowHeight }; // scaled by the screen's DPI
+    WindowRect m_restoredFrame; // the last frame while neither maximised nor minimised
+    bool m_maximized = false;
+    guint m_frameSample = 0; // the timeout source of a frame sample due
 
     // A press on the caption: the move starts once the pointer has gone past the drag threshold,
     // so that a double click can still maximise.
@@ -111,13 +131,6 @@ private:
     int m_lastType = -1, m_lastWidth = -1, m_lastHeight = -1;
     std::set<guint> m_pendingSizes; // timeout sources not yet run; removed with the window
 };
-
-// The window size for a DPI (96 = unscaled): DPI x 1168 / 192 and DPI x 832 / 192, doubled.
-struct WindowSize {
-    int width;
-    int height;
-};
-WindowSize mainWindowSize(unsigned dpi);
 
 // The resize edge of a hit code; nullopt for codes that do not resize.
 std::optional<GdkWindowEdge> resizeEdge(HitCode);

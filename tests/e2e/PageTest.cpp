@@ -323,6 +323,43 @@ TEST_F(Page, TheTitleBarMovesMaximisesAndClosesTheWindow)
     EXPECT_EQ(closeWithTitleBar(), 0);
 }
 
+TEST_F(Page, TheWindowOpensWhereItWasAndNoSmallerThanItsLayoutNeeds)
+{
+    start({ "--autorun" });
+    ASSERT_TRUE(waitForLine("tvn: finished: "));
+    // Asked to shrink to 400 x 300, the window stops at its minimum (760 x 520 at 96 DPI).
+    std::system(("xdotool windowsize --sync " + id + " 400 300").c_str());
+    EXPECT_TRUE(eventually([&] { const test::Geometry g = geometry(); return g.width == 760 && g.height == 520; })) << geometry();
+    std::filesystem::create_directories(kScreenshots);
+    ASSERT_EQ(std::system((std::string(TVN_SCREENSHOT) + " " + (kScreenshots / "smallest.png").string() + " " + id).c_str()), 0);
+    std::system(("xdotool windowsize --sync " + id + " 900 640 windowmove --sync " + id + " 150 120").c_str());
+    ASSERT_TRUE(eventually([&] { const test::Geometry g = geometry(); return g.x == 150 && g.y == 120 && g.width == 900 && g.height == 640; }))
+        << geometry();
+    EXPECT_EQ(closeWithTitleBar(), 0);
+    EXPECT_NE(readFile(installation.dir / "config" / "tvn" / "config.ini").find("placement = 150,120,900,640\n"), std::string::npos);
+
+    // The next start opens there.
+    std::filesystem::remove(outputFile);
+    finishedTvn = false;
+    start({ "--autorun" });
+    ASSERT_TRUE(waitForLine("tvn: finished: "));
+    EXPECT_EQ(geometry(), (test::Geometry { 150, 120, 900, 640 }));
+    // Closed maximised, it opens maximised, and restores to where it was before.
+    const auto maximized = [&] { return output("xprop -id " + id + " _NET_WM_STATE").find("MAXIMIZED_VERT") != std::string::npos; };
+    click(geometry().width - 69, 18);
+    ASSERT_TRUE(eventually(maximized));
+    EXPECT_EQ(closeWithTitleBar(), 0);
+    EXPECT_NE(readFile(installation.dir / "config" / "tvn" / "config.ini").find("placement = 150,120,900,640,maximized\n"), std::string::npos) << readFile(installation.dir / "config" / "tvn" / "config.ini");
+    std::filesystem::remove(outputFile);
+    finishedTvn = false;
+    start({ "--autorun" });
+    ASSERT_TRUE(waitForLine("tvn: finished: "));
+    EXPECT_TRUE(eventually(maximized));
+    click(geometry().width - 69, 18);
+    EXPECT_TRUE(eventually([&] { return geometry() == test::Geometry { 150, 120, 900, 640 }; })) << geometry();
+    EXPECT_EQ(closeWithTitleBar(), 0);
+}
+
 TEST_F(Page, WorksFromTheKeyboardDownloadsAndKeepsSettings)
 {
     start({ "--autorun" });

@@ -6,7 +6,7 @@ import { append, clear, el } from "./dom";
 import { createDownloadsPanel } from "./downloads";
 import { describeDroppedFile } from "./drop";
 import { createItemTable, type ItemTable } from "./itemTable";
-import { finishedText, needsRepair, overallProgress, retryItems, runText, statusText, type ItemState } from "./items";
+import { finishedText, needsRepair, overallProgress, retryItems, runText, statusText, viewCountText, type ItemState } from "./items";
 import { createPrefixBar } from "./prefixBar";
 import { programToCheck } from "./programCheck";
 import { createProgramCheck } from "./programCheckView";
@@ -96,9 +96,24 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
             statusLine.textContent = runText(progress, session.workingItem());
     };
 
+    // Each view's count ("3 of 8 libraries missing"), recounted at most once a frame.
+    const counts = { dll: el("p", { class: "view-count", role: "status" }), runtime: el("p", { class: "view-count", role: "status" }) };
+    let countsDue = false;
+    const showCounts = () => {
+        if (countsDue)
+            return;
+        countsDue = true;
+        requestAnimationFrame(() => {
+            countsDue = false;
+            counts.dll.textContent = viewCountText("dll", catalog.dlls.map((dll) => session.item("dll", dll.fileName)));
+            counts.runtime.textContent = viewCountText("runtime", catalog.runtimes.map((runtime) => session.item("runtime", runtime.fileName)));
+        });
+    };
+
     const session: RepairSession = new RepairSession(engine, {
         item(item) {
             tables[item.kind].update(item);
+            showCounts();
             if (session.running)
                 showOverall();
         },
@@ -138,6 +153,7 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
         scanAll(); // the rows described the other prefix
     });
     applyPrefix(prefixBar.current());
+    showCounts();
 
     function pick(dlls: Catalog["dlls"], softwares: Catalog["runtimes"]): RunRequest {
         const placed = dlls.flatMap((dll) => {
@@ -230,8 +246,8 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
     const toolBar = el("div", { class: "tool-bar" }, scanButton, repairButton, repairSelected, cancelButton, checkButton);
 
     const views: [string, HTMLElement][] = [
-        [format("tabLibraries"), libraries.element],
-        [format("tabRuntimes"), runtimes.element],
+        [format("tabLibraries"), el("div", {}, counts.dll, libraries.element)],
+        [format("tabRuntimes"), el("div", {}, counts.runtime, runtimes.element)],
         [format("tabDownloads"), createDownloadsPanel(engine, catalog.downloads)],
         [format("tabSettings"), createSettingsView(settings, (key, value) => {
             settings = writeSetting(sys, settings, key, value);
@@ -272,7 +288,7 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
     function showBanner(summary: RunSummary): void {
         retry = retryItems(summary.items);
         banner.hidden = retry.length === 0;
-        bannerText.textContent = summary.cancelled ? format("bannerCancelled", { count: retry.length }) : finishedText(summary.operation, false, summary.items);
+        bannerText.textContent = finishedText(summary.operation, summary.cancelled, summary.items);
         retryButton.textContent = plural(retry.length, "bannerRetryOne", "bannerRetry");
     }
     const previewDialog = createPreviewDialog();

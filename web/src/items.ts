@@ -149,19 +149,37 @@ export function rowBar(item: ItemState): Bar {
     }
 }
 
-/** The status line's words for a finished run. A repair that the missing server failed says so
- *  once for the run (each row says it too, but eleven rows are no notice). */
+/** The status line's words for a finished run: how many were repaired, failed and left undone. A
+ *  repair that the missing server failed says so once for the run (each row says it too, but
+ *  eleven rows are no notice). */
 export function finishedText(operation: "scan" | "repair", cancelled: boolean, items: readonly ItemState[]): string {
-    if (cancelled)
-        return format("cancelled");
+    const count = (status: ItemStatus) => items.filter((item) => item.status === status).length;
     if (operation === "scan")
-        return format("scanDone", { missing: items.filter((item) => item.status === "missing").length });
+        return cancelled ? format("cancelled") : format("scanDone", { missing: count("missing") });
+    const counts = { repaired: count("repaired"), failed: count("failed"), skipped: count("cancelled") };
+    if (cancelled)
+        return format("repairCancelled", counts);
     const failed = items.filter((item) => item.status === "failed");
     if (failed.some((item) => item.reason === "noServer"))
-        return format("repairNoServer", { failed: failed.length });
+        return format("repairNoServer", counts);
     if (failed.some((item) => item.reason === "unreachable"))
-        return format("repairUnreachable", { failed: failed.length });
-    return format("repairDone", { failed: failed.length });
+        return format("repairUnreachable", counts);
+    return format(counts.failed ? "repairDoneFailed" : "repairDone", counts);
+}
+
+/** "3 of 8 libraries missing": a view's own count, from what the page knows of its items. */
+export function viewCountText(kind: ItemKind, items: readonly ItemState[]): string {
+    const total = items.length;
+    const missing = items.filter(needsRepair).length;
+    const known = items.filter((item) => item.status !== "unknown" && item.status !== "checking").length;
+    const keys = kind === "dll"
+        ? { none: "countLibrariesNone", unchecked: "countLibrariesUnchecked", missing: "countLibrariesMissing", all: "countLibrariesAll" } as const
+        : { none: "countRuntimesNone", unchecked: "countRuntimesUnchecked", missing: "countRuntimesMissing", all: "countRuntimesAll" } as const;
+    if (total === 0)
+        return format(keys.none);
+    if (known === 0)
+        return format(keys.unchecked, { total });
+    return format(items.every(isInPlace) ? keys.all : keys.missing, { missing, total });
 }
 
 export interface Progress {

@@ -73,9 +73,19 @@ export const texts = {
     repairingItem: "Repairing: {done} of {total}; {name}: {transfer}",
     cancelling: "Cancelling…",
     scanDone: "Scan finished: {missing} missing",
-    repairDone: "Repair finished: {failed} failed",
+    repairDone: "Repair finished: {repaired} repaired",
+    repairDoneFailed: "Repair finished: {repaired} repaired, {failed} failed",
+    repairCancelled: "Repair cancelled: {repaired} repaired, {failed} failed, {skipped} not done",
     repairNoServer: "Repair finished: {failed} failed, no download server is configured",
     repairUnreachable: "Repair finished: {failed} failed, the download server cannot be reached",
+    countLibrariesNone: "The catalog names no libraries.",
+    countLibrariesUnchecked: "{total} libraries, not checked yet",
+    countLibrariesMissing: "{missing} of {total} libraries missing",
+    countLibrariesAll: "All {total} libraries in place",
+    countRuntimesNone: "The catalog names no runtimes.",
+    countRuntimesUnchecked: "{total} runtimes, not checked yet",
+    countRuntimesMissing: "{missing} of {total} runtimes missing",
+    countRuntimesAll: "All {total} runtimes in place",
     cancelled: "Cancelled",
     nothingToRepair: "Nothing to repair: scan first, or every item is in place.",
 
@@ -99,7 +109,6 @@ export const texts = {
 
     bannerRetryOne: "Retry 1 item",
     bannerRetry: "Retry {count} items",
-    bannerCancelled: "Cancelled: {count} not repaired",
     bannerClose: "Dismiss",
 
     downloadsIntro: "Files offered by the server, saved into the download folder.",

@@ -1,5 +1,5 @@
 import { describe, expect, it } from "vitest";
-import { errorText, finishedText, needsRepair, newItem, overallProgress, repairResult, retryItems, rowBar, scanResult, statusText, type ItemState } from "../src/items";
+import { errorText, finishedText, viewCountText, needsRepair, newItem, overallProgress, repairResult, retryItems, rowBar, scanResult, statusText, type ItemState } from "../src/items";
 
 describe("items", () => {
     it("names every engine error code for its kind", () => {
@@ -45,8 +45,12 @@ describe("items", () => {
             .toBe("Repair finished: 2 failed, the download server cannot be reached");
         expect(finishedText("repair", false, [failed("noServer", "a.dll")])).toBe("Repair finished: 1 failed, no download server is configured");
         // Failures of their own (a bad file) name no server trouble.
-        expect(finishedText("repair", false, [failed("badDigest", "a.dll"), done])).toBe("Repair finished: 1 failed");
-        expect(finishedText("repair", true, [failed("unreachable", "a.dll")])).toBe("Cancelled");
+        expect(finishedText("repair", false, [failed("badDigest", "a.dll"), done])).toBe("Repair finished: 1 repaired, 1 failed");
+        expect(finishedText("repair", false, [done])).toBe("Repair finished: 1 repaired");
+        const cut = repairResult(newItem("dll", "c.dll"), 2, "cancelled");
+        expect(finishedText("repair", true, [failed("unreachable", "a.dll"), done, cut, { ...cut, fileName: "d.dll" }]))
+            .toBe("Repair cancelled: 1 repaired, 1 failed, 2 not done");
+        expect(finishedText("scan", true, [])).toBe("Cancelled");
         expect(finishedText("scan", false, [scanResult(newItem("dll", "a.dll"), false), scanResult(newItem("dll", "b.dll"), true)]))
             .toBe("Scan finished: 1 missing");
     });
@@ -103,5 +107,16 @@ describe("items", () => {
         const items = [repairResult(newItem("dll", "a"), 0), repairResult(newItem("dll", "b"), 2, "transfer"),
             repairResult(newItem("runtime", "c"), 2, "cancelled"), repairResult(newItem("runtime", "d"), 0, "exitCode", 5)];
         expect(retryItems(items).map((item) => item.fileName)).toEqual(["b", "c"]);
+    });
+
+    it("counts a view's items as far as they are known", () => {
+        const dll = (name: string, status: ItemState["status"]): ItemState => ({ ...newItem("dll", name), status });
+        expect(viewCountText("dll", [])).toBe("The catalog names no libraries.");
+        expect(viewCountText("dll", [dll("a", "unknown"), dll("b", "checking")])).toBe("2 libraries, not checked yet");
+        expect(viewCountText("dll", [dll("a", "missing"), dll("b", "present"), dll("c", "failed")])).toBe("2 of 3 libraries missing");
+        expect(viewCountText("dll", [dll("a", "repaired"), dll("b", "present")])).toBe("All 2 libraries in place");
+        // Not all in place though none is missing: one cannot be used in this prefix.
+        expect(viewCountText("dll", [dll("a", "present"), dll("b", "unavailable")])).toBe("0 of 2 libraries missing");
+        expect(viewCountText("runtime", [{ ...newItem("runtime", "s.exe"), status: "missing" }])).toBe("1 of 1 runtimes missing");
     });
 });
