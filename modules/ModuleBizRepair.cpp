@@ -6,6 +6,7 @@
 #include "core/Paths.h"
 #include "modules/HeartbeatChain.h"
 #include "modules/ModuleHttp.h"
+#include "platform/Downloads.h"
 #include "repair/SystemTolvane.h"
 
 namespace tvn {
@@ -175,6 +176,11 @@ ScriptValue ModuleBizRepair::CreateObject(JSCContext* context)
         return true;
     });
 
+    RegisterProperty("downloadFolder", [](PropertyAccess& access) {
+        access.value = stringValue(access.context, platform::userDownloadFolder().string());
+        return true;
+    });
+
     RegisterMethod("onProgress", [this](MethodCall& call) {
         if (call.arguments.size() != 1 || !isFunction(call.arguments[0].get())) {
             call.invalidArguments();
@@ -210,7 +216,7 @@ ScriptValue ModuleBizRepair::CreateObject(JSCContext* context)
         if (!options)
             return true;
         const std::string fileName = GetStringOption(options, "fileName", "");
-        // The name becomes a path under the download folder: a plain name only.
+        // The name becomes a path in the Downloads folder: a plain name only.
         if (!isPlainFileName(fileName)) {
             call.invalidArguments();
             return true;
@@ -222,7 +228,11 @@ ScriptValue ModuleBizRepair::CreateObject(JSCContext* context)
                 return std::nullopt;
             return address;
         };
-        const std::string path = (appDataPath("download") / fileName).string();
+        // Into the user's Downloads folder, under a name nothing there has yet.
+        const std::filesystem::path folder = platform::userDownloadFolder();
+        std::error_code error;
+        std::filesystem::create_directories(folder, error);
+        const std::string path = platform::freeFileName(folder, fileName).string();
         const std::shared_ptr<DownloadThread> download = DownloadThread::startAsking(question, path,
             ScriptValue::adopt(jsc_value_object_get_property(options, "progress")));
         call.result = MakeObject(call.context, { { "downloadThread", download->createScriptObject(call.context) }, { "downloadPath", stringValue(call.context, path) } });

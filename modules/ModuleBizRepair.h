@@ -2,7 +2,7 @@
 // (scanDlls, scanSoftwares, repairDlls, installSoftwares, oneKeyScan, oneKeyRepair, cancelTask)
 // and gets each item's result through the callback slot of its kind (onProgress: the bytes of the
 // file being fetched for a repair or an install, a few times a second); downloadFile fetches one
-// server file into the application data's "download" folder, asking the server for its address
+// server file into the user's Downloads folder (a free name there), asking the server for its address
 // on the download's own thread (no address: the last event's error is 0x80070057). The engine's messages arrive on the
 // event bus; the server's fresh tokens ("HTTP_GetDownloadToken") go into the engine. From its
 // first repair or install on, the module holds the process's heartbeat chain, and lets it go with

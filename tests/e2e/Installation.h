@@ -1,5 +1,5 @@
 // The application installed for an end-to-end test: a copy of the built application folder in a
-// temporary place, a configuration folder of its own, and tvn started from there.
+// temporary place, a configuration folder and a Downloads folder of its own, and tvn started from there.
 #pragma once
 
 #include "tests/support/Process.h"
@@ -29,7 +29,11 @@ struct Installation {
                                                  : std::filesystem::path(TVN_APP_FOLDER) / "webextensions" / "libtvn-webextension.so",
             app / "webextensions" / "libtvn-webextension.so");
         std::filesystem::create_directories(dir / "config");
+        // Downloads go to the user's Downloads folder: this installation's own, never the home's.
+        writeFile(dir / "config" / "user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"" + downloads.string() + "\"\n");
     }
+
+    std::filesystem::path downloads = dir / "Downloads";
 
     // Starts tvn; its process id.
     pid_t start(const std::vector<std::string>& arguments = {})

@@ -369,7 +369,7 @@ TEST_F(Page, WorksFromTheKeyboardDownloadsAndKeepsSettings)
     };
     // Ctrl+3: the Downloads view; Tab reaches its first Download button.
     keys("ctrl+3 Tab Return");
-    const auto downloaded = installation.dir / "config" / "tvn" / "download" / "dxwebsetup.exe";
+    const auto downloaded = installation.downloads / "dxwebsetup.exe";
     EXPECT_TRUE(eventually([&] { return readFile(downloaded) == readFile(kDemoCatalog / "dxwebsetup.exe"); }));
     // Ctrl+4: Settings; the first check box is "Minimise to the tray icon".
     keys("ctrl+4 Tab space");

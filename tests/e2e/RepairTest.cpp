@@ -98,11 +98,11 @@ TEST_F(RepairPage, CancelAndSingleDownload)
                                         " events.push(e); if (e.complete) out = JSON.stringify([r.downloadPath, events.length, events[0], e]); } })");
     const nlohmann::json shown = nlohmann::json::parse(result, nullptr, false);
     ASSERT_TRUE(shown.is_array()) << result;
-    EXPECT_EQ(shown[0], (installation.dir / "config" / "tvn" / "download" / "big.bin").string());
+    EXPECT_EQ(shown[0], (installation.downloads / "big.bin").string());
     EXPECT_GE(shown[1].get<int>(), 3); // the first event, progress, the last
     EXPECT_EQ(shown[2], nlohmann::json::parse(R"({"complete":false,"error":0,"current":0,"total":100})"));
     EXPECT_EQ(shown[3], nlohmann::json::parse(R"({"complete":true,"error":0,"current":0,"total":0})"));
-    EXPECT_EQ(test::readFile(installation.dir / "config" / "tvn" / "download" / "big.bin"), std::string(4 << 20, 'g'));
+    EXPECT_EQ(test::readFile(installation.downloads / "big.bin"), std::string(4 << 20, 'g'));
 }
 
 namespace {

@@ -274,33 +274,37 @@ TEST_F(RepairModules, CancelSilencesEverythingAfter)
     server->stop();
 }
 
-TEST_F(RepairModules, DownloadFileVerifiesTheDigest)
+TEST_F(RepairModules, DownloadFileVerifiesTheDigestAndKeepsTheUsersFiles)
 {
-    std::filesystem::create_directories(dir / "config" / "tvn" / "download");
-    test::writeFile(dir / "config" / "tvn" / "download" / "x.dll", "old");
+    const auto downloads = dir / "Downloads"; // the fixture's user-dirs.dirs names it; made by the download
+    EXPECT_EQ(run("module('biz_repair').downloadFolder"), downloads.string());
     server->setBehaviour("downloadUrl", Behaviour::wrongDigest());
     run("var result = module('biz_repair').downloadFile({ fileName: 'x.dll', progress: record })");
-    EXPECT_EQ(run("result.downloadPath"), (dir / "config" / "tvn" / "download" / "x.dll").string());
+    EXPECT_EQ(run("result.downloadPath"), (downloads / "x.dll").string());
     ASSERT_TRUE(pumpUntil([&] { return run("out.length > 0 && JSON.parse(out[out.length - 1]).complete") == "true"; }));
     EXPECT_EQ(run("JSON.parse(out[out.length - 1]).error"), std::to_string(static_cast<uint32_t>(kDownloadBadDigest)));
-    EXPECT_EQ(test::readFile(dir / "config" / "tvn" / "download" / "x.dll"), "old");
+    EXPECT_FALSE(std::filesystem::exists(downloads / "x.dll"));
     for (const auto& request : server->requests()) {
         if (request.endpoint == "downloadUrl") {
             EXPECT_EQ(request.query.at("fileType"), ""); // only fileName given
         }
     }
 
+    // A file of that name already there is the user's: the download takes another name.
+    test::writeFile(downloads / "x.dll", "the user's");
     server->setBehaviour("downloadUrl", Behaviour());
-    run("out = []; module('biz_repair').downloadFile({ fileName: 'x.dll', fileType: 'sys', progress: record })");
+    run("out = []; result = module('biz_repair').downloadFile({ fileName: 'x.dll', fileType: 'sys', progress: record })");
+    EXPECT_EQ(run("result.downloadPath"), (downloads / "x (1).dll").string());
     ASSERT_TRUE(pumpUntil([&] { return run("out.length > 0 && JSON.parse(out[out.length - 1]).complete") == "true"; }));
-    EXPECT_EQ(test::readFile(dir / "config" / "tvn" / "download" / "x.dll"), "MZ library bytes");
+    EXPECT_EQ(test::readFile(downloads / "x (1).dll"), "MZ library bytes");
+    EXPECT_EQ(test::readFile(downloads / "x.dll"), "the user's");
     EXPECT_EQ(run("module('biz_repair').downloadFile({ fileName: '../escape.dll' })"), "!Invalid arguments");
 
     // A file the server has no address for: the download ends with kDownloadNoAddress.
     run("out = []; module('biz_repair').downloadFile({ fileName: 'unknown.dll', progress: record })");
     ASSERT_TRUE(pumpUntil([&] { return run("out.length > 0 && JSON.parse(out[out.length - 1]).complete") == "true"; }));
     EXPECT_EQ(run("JSON.parse(out[out.length - 1]).error"), std::to_string(static_cast<uint32_t>(kDownloadNoAddress)));
-    EXPECT_FALSE(std::filesystem::exists(dir / "config" / "tvn" / "download" / "unknown.dll"));
+    EXPECT_FALSE(std::filesystem::exists(downloads / "unknown.dll"));
 }
 
 // The address is asked on the download's thread: a server that never answers holds no call of

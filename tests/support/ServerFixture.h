@@ -43,6 +43,8 @@ protected:
         writeFile(dir / "config" / "tvn" / "config.ini",
             "[system]\nwineprefix = none\n" // the test machine's own ~/.wine is not the one to repair
             "[server]\napi = " + server->address() + "\nreport = " + server->address() + "\nca = " + server->authorityFile().string() + "\n");
+        // Downloads go to the user's Downloads folder: the test's own.
+        writeFile(dir / "config" / "user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"" + (dir / "Downloads").string() + "\"\n");
         setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
         setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
         writeFakeMachine(dir / "machine");

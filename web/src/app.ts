@@ -248,7 +248,7 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
     const views: [string, HTMLElement][] = [
         [format("tabLibraries"), el("div", {}, counts.dll, libraries.element)],
         [format("tabRuntimes"), el("div", {}, counts.runtime, runtimes.element)],
-        [format("tabDownloads"), createDownloadsPanel(engine, catalog.downloads)],
+        [format("tabDownloads"), createDownloadsPanel(engine, sys, catalog.downloads)],
         [format("tabSettings"), createSettingsView(settings, (key, value) => {
             settings = writeSetting(sys, settings, key, value);
             applyTheme();

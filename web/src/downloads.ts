@@ -1,6 +1,6 @@
-// The Downloads panel: each file the catalog offers, fetched into the download folder through the
-// engine (which asks the server for the address on the download's thread), with its progress and a
-// Cancel button.
+// The Downloads panel: each file the catalog offers, fetched into the user's Downloads folder
+// through the engine (which asks the server for the address on the download's thread), with its
+// progress, a Cancel button, and once saved a way to show it in its folder.
 
 import type { CatalogDownload } from "./catalog";
 import { el } from "./dom";
@@ -53,12 +53,14 @@ export function downloadText(state: DownloadState): string {
     }
 }
 
-export function createDownloadsPanel(engine: Tvn.BizRepairModule, downloads: CatalogDownload[]): HTMLElement {
+export function createDownloadsPanel(engine: Tvn.BizRepairModule, sys: Tvn.SysModule, downloads: CatalogDownload[]): HTMLElement {
     const rows = downloads.map((download) => {
         let thread: Tvn.DownloadThread | null = null;
         const bar = el("progress", { max: 100, value: 0, "aria-label": download.name });
         const text = el("span", { class: "download-text" });
         const start = el("button", { onclick: () => begin() }, format("download"));
+        let saved = "";
+        const showFile = el("button", { hidden: true, onclick: () => sys.showInExplorer({ path: saved }) }, format("downloadShow"));
         const cancel = el("button", { disabled: true, onclick: () => {
             thread?.cancel(); // no event follows a cancel, not even the last one
             show({ phase: "cancelled" });
@@ -67,6 +69,8 @@ export function createDownloadsPanel(engine: Tvn.BizRepairModule, downloads: Cat
             bar.value = Math.round(downloadFraction(state) * 100);
             text.textContent = downloadText(state);
             const running = state.phase === "running";
+            saved = state.phase === "done" ? state.path : "";
+            showFile.hidden = !saved;
             start.disabled = running;
             cancel.disabled = !running;
             if (!running)
@@ -93,7 +97,7 @@ export function createDownloadsPanel(engine: Tvn.BizRepairModule, downloads: Cat
             }
         };
         return el("li", { class: "download", "data-file": download.fileName },
-            el("span", { class: "name" }, download.name), bar, text, start, cancel);
+            el("span", { class: "name" }, download.name), bar, text, start, cancel, showFile);
     });
-    return el("section", { class: "downloads" }, el("p", {}, format("downloadsIntro")), el("ul", {}, ...rows));
+    return el("section", { class: "downloads" }, el("p", {}, format("downloadsIntro", { folder: engine.downloadFolder })), el("ul", {}, ...rows));
 }

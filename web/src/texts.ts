@@ -111,7 +111,8 @@ export const texts = {
     bannerRetry: "Retry {count} items",
     bannerClose: "Dismiss",
 
-    downloadsIntro: "Files offered by the server, saved into the download folder.",
+    downloadsIntro: "Files offered by the server, saved into your Downloads folder, {folder}.",
+    downloadShow: "Show in folder",
     download: "Download",
     downloadWaiting: "Starting…",
     downloadDone: "Saved to {path}",

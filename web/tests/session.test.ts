@@ -5,6 +5,7 @@ import { RepairSession, type RunSummary } from "../src/session";
 // The engine as the page sees it: the callbacks it stores and the calls it gets.
 class FakeEngine implements Tvn.BizRepairModule {
     calls: string[] = [];
+    downloadFolder = "/home/u/Downloads";
     onScanDll?: (event: Tvn.DllScanEvent) => void;
     onScanSoftware?: (event: Tvn.SoftwareScanEvent) => void;
     onRepairDll?: (event: Tvn.DllRepairEvent) => void;

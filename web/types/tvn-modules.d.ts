@@ -267,9 +267,12 @@ declare namespace Tvn {
         /** Events go to the callbacks the calls above stored. */
         oneKeyScan(dlls: DllItem[], softwares: SoftwareItem[]): void;
         oneKeyRepair(dlls: DllItem[], softwares: SoftwareItem[]): void;
+        /** The user's Downloads folder, where downloadFile saves. */
+        readonly downloadFolder: string;
         /** Throws "Invalid arguments" for a fileName that is not a plain file name. The server is asked
          *  for the address on the download's thread; when it gives none (or one not trusted), the
-         *  last event's error is 0x80070057. */
+         *  last event's error is 0x80070057. The file goes into downloadFolder under a name no file
+         *  there has yet ("setup (1).exe"): downloadPath says which. */
         downloadFile(options: { fileName: string; fileType?: string; progress?: (event: DownloadEvent) => void }): {
             downloadThread: DownloadThread;
             downloadPath: string;
