@@ -4,6 +4,7 @@
 
 #include "core/IniFile.h"
 #include "core/Log.h"
+#include "core/LogTail.h"
 #include "core/PagePaths.h"
 #include "core/Paths.h"
 #include "core/ProcessValues.h"
@@ -18,6 +19,7 @@
 #include "platform/SystemVersion.h"
 #include "util/JsonText.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace tvn {
@@ -210,6 +212,22 @@ ScriptValue ModuleSys::CreateObject(JSCContext* context)
     RegisterMethod("getDeviceIdAsync", [this](MethodCall& call) {
         if (CallBridge* bridge = CallBridge::current())
             bridge->CallThreadAsync(call.context, { browserId(), frameId() }, [] { return nlohmann::json { { "deviceId", scriptDeviceId() } }; }, call.result);
+        return true;
+    });
+    // The newest lines of every process's log, read off the page's thread.
+    RegisterMethod("readLogs", [this](MethodCall& call) {
+        JSCValue* options = call.arguments.empty() ? nullptr : call.arguments[0].get();
+        const std::optional<int> asked = options && jsc_value_is_object(options) ? GetIntOption(options, "lines") : std::nullopt;
+        const size_t count = static_cast<size_t>(std::clamp(asked.value_or(500), 1, 5000));
+        if (CallBridge* bridge = CallBridge::current()) {
+            bridge->CallThreadAsync(call.context, { browserId(), frameId() }, [count] {
+                const std::filesystem::path folder = appDataPath("logs");
+                nlohmann::json lines = nlohmann::json::array();
+                for (const LogLine& line : newestLogLines(folder, count))
+                    lines.push_back({ { "process", line.process }, { "text", validUtf8(line.text) } });
+                return nlohmann::json { { "folder", folder.string() }, { "lines", std::move(lines) } };
+            }, call.result);
+        }
         return true;
     });
     RegisterMethod("getDeviceInfoAsync", [this](MethodCall& call) {

@@ -374,6 +374,13 @@ TEST_F(Page, WorksFromTheKeyboardDownloadsAndKeepsSettings)
     // Ctrl+4: Settings; the first check box is "Minimise to the tray icon".
     keys("ctrl+4 Tab space");
     EXPECT_TRUE(eventually([&] { return readFile(installation.dir / "config" / "tvn" / "config.ini").find("minimizeToTray = true") != std::string::npos; }));
+    // Ctrl+L: the logs, of both processes, in the page (no file manager runs here); Escape closes them.
+    keys("ctrl+l");
+    ASSERT_TRUE(waitForLine("tvn: logs: "));
+    EXPECT_NE(lineStartingWith("tvn: logs: "), "tvn: logs: 0 lines");
+    std::filesystem::create_directories(kScreenshots);
+    ASSERT_EQ(std::system((std::string(TVN_SCREENSHOT) + " " + (kScreenshots / "logs.png").string() + " " + id).c_str()), 0);
+    keys("Escape");
     EXPECT_EQ(closeWithTitleBar(), 0);
 }
 

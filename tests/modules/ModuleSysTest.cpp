@@ -178,6 +178,20 @@ TEST_F(SysModule, DeviceInformationRoundTrip)
     EXPECT_EQ(run("answers.indexOf(sys.getDeviceId()) >= 0"), "true");
 }
 
+// The logs view's lines: every process's newest, in time order, read off the page's thread.
+TEST_F(SysModule, ReadLogsMergesTheProcessesNewestLast)
+{
+    std::filesystem::create_directories(dir / "tvn" / "logs");
+    test::writeFile(dir / "tvn" / "logs" / "main.log", "2026-12-09 00:00:01.000 INFO  window created\n2026-12-09 00:00:03.000 INFO  closed\n");
+    test::writeFile(dir / "tvn" / "logs" / "renderer.log", "2026-12-09 00:00:02.000 ERROR download failed \xff\n");
+    run("var logs = []; sys.readLogs({ lines: 2 }).then(function (r) { logs.push(r); })");
+    settle("logs.length", 1);
+    EXPECT_EQ(run("JSON.stringify(logs[0])"), nlohmann::json({ { "folder", (dir / "tvn" / "logs").string() },
+                                                  { "lines", { { { "process", "renderer" }, { "text", "2026-12-09 00:00:02.000 ERROR download failed \xef\xbf\xbd" } },
+                                                                 { { "process", "main" }, { "text", "2026-12-09 00:00:03.000 INFO  closed" } } } } })
+                                                  .dump());
+}
+
 TEST_F(SysModule, ExecWholeAndStreamed)
 {
     run("var calls = []; function record(done, text, data, status) { calls.push([done, text, JSON.stringify(data), status]); }");

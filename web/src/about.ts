@@ -5,13 +5,9 @@ import { format } from "./texts";
 
 declare const __APP_VERSION__: string;
 
-/** The folder that holds the logs: <data folder>/logs. */
-export function logFile(appDataPath: string): string {
-    return appDataPath.replace(/[\\/]+$/, "") + "/logs/main.log";
-}
-
-/** `prefix`: the row's value, which the page keeps naming the prefix in use. */
-export function createAboutView(sys: Tvn.SysModule, home: string, prefix: HTMLElement): HTMLElement {
+/** `prefix`: the row's value, which the page keeps naming the prefix in use; `showLogs` opens the
+ *  logs view. */
+export function createAboutView(sys: Tvn.SysModule, home: string, prefix: HTMLElement, showLogs: () => void): HTMLElement {
     const version = sys.osVersion();
     const device = el("dd", {}, "…");
     sys.getDeviceIdAsync().then((answer) => {
@@ -32,5 +28,5 @@ export function createAboutView(sys: Tvn.SysModule, home: string, prefix: HTMLEl
             ...row(format("aboutTemp"), sys.getTempPath())),
         el("p", { class: "about-actions" },
             home ? el("button", { class: "link", onclick: () => sys.openUrl({ url: home }) }, format("aboutHome")) : null,
-            el("button", { onclick: () => sys.showInExplorer({ path: logFile(appData) }) }, format("aboutLogs"))));
+            el("button", { title: format("aboutLogsHint"), onclick: showLogs }, format("aboutLogs"))));
 }

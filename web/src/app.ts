@@ -6,6 +6,7 @@ import { append, clear, el } from "./dom";
 import { createDownloadsPanel } from "./downloads";
 import { describeDroppedFile } from "./drop";
 import { createItemTable, type ItemTable } from "./itemTable";
+import { createLogsView } from "./logsView";
 import { finishedText, needsRepair, overallProgress, retryItems, runText, statusText, viewCountText, type ItemState } from "./items";
 import { createPrefixBar } from "./prefixBar";
 import { programToCheck } from "./programCheck";
@@ -253,7 +254,7 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
             settings = writeSetting(sys, settings, key, value);
             applyTheme();
         })],
-        [format("tabAbout"), createAboutView(sys, catalog.home, prefixAbout)],
+        [format("tabAbout"), createAboutView(sys, catalog.home, prefixAbout, () => logsView.open())],
     ];
     const tabs = views.map(([label], index) => el("button", { role: "tab", id: `tab-${index}`, "aria-controls": `view-${index}`, onclick: () => select(index) }, label));
     const panels = views.map(([, view], index) => el("div", { role: "tabpanel", id: `view-${index}`, "aria-labelledby": `tab-${index}`, class: "view" }, view));
@@ -292,6 +293,7 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
         retryButton.textContent = plural(retry.length, "bannerRetryOne", "bannerRetry");
     }
     const previewDialog = createPreviewDialog();
+    const logsView = createLogsView(sys);
 
     // ---- dropped files ----
     const dropList = el("ul");
@@ -336,8 +338,8 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
 
     // ---- the keyboard ----
     document.addEventListener("keydown", (event) => {
-        if (previewDialog.element.open)
-            return; // the preview is answered by its own buttons
+        if (previewDialog.element.open || logsView.dialog.open)
+            return; // answered by their own buttons
         if (event.key === "F5") {
             scanAll();
         } else if (event.key === "Escape" && session.running) {
@@ -348,6 +350,8 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
             programCheck.open();
         } else if (event.ctrlKey && event.key.toLowerCase() === "p") {
             prefixBar.open();
+        } else if (event.ctrlKey && event.key.toLowerCase() === "l") {
+            logsView.open();
         } else if (event.ctrlKey && event.key >= "1" && event.key <= String(tabs.length)) {
             select(Number(event.key) - 1, true);
         } else {
@@ -358,7 +362,7 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
 
     append(root, titleBar.element, prefixBar.element, toolBar, tabList, banner, ...panels,
         el("footer", { class: "status-bar" }, overall, statusLine),
-        dropHint, dropPanel, prefixBar.dialog, programCheck.dialog, previewDialog.element);
+        dropHint, dropPanel, prefixBar.dialog, programCheck.dialog, previewDialog.element, logsView.dialog);
     select(0);
     scanButton.focus();
 

@@ -99,6 +99,9 @@ declare namespace Tvn {
         getDeviceId(): string;
         getDeviceIdAsync(): Thenable<{ deviceId: string }>;
         getDeviceInfoAsync(): Thenable<{ deviceInfo: string }>;
+        /** The newest lines (500 unless said, at most 5000) of every tvn process's log, oldest first,
+         *  each with its process ("main", "renderer"); read off the page's thread. */
+        readLogs(options?: { lines?: number }): Thenable<{ folder: string; lines: { process: string; text: string }[] }>;
         deviceInfoDecrypt(text: string): string;
         exec<U = unknown>(options: ExecOptions<U>): void;
         arch(): 64 | 32;
