@@ -87,8 +87,8 @@ void Application::OnContextInitialized(const std::vector<std::string>& arguments
     // Web processes act on the main window through the channel; the UI thread answers them.
     const bool listening = m_windowChannel.listen([this](std::string_view request, platform::WindowChannelServer::Reply reply) {
         const nlohmann::json parsed = nlohmann::json::parse(request, nullptr, false);
-        if (parsed.is_object() && answerTrayRequest(trayIcon(), parsed))
-            reply(R"({"ok":true})");
+        if (const std::optional<nlohmann::json> answer = parsed.is_object() ? answerTrayRequest(trayIcon(), parsed) : std::nullopt)
+            reply(answer->dump());
         else if (m_mainWindow)
             answerWindowRequest(*m_mainWindow, request, std::move(reply));
         else

@@ -44,12 +44,13 @@ TrayImage imageOf(const nlohmann::json& request)
 
 } // namespace
 
-bool answerTrayRequest(TrayControl& tray, const nlohmann::json& request)
+std::optional<nlohmann::json> answerTrayRequest(TrayControl& tray, const nlohmann::json& request)
 {
     const auto field = request.find("command");
     if (field == request.end() || !field->is_string())
-        return false;
+        return std::nullopt;
     const std::string command = field->get<std::string>();
+    nlohmann::json answer = { { "ok", true } };
     if (command == "trayAdd") {
         const auto page = request.find("page");
         tray.add(imageOf(request), page != request.end() && page->is_number_integer() ? page->get<int>() : 0);
@@ -59,10 +60,12 @@ bool answerTrayRequest(TrayControl& tray, const nlohmann::json& request)
         tray.modify(imageOf(request));
     } else if (command == "trayHide") {
         tray.hide();
+    } else if (command == "trayState") {
+        answer["hosted"] = tray.hosted();
     } else {
-        return false;
+        return std::nullopt;
     }
-    return true;
+    return answer;
 }
 
 } // namespace tvn

@@ -1,7 +1,7 @@
 // The tray icon as the page's trayicon module drives it: its tasks as window-channel requests, and
 // its pointer events as the Win32 notification numbers the page reads. No toolkit here.
 //
-// Requests (each answered {"ok": true} once carried out, in the order they came):
+// Requests (each answered {"ok": true} once carried out, in the order they came, unless said):
 //   "trayAdd"    {page, image?}  shows the icon (again, after a hide), with the image (Base64, any
 //                                format the image loader reads; one that does not load gives an icon
 //                                without an image) or, without "image", the application's own; its
@@ -10,6 +10,8 @@
 //   "trayModify" {image?}        the new image (one that does not load keeps the current), or the
 //                                application's own without "image"
 //   "trayHide"   {}              hides the icon
+//   "trayState"  {}              answered {"ok": true, "hosted": bool}: whether a tray shows the
+//                                icon now (a window hidden to it can be brought back)
 #pragma once
 
 #include <cstdint>
@@ -51,9 +53,11 @@ public:
     virtual void show() = 0;
     virtual void modify(const TrayImage&) = 0;
     virtual void hide() = 0;
+    virtual bool hosted() const = 0;
 };
 
-// Carries out a tray request; false when `request` is none (the caller answers it otherwise).
-bool answerTrayRequest(TrayControl&, const nlohmann::json& request);
+// Carries out a tray request; its answer, or nullopt when `request` is none (the caller answers
+// it otherwise).
+std::optional<nlohmann::json> answerTrayRequest(TrayControl&, const nlohmann::json& request);
 
 } // namespace tvn

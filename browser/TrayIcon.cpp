@@ -54,6 +54,8 @@ public:
     virtual ~Host() = default;
     virtual void setImages(const std::vector<GRef<GdkPixbuf>>&) = 0;
     virtual void setVisible(bool) = 0;
+    // Whether a tray shows the icon now, so that a click on it can bring the window back.
+    virtual bool hosted() const = 0;
 };
 
 // The item on the session bus: properties the host reads, calls it makes with the pointer's place.
@@ -91,6 +93,7 @@ public:
         m_visible = visible;
         emit("NewStatus", g_variant_new("(s)", status()));
     }
+    bool hosted() const override { return watcherPresent(m_bus.get()); } // a watcher that went takes its hosts along
 
 private:
     struct NodeInfoFree {
@@ -180,6 +183,7 @@ public:
             gtk_status_icon_set_from_pixbuf(m_icon.get(), images.back().get());
     }
     void setVisible(bool visible) override { gtk_status_icon_set_visible(m_icon.get(), visible); }
+    bool hosted() const override { return gtk_status_icon_is_embedded(m_icon.get()); }
 
 private:
     static gboolean onButton(GtkStatusIcon*, GdkEventButton* event, gpointer data)
@@ -242,6 +246,11 @@ TrayIcon::TrayIcon(std::vector<GRef<GdkPixbuf>> applicationIcons, Listener liste
 }
 
 TrayIcon::~TrayIcon() = default;
+
+bool TrayIcon::hosted() const
+{
+    return m_host && m_visible && m_host->hosted();
+}
 
 std::optional<std::vector<GRef<GdkPixbuf>>> TrayIcon::load(const TrayImage& image) const
 {

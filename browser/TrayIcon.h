@@ -30,6 +30,7 @@ public:
     void show() override;
     void modify(const TrayImage&) override;
     void hide() override;
+    bool hosted() const override;
 
     // The images an image request loads to (the application's own sizes, one loaded image, or
     // none when the bytes are no image).

@@ -4,6 +4,8 @@
 
 #include "modules/WindowRequest.h"
 
+#include <nlohmann/json.hpp>
+
 namespace tvn {
 
 namespace {
@@ -60,6 +62,14 @@ ScriptValue ModuleTrayIcon::CreateObject(JSCContext* context)
         if (std::optional<std::string> icon = iconOption(options))
             m_image = std::move(icon);
         requestMainWindow("trayModify", imageFields());
+        return true;
+    });
+
+    // Read-only: whether a tray shows the icon now (a window hidden to it can come back).
+    RegisterProperty("hosted", [](PropertyAccess& access) {
+        const std::optional<nlohmann::json> answer = requestMainWindow("trayState");
+        const auto hosted = answer ? answer->find("hosted") : nlohmann::json::const_iterator();
+        access.value = ScriptValue::adopt(jsc_value_new_boolean(access.context, answer && hosted != answer->end() && hosted->is_boolean() && hosted->get<bool>()));
         return true;
     });
 

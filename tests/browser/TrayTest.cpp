@@ -18,7 +18,9 @@ public:
     void show() override { log.push_back("show"); }
     void modify(const TrayImage& image) override { log.push_back("modify " + describe(image)); }
     void hide() override { log.push_back("hide"); }
+    bool hosted() const override { return isHosted; }
 
+    bool isHosted = false;
     static std::string describe(const TrayImage& image) { return image.applicationIcon ? "app" : std::string(image.bytes.begin(), image.bytes.end()); }
     std::vector<std::string> log;
 };
@@ -64,10 +66,15 @@ TEST(Tray, RequestsInOrder)
     RecordingTray tray;
     for (const char* line : { R"({"command":"trayAdd","page":7})", R"({"command":"trayShow"})", R"({"command":"trayModify","image":"aGk="})",
              R"({"command":"trayModify"})", R"({"command":"trayHide"})", R"({"command":"trayAdd","image":"eA==","page":"x"})" })
-        EXPECT_TRUE(answerTrayRequest(tray, nlohmann::json::parse(line))) << line;
-    EXPECT_FALSE(answerTrayRequest(tray, nlohmann::json::parse(R"({"command":"close"})")));
-    EXPECT_FALSE(answerTrayRequest(tray, nlohmann::json::parse(R"({"command":5})")));
+        EXPECT_EQ(answerTrayRequest(tray, nlohmann::json::parse(line)), nlohmann::json::parse(R"({"ok":true})")) << line;
+    EXPECT_EQ(answerTrayRequest(tray, nlohmann::json::parse(R"({"command":"close"})")), std::nullopt);
+    EXPECT_EQ(answerTrayRequest(tray, nlohmann::json::parse(R"({"command":5})")), std::nullopt);
     EXPECT_EQ(tray.log, (std::vector<std::string> { "add app page 7", "show", "modify hi", "modify app", "hide", "add x page 0" }));
+    // Whether a tray holds the icon is asked, never changed.
+    EXPECT_EQ(answerTrayRequest(tray, nlohmann::json::parse(R"({"command":"trayState"})")), nlohmann::json::parse(R"({"ok":true,"hosted":false})"));
+    tray.isHosted = true;
+    EXPECT_EQ(answerTrayRequest(tray, nlohmann::json::parse(R"({"command":"trayState"})")), nlohmann::json::parse(R"({"ok":true,"hosted":true})"));
+    EXPECT_EQ(tray.log.size(), 6u);
 }
 
 TEST(Tray, ImagesAndPixmaps)

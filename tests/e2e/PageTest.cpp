@@ -409,6 +409,23 @@ TEST_F(Page, MinimisesToTheTrayAndComesBackByItsIcon)
     EXPECT_EQ(closeWithTitleBar(), 0);
 }
 
+TEST_F(Page, WithNoTrayMinimisingKeepsATaskbarWindow)
+{
+    test::PrivateSessionBus bus; // no status-notifier watcher on it, and no embedding tray on the desktop
+    const auto config = installation.dir / "config" / "tvn" / "config.ini";
+    writeFile(config, readFile(config) + "[page]\nminimizeToTray = true\n");
+    useCatalog(R"({"dlls": []})");
+    start({ "--autorun" });
+    ASSERT_TRUE(waitForLine("tvn: ready"));
+    click(geometry().width - 115, 18); // the title bar's minimise button
+    // Iconic: the window manager keeps it in its task list (hidden to a tray, it would be withdrawn).
+    const auto windowState = [&] { return output("xprop -id " + id + " WM_STATE"); };
+    EXPECT_TRUE(eventually([&] { return windowState().find("Iconic") != std::string::npos; })) << windowState();
+    ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id).c_str()), 0);
+    EXPECT_TRUE(eventually([&] { return windowState().find("Normal") != std::string::npos; })) << windowState();
+    EXPECT_EQ(closeWithTitleBar(), 0);
+}
+
 } // namespace
 
 namespace {

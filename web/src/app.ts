@@ -46,7 +46,8 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
     win.resizable = true;
     let maximized = false;
     const titleBar = createTitleBar({
-        minimize: () => (settings.minimizeToTray ? win.hide() : win.minimize()),
+        // Hidden to the tray only when a tray is there to bring the window back.
+        minimize: () => (settings.minimizeToTray && modules.trayicon.hosted ? win.hide() : win.minimize()),
         toggleMaximize: () => (maximized ? win.restore() : win.maximize()),
         close: () => closeWindow(),
     });
@@ -246,14 +247,15 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
     const checkButton = el("button", { title: format("checkHint"), onclick: () => programCheck.open() }, format("checkButton"));
     const toolBar = el("div", { class: "tool-bar" }, scanButton, repairButton, repairSelected, cancelButton, checkButton);
 
+    const settingsView = createSettingsView(settings, (key, value) => {
+        settings = writeSetting(sys, settings, key, value);
+        applyTheme();
+    }, () => modules.trayicon.hosted);
     const views: [string, HTMLElement][] = [
         [format("tabLibraries"), el("div", {}, counts.dll, libraries.element)],
         [format("tabRuntimes"), el("div", {}, counts.runtime, runtimes.element)],
         [format("tabDownloads"), createDownloadsPanel(engine, sys, catalog.downloads)],
-        [format("tabSettings"), createSettingsView(settings, (key, value) => {
-            settings = writeSetting(sys, settings, key, value);
-            applyTheme();
-        })],
+        [format("tabSettings"), settingsView.element],
         [format("tabAbout"), createAboutView(sys, catalog.home, prefixAbout, () => logsView.open())],
     ];
     const tabs = views.map(([label], index) => el("button", { role: "tab", id: `tab-${index}`, "aria-controls": `view-${index}`, onclick: () => select(index) }, label));
@@ -268,6 +270,8 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
             panels[i].hidden = i !== index;
         });
         toolBar.hidden = shownTable() === null; // its buttons act on the item views only
+        if (panels[index].contains(settingsView.element))
+            settingsView.refresh();
         showSelection();
         if (focus)
             tabs[index].focus();

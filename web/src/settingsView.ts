@@ -1,19 +1,39 @@
-// The Settings view: each change is stored at once.
+// The Settings view: each change is stored at once. Minimising to the tray says when no tray is
+// there to bring the window back (minimising then goes to the taskbar).
 
 import { el } from "./dom";
 import type { Settings, Theme } from "./settings";
 import { format } from "./texts";
 
-export function createSettingsView(settings: Settings, change: <K extends keyof Settings>(key: K, value: Settings[K]) => void): HTMLElement {
+export interface SettingsView {
+    element: HTMLElement;
+    /** Looks again at what may have changed outside (whether a tray is there). */
+    refresh(): void;
+}
+
+export function createSettingsView(settings: Settings, change: <K extends keyof Settings>(key: K, value: Settings[K]) => void,
+    trayHosted: () => boolean): SettingsView {
+    let current = settings;
+    const trayNote = el("p", { class: "setting-note", hidden: true }, format("settingsNoTray"));
+    const refresh = () => {
+        trayNote.hidden = !current.minimizeToTray || trayHosted();
+    };
     const checkbox = (key: "minimizeToTray" | "scanAtStart", label: string) =>
         el("label", { class: "setting" },
-            el("input", { type: "checkbox", checked: settings[key], onchange: (event: Event) => change(key, (event.target as HTMLInputElement).checked) }),
+            el("input", { type: "checkbox", checked: settings[key], onchange: (event: Event) => {
+                const value = (event.target as HTMLInputElement).checked;
+                current = { ...current, [key]: value };
+                change(key, value);
+                refresh();
+            } }),
             " ", label);
     const themes: [Theme, string][] = [["system", format("themeSystem")], ["light", format("themeLight")], ["dark", format("themeDark")]];
     const theme = el("select", { onchange: (event: Event) => change("theme", (event.target as HTMLSelectElement).value as Theme) },
         ...themes.map(([value, label]) => el("option", { value, selected: settings.theme === value }, label)));
-    return el("section", { class: "settings" },
+    const element = el("section", { class: "settings" },
         checkbox("minimizeToTray", format("settingsMinimizeToTray")),
+        trayNote,
         checkbox("scanAtStart", format("settingsScanAtStart")),
         el("label", { class: "setting" }, format("settingsTheme"), " ", theme));
+    return { element, refresh };
 }

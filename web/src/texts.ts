@@ -121,6 +121,7 @@ export const texts = {
     downloadCancelled: "Cancelled",
 
     settingsMinimizeToTray: "Minimise to the tray icon",
+    settingsNoTray: "No tray is running on this desktop to bring tvn back, so tvn minimises to the taskbar instead.",
     settingsScanAtStart: "Scan when tvn starts",
     settingsTheme: "Appearance",
     themeSystem: "As the desktop",

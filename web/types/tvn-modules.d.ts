@@ -197,6 +197,8 @@ declare namespace Tvn {
         y: number;
     }
     interface TrayIconModule {
+        /** Whether a tray (a status-notifier watcher, or an embedding tray) shows the icon now. */
+        readonly hosted: boolean;
         add(options: { callback?: (event: TrayEvent) => void; icon?: string }): void;
         modify(options: { icon?: string }): void;
         hide(): void;
