@@ -15,6 +15,7 @@
 #include "modules/CallBridge.h"
 #include "modules/ExecTask.h"
 #include "modules/WindowRequest.h"
+#include "net/Report.h"
 #include "platform/DesktopShell.h"
 #include "platform/SystemVersion.h"
 #include "util/JsonText.h"
@@ -115,6 +116,17 @@ ScriptValue ModuleSys::CreateObject(JSCContext* context)
         access.value = toScriptArray(access.context, scriptArguments(browserArguments(), modulePath().string()));
         return true;
     });
+    // Whether usage reports go to the reporting server; the user's choice, kept in config.ini.
+    RegisterProperty(
+        "usageReports",
+        [](PropertyAccess& access) {
+            access.value = ScriptValue::adopt(jsc_value_new_boolean(access.context, usageReportsAllowed()));
+            return true;
+        },
+        [](PropertyAccess& access) {
+            allowUsageReports(jsc_value_to_boolean(access.value.get()));
+            return true;
+        });
     RegisterProperty("channel", [](PropertyAccess& access) {
         access.value = stringValue(access.context, channelId());
         return true;

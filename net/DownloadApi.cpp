@@ -7,6 +7,7 @@
 #include "identity/DeviceId.h"
 #include "ipc/Url.h"
 #include "net/HttpRequest.h"
+#include "net/Report.h"
 #include "net/ServerConfig.h"
 #include "util/Sha256.h"
 #include "util/Strings.h"
@@ -116,7 +117,8 @@ void postHeartImpl(std::string& token)
     HttpRawPostRequest request;
     if (request.open(connection, "/v3/software/heart", true) == 0) {
         request.addHeader("referer", refererValue());
-        request.addHeaderLine("deviceId: " + deviceId());
+        if (usageReportsAllowed()) // who is beating is a report; the token is not
+            request.addHeaderLine("deviceId: " + deviceId());
         request.addHeaderLine("clientsys: " + std::string(kProductCode));
         if (request.send("", "application/x-www-form-urlencoded") == 0) {
             LOG_INFO << "send report ...";

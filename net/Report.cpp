@@ -2,6 +2,7 @@
 
 #include "net/Report.h"
 
+#include "core/GlobalConfig.h"
 #include "core/ProcessValues.h"
 #include "identity/DeviceId.h"
 #include "net/HttpRequest.h"
@@ -66,8 +67,20 @@ std::string buildReport(std::string_view eventName, const ReportParameters& p)
     return queryString({ { "m", json11Array({ queryString(fields) }) }, { "v", "1" } });
 }
 
+bool usageReportsAllowed()
+{
+    return GlobalConfig::instance().get("report", "send", "true") != "false";
+}
+
+bool allowUsageReports(bool allowed)
+{
+    return GlobalConfig::instance().set("report", "send", allowed ? "true" : "false");
+}
+
 void postReport(const std::string& body)
 {
+    if (!usageReportsAllowed())
+        return;
     HttpRawPostRequest request;
     if (request.open(reportServer(), "/dot/batch", true) != 0)
         return;

@@ -409,6 +409,27 @@ TEST_F(Page, MinimisesToTheTrayAndComesBackByItsIcon)
     EXPECT_EQ(closeWithTitleBar(), 0);
 }
 
+// The first start (not unattended) says what the usage reports carry, its first button focused;
+// the second turns them off, which the reporting code reads from [report] send.
+TEST_F(Page, TheFirstStartSaysWhatReportsCarryAndTheUserCanStopThem)
+{
+    useCatalog(R"({"dlls": []})");
+    start({});
+    ASSERT_TRUE(eventually([&] { return installation.log("main").find("tray icon: ") != std::string::npos; })); // the page has started
+    std::filesystem::create_directories(kScreenshots);
+    const auto shot = kScreenshots / "privacy.png";
+    EXPECT_TRUE(eventually([&] { // once painted
+        return std::system((std::string(TVN_SCREENSHOT) + " " + shot.string() + " " + id).c_str()) == 0 && look(shot).colours > 50;
+    }));
+    ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key --delay 150 Tab Return").c_str()), 0);
+    const auto config = installation.dir / "config" / "tvn" / "config.ini";
+    EXPECT_TRUE(eventually([&] {
+        const std::string text = readFile(config);
+        return text.find("[report]\nsend = false\n") != std::string::npos && text.find("privacyNotice = shown\n") != std::string::npos;
+    })) << readFile(config);
+    EXPECT_EQ(closeWithTitleBar(), 0);
+}
+
 TEST_F(Page, WithNoTrayMinimisingKeepsATaskbarWindow)
 {
     test::PrivateSessionBus bus; // no status-notifier watcher on it, and no embedding tray on the desktop

@@ -5,6 +5,7 @@
 #include "core/EventBus.h"
 #include "core/Logging.h"
 #include "identity/DeviceId.h"
+#include "net/Report.h"
 #include "net/ServerConfig.h"
 
 #include "tests/support/ServerFixture.h"
@@ -75,6 +76,21 @@ TEST_F(DownloadApiTest, HeartbeatGivesTheToken)
     EXPECT_EQ(request.headers.at("clientsys"), "tvn");
     EXPECT_EQ(request.headers.at("Content-Type"), "application/x-www-form-urlencoded");
     EXPECT_EQ(logMessages(), (std::vector<std::string> { "send report ...", "send heart ok", "postHeartImpl  end" }));
+}
+
+// Usage reports turned off: the heartbeat still brings the token a download needs, without saying
+// which device beats.
+TEST_F(DownloadApiTest, WithoutUsageReportsTheHeartbeatLeavesOutTheDevice)
+{
+    ASSERT_TRUE(allowUsageReports(false));
+    std::string token;
+    postHeartImpl(token);
+    EXPECT_EQ(token, "reference-token");
+    EXPECT_EQ(server->requests().back().headers.count("deviceId"), 0u);
+    EXPECT_EQ(getDownloadURLImpl(token, "sys", "x.dll"), "https://" + server->address() + "/files/x.dll");
+    ASSERT_TRUE(allowUsageReports(true));
+    postHeartImpl(token);
+    EXPECT_EQ(server->requests().back().headers.at("deviceId"), deviceId());
 }
 
 TEST_F(DownloadApiTest, FailedHeartbeatKeepsTheToken)

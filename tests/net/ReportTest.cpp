@@ -103,6 +103,19 @@ TEST_F(ReportTest, PostedWithItsHeaders)
     EXPECT_EQ(request.headers.at("Content-Type"), "application/x-www-form-urlencoded");
 }
 
+// The user's choice, as config.ini keeps it: off sends nothing; anything but "false" is on.
+TEST_F(ReportTest, NothingIsSentWhileTheUserSaysNo)
+{
+    EXPECT_TRUE(usageReportsAllowed());
+    ASSERT_TRUE(allowUsageReports(false));
+    EXPECT_NE(test::readFile(dir / "config" / "tvn" / "config.ini").find("[report]\nsend = false\n"), std::string::npos);
+    postReport(buildReport("checkbdvid", { "tvbd_1" }));
+    EXPECT_TRUE(server->requests().empty());
+    ASSERT_TRUE(allowUsageReports(true));
+    postReport(buildReport("checkbdvid", { "tvbd_1" }));
+    EXPECT_EQ(server->requests().size(), 1u);
+}
+
 // The executable's report run: the start-up event and the scene's event, then exit 0, no log.
 TEST_F(ReportTest, ReportRunOfTheExecutable)
 {

@@ -250,7 +250,7 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
     const settingsView = createSettingsView(settings, (key, value) => {
         settings = writeSetting(sys, settings, key, value);
         applyTheme();
-    }, () => modules.trayicon.hosted);
+    }, () => modules.trayicon.hosted, sys);
     const views: [string, HTMLElement][] = [
         [format("tabLibraries"), el("div", {}, counts.dll, libraries.element)],
         [format("tabRuntimes"), el("div", {}, counts.runtime, runtimes.element)],
@@ -364,11 +364,26 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
         event.preventDefault();
     });
 
-    append(root, titleBar.element, prefixBar.element, toolBar, tabList, banner, ...panels,
+    // The first start says what the usage reports carry, once (an unattended run asks nobody).
+    const privacyKeep = el("button", { onclick: () => dismissPrivacy() }, format("privacyKeep"));
+    const privacyNotice = el("div", { class: "banner notice", role: "region", "aria-label": format("privacyTitle"), hidden: true },
+        el("span", {}, el("strong", {}, format("privacyTitle")), " ", format("privacyWhat")),
+        privacyKeep,
+        el("button", { onclick: () => {
+            sys.usageReports = false;
+            dismissPrivacy();
+        } }, format("privacyTurnOff")));
+    const dismissPrivacy = () => {
+        privacyNotice.hidden = true;
+        sys.setConfig({ section: "page", key: "privacyNotice", value: "shown" });
+    };
+    privacyNotice.hidden = autorun || sys.getConfig({ section: "page", key: "privacyNotice" }) === "shown";
+
+    append(root, titleBar.element, prefixBar.element, privacyNotice, toolBar, tabList, banner, ...panels,
         el("footer", { class: "status-bar" }, overall, statusLine),
         dropHint, dropPanel, prefixBar.dialog, programCheck.dialog, previewDialog.element, logsView.dialog);
     select(0);
-    scanButton.focus();
+    (privacyNotice.hidden ? scanButton : privacyKeep).focus();
 
     // ---- unattended runs: scan, repair what is missing, report each row ----
     function autorunStep(summary: RunSummary): void {

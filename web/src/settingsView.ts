@@ -1,5 +1,6 @@
 // The Settings view: each change is stored at once. Minimising to the tray says when no tray is
-// there to bring the window back (minimising then goes to the taskbar).
+// there to bring the window back (minimising then goes to the taskbar); the usage reports' switch
+// says what they carry.
 
 import { el } from "./dom";
 import type { Settings, Theme } from "./settings";
@@ -11,12 +12,17 @@ export interface SettingsView {
     refresh(): void;
 }
 
+/** `sys`: whether a tray is there, and the usage reports' switch (kept natively, not in [page]). */
 export function createSettingsView(settings: Settings, change: <K extends keyof Settings>(key: K, value: Settings[K]) => void,
-    trayHosted: () => boolean): SettingsView {
+    trayHosted: () => boolean, sys: Pick<Tvn.SysModule, "usageReports">): SettingsView {
     let current = settings;
     const trayNote = el("p", { class: "setting-note", hidden: true }, format("settingsNoTray"));
+    const reports = el("input", { type: "checkbox", checked: sys.usageReports, onchange: (event: Event) => {
+        sys.usageReports = (event.target as HTMLInputElement).checked;
+    } });
     const refresh = () => {
         trayNote.hidden = !current.minimizeToTray || trayHosted();
+        reports.checked = sys.usageReports; // the first start's notice may have changed it
     };
     const checkbox = (key: "minimizeToTray" | "scanAtStart", label: string) =>
         el("label", { class: "setting" },
@@ -34,6 +40,8 @@ export function createSettingsView(settings: Settings, change: <K extends keyof 
         checkbox("minimizeToTray", format("settingsMinimizeToTray")),
         trayNote,
         checkbox("scanAtStart", format("settingsScanAtStart")),
-        el("label", { class: "setting" }, format("settingsTheme"), " ", theme));
+        el("label", { class: "setting" }, format("settingsTheme"), " ", theme),
+        el("label", { class: "setting" }, reports, " ", format("settingsUsageReports")),
+        el("p", { class: "setting-note" }, format("privacyWhat")));
     return { element, refresh };
 }

@@ -81,6 +81,9 @@ declare namespace Tvn {
     interface SysModule {
         /** The program's command line, the program first. */
         readonly argv: string[];
+        /** Whether usage reports go to the reporting server (on unless the user said no). Off, the
+         *  heartbeat leaves out the device id; download addresses are still asked for. */
+        usageReports: boolean;
         /** The build's channel id. */
         readonly channel: string;
         /** A cancelled dialog never answers. */
