@@ -540,6 +540,23 @@ void MainWindow::centerWindow(std::optional<int> width, std::optional<int> heigh
     setWindowPos(true, screen.x + (screen.width - w) / 2, screen.y + (screen.height - h) / 2, true, w, h);
 }
 
+void MainWindow::setBackground(const std::string& color)
+{
+    GdkRGBA parsed {};
+    if (!m_window || !gdk_rgba_parse(&parsed, color.c_str()))
+        return;
+    // The parsed colour written anew: nothing of the page's text reaches the style sheet.
+    GUnique<char> text(gdk_rgba_to_string(&parsed));
+    const std::string css = std::string("window.tvn-main { background-color: ") + text.get() + "; }";
+    if (!m_background) {
+        m_background = GRef<GtkCssProvider>::adopt(gtk_css_provider_new());
+        GtkStyleContext* style = gtk_widget_get_style_context(GTK_WIDGET(m_window));
+        gtk_style_context_add_class(style, "tvn-main");
+        gtk_style_context_add_provider(style, GTK_STYLE_PROVIDER(m_background.get()), GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    }
+    gtk_css_provider_load_from_data(m_background.get(), css.c_str(), -1, nullptr);
+}
+
 void MainWindow::flash()
 {
     if (m_window)

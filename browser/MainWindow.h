@@ -67,6 +67,7 @@ public:
     void bringToFront() override { present(); }
     void flash() override;
     void setIcon(const std::vector<uint8_t>& image) override;
+    void setBackground(const std::string& color) override;
     void showMessageBox(const MessageBoxRequest&, std::function<void(int id)> answered) override;
     void readClipboardText(std::function<void(std::optional<std::string>)> done) override;
     bool writeClipboardText(const std::string& text) override;
@@ -116,6 +117,7 @@ private:
     WindowRect m_restoredFrame; // the last frame while neither maximised nor minimised
     bool m_maximized = false;
     guint m_frameSample = 0; // the timeout source of a frame sample due
+    GRef<GtkCssProvider> m_background; // the page's background colour, for the frame around it
 
     // A press on the caption: the move starts once the pointer has gone past the drag threshold,
     // so that a double click can still maximise.

@@ -66,6 +66,9 @@ bool carryOut(WindowControl& window, const std::string& command, const nlohmann:
         window.bringToFront();
     } else if (command == "flash") {
         window.flash();
+    } else if (command == "setBackground") {
+        const auto color = request.find("color");
+        window.setBackground(color != request.end() && color->is_string() ? color->get<std::string>() : std::string());
     } else if (command == "setIcon") {
         const auto image = request.find("image");
         window.setIcon(image != request.end() && image->is_string() ? base64Decode(image->get<std::string>()) : std::vector<uint8_t>());

@@ -4,7 +4,8 @@
 // Commands: "state" (answers topmost, resizable, maximized, width, height: the outer size),
 // "setTopmost" {value}, "setResizeable" {value: 0 or 1}, "close", "show", "hide", "minimize",
 // "maximize", "restore", "setWindowPos" {x, y, w, h: each optional}, "centerWindow" {w, h: each
-// optional}, "bringWindowToFront", "flash", "setIcon" {image: Base64}; and for the sys module, with
+// optional}, "bringWindowToFront", "flash", "setIcon" {image: Base64}, "setBackground" {color: a
+// CSS colour, the page's own background, which the frame around it takes}; and for the sys module, with
 // the main window as owner: "msgBox" {the message box request} answers {"id": result id} once the
 // user has chosen, "clipboardRead" answers {"text": string} (empty when there is no text),
 // "clipboardWrite" {text} answers {"written": bool}. A request for another window id, or one that
@@ -49,6 +50,8 @@ public:
     virtual void flash() = 0;
     // Image bytes in any format the image loader reads; bytes that are no image clear the icon.
     virtual void setIcon(const std::vector<uint8_t>& image) = 0;
+    // The colour the page paints its background with (CSS syntax); one that does not parse is ignored.
+    virtual void setBackground(const std::string& color) = 0;
 
     // A modal message box owned by the window; `answered` gets the result id (0: none).
     virtual void showMessageBox(const MessageBoxRequest&, std::function<void(int id)> answered) = 0;

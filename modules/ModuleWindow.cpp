@@ -136,6 +136,14 @@ ScriptValue ModuleWindow::CreateObject(JSCContext* context)
     RegisterMethod("bringWindowToFront", command("bringWindowToFront"));
     RegisterMethod("flash", command("flash"));
 
+    // The page's background colour (CSS syntax), for the frame drawn around the page.
+    RegisterMethod("setBackground", [](MethodCall& call) {
+        if (!oneArgument(call, jsc_value_is_string, WrongArguments::Ignore))
+            return true;
+        requestMainWindow("setBackground", { { "color", scriptString(call.arguments[0].get()) } });
+        return true;
+    });
+
     RegisterMethod("setIcon", [](MethodCall& call) {
         if (!oneArgument(call, jsc_value_is_string, WrongArguments::Ignore))
             return true;

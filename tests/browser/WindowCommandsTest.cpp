@@ -29,6 +29,7 @@ public:
     void bringToFront() override { log.push_back("front"); }
     void flash() override { log.push_back("flash"); }
     void setIcon(const std::vector<uint8_t>& image) override { log.push_back("icon " + std::string(image.begin(), image.end())); }
+    void setBackground(const std::string& color) override { log.push_back("background " + color); }
     void showMessageBox(const MessageBoxRequest& request, std::function<void(int)> answered) override
     {
         log.push_back("msgBox " + request.title + " " + std::to_string(shownButtons(request).size()));
@@ -75,8 +76,10 @@ TEST(WindowCommands, CarriedOutOnTheWindow)
         ask(window, { { "command", command } });
     ask(window, { { "command", "setIcon" }, { "image", "aGk=" } });
     ask(window, { { "command", "setIcon" } });
+    ask(window, { { "command", "setBackground" }, { "color", "rgb(21, 24, 30)" } });
+    ask(window, { { "command", "setBackground" }, { "color", 5 } });
     EXPECT_EQ(window.log, (std::vector<std::string> { "topmost 1", "resizeable 1", "resizeable 0", "close", "show 0", "show 1", "show 2",
-                              "show 3", "show 4", "front", "flash", "icon hi", "icon " }));
+                              "show 3", "show 4", "front", "flash", "icon hi", "icon ", "background rgb(21, 24, 30)", "background " }));
 }
 
 // A position or a size counts as given when either of its two fields is; the absent one is 0.

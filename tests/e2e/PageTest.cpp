@@ -168,6 +168,18 @@ Picture look(const std::filesystem::path& file)
     return picture;
 }
 
+// The red, green and blue of one pixel of a picture.
+std::array<int, 3> pixelAt(const std::filesystem::path& file, int x, int y)
+{
+    GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(file.c_str(), nullptr);
+    if (!pixbuf)
+        return { -1, -1, -1 };
+    const guchar* p = gdk_pixbuf_read_pixels(pixbuf) + y * gdk_pixbuf_get_rowstride(pixbuf) + x * gdk_pixbuf_get_n_channels(pixbuf);
+    const std::array<int, 3> rgb { p[0], p[1], p[2] };
+    g_object_unref(pixbuf);
+    return rgb;
+}
+
 TEST_F(Page, ScansAndRepairsTheDemoCatalogFromThePack)
 {
     start({ "--autorun" });
@@ -427,6 +439,27 @@ TEST_F(Page, TheFirstStartSaysWhatReportsCarryAndTheUserCanStopThem)
         const std::string text = readFile(config);
         return text.find("[report]\nsend = false\n") != std::string::npos && text.find("privacyNotice = shown\n") != std::string::npos;
     })) << readFile(config);
+    EXPECT_EQ(closeWithTitleBar(), 0);
+}
+
+// In the dark theme the window's frame around the page (its resize border) is the page's own dark
+// background, not the toolkit's light one.
+TEST_F(Page, TheDarkThemeHasNoLightFrame)
+{
+    const auto config = installation.dir / "config" / "tvn" / "config.ini";
+    writeFile(config, readFile(config) + "[page]\ntheme = dark\n");
+    useCatalog(R"({"dlls": []})");
+    start({ "--autorun" });
+    ASSERT_TRUE(waitForLine("tvn: ready"));
+    std::filesystem::create_directories(kScreenshots);
+    const auto shot = kScreenshots / "dark.png";
+    const test::Geometry g = geometry();
+    const auto dark = [](std::array<int, 3> rgb) { return rgb[0] >= 0 && rgb[0] + rgb[1] + rgb[2] < 150; };
+    EXPECT_TRUE(eventually([&] {
+        if (std::system((std::string(TVN_SCREENSHOT) + " " + shot.string() + " " + id).c_str()) != 0)
+            return false;
+        return dark(pixelAt(shot, 2, g.height / 2)) && dark(pixelAt(shot, g.width - 3, g.height / 2)) && dark(pixelAt(shot, g.width / 2, g.height - 2));
+    })) << "left edge " << pixelAt(shot, 2, g.height / 2)[0] << "," << pixelAt(shot, 2, g.height / 2)[1] << "," << pixelAt(shot, 2, g.height / 2)[2];
     EXPECT_EQ(closeWithTitleBar(), 0);
 }
 

@@ -43,6 +43,7 @@ public:
     void bringToFront() override { }
     void flash() override { }
     void setIcon(const std::vector<uint8_t>&) override { }
+    void setBackground(const std::string&) override { }
     void showMessageBox(const MessageBoxRequest&, std::function<void(int)> answered) override { answered(1); }
     void readClipboardText(std::function<void(std::optional<std::string>)> answered) override { answered("text"); }
     bool writeClipboardText(const std::string&) override { return true; }

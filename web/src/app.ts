@@ -37,10 +37,13 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
     const { sys, window: win, engine } = modules;
     const autorun = sys.argv.includes("--autorun");
     let settings: Settings = readSettings(sys);
+    // The frame the window draws around the page (while resizable) takes the page's background.
     const applyTheme = () => {
         document.documentElement.dataset.theme = settings.theme;
+        modules.window.setBackground(getComputedStyle(document.body).backgroundColor);
     };
     applyTheme();
+    matchMedia("(prefers-color-scheme: dark)").addEventListener("change", applyTheme);
 
     // ---- the window ----
     win.resizable = true;
@@ -112,10 +115,14 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
         });
     };
 
+    // A row that fails says so to a screen reader as it happens.
+    const announcer = el("div", { class: "visually-hidden", "aria-live": "polite" });
     const session: RepairSession = new RepairSession(engine, {
         item(item) {
             tables[item.kind].update(item);
             showCounts();
+            if (item.status === "failed")
+                announcer.textContent = `${item.fileName}: ${statusText(item)}`;
             if (session.running)
                 showOverall();
         },
@@ -379,8 +386,10 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
     };
     privacyNotice.hidden = autorun || sys.getConfig({ section: "page", key: "privacyNotice" }) === "shown";
 
-    append(root, titleBar.element, prefixBar.element, privacyNotice, toolBar, tabList, banner, ...panels,
-        el("footer", { class: "status-bar" }, overall, statusLine),
+    // The title bar comes last in the document (first on screen): Tab starts at the content, not at
+    // the window's buttons.
+    append(root, prefixBar.element, privacyNotice, toolBar, tabList, banner, ...panels,
+        el("footer", { class: "status-bar" }, overall, statusLine), titleBar.element, announcer,
         dropHint, dropPanel, prefixBar.dialog, programCheck.dialog, previewDialog.element, logsView.dialog);
     select(0);
     (privacyNotice.hidden ? scanButton : privacyKeep).focus();

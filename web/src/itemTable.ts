@@ -28,6 +28,7 @@ interface RowParts {
     bar: HTMLProgressElement;
     action: HTMLButtonElement;
     item: ItemState | null;
+    name: string;
 }
 
 /** `onSelection`: called when the user changes the selection. */
@@ -44,8 +45,9 @@ export function createItemTable(label: string, rows: TableRow[], actionKey: Text
     for (const entry of rows) {
         const check = el("input", { type: "checkbox", "aria-label": entry.name, onchange: onSelection });
         const status = el("td", { class: "status" }, format("statusUnknown"));
-        const bar = el("progress", { max: 100, value: 0, "aria-label": format("columnProgress") });
-        const action = el("button", { class: "row-action", onclick: () => onAction(entry.fileName), disabled: true }, format(actionKey));
+        const bar = el("progress", { max: 100, value: 0, "aria-label": format("progressOf", { name: entry.name }) });
+        const action = el("button", { class: "row-action", onclick: () => onAction(entry.fileName), disabled: true,
+            "aria-label": format("actionOf", { action: format(actionKey), name: entry.name }) }, format(actionKey));
         const row = el("tr", { "data-file": entry.fileName, "data-status": "unknown" },
             el("td", { class: "select" }, check),
             el("td", { class: "name" }, entry.name),
@@ -53,12 +55,13 @@ export function createItemTable(label: string, rows: TableRow[], actionKey: Text
             status,
             el("td", { class: "progress" }, bar),
             el("td", { class: "action" }, action));
-        parts.set(entry.fileName.toLowerCase(), { row, check, status, bar, action, item: null });
+        parts.set(entry.fileName.toLowerCase(), { row, check, status, bar, action, item: null, name: entry.name });
     }
     const refreshAction = (part: RowParts) => {
         part.action.disabled = busy || !part.item || !needsRepair(part.item);
         const retry = part.item?.status === "failed" || part.item?.status === "cancelled";
         part.action.textContent = format(retry ? "retry" : actionKey);
+        part.action.setAttribute("aria-label", format("actionOf", { action: part.action.textContent, name: part.name }));
     };
     const element = el("table", { class: "items", "aria-label": label },
         el("thead", {}, el("tr", {},
@@ -67,7 +70,7 @@ export function createItemTable(label: string, rows: TableRow[], actionKey: Text
             el("th", { class: "description" }, format("columnDescription")),
             el("th", { class: "status" }, format("columnStatus")),
             el("th", { class: "progress" }, format("columnProgress")),
-            el("th", { class: "action" }))),
+            el("th", { class: "action" }, format("columnAction")))),
         body);
     for (const part of parts.values())
         body.appendChild(part.row);

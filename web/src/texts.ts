@@ -29,6 +29,9 @@ export const texts = {
     columnDescription: "Description",
     columnStatus: "Status",
     columnProgress: "Progress",
+    columnAction: "Action",
+    progressOf: "Progress of {name}",
+    actionOf: "{action} {name}",
 
     statusUnknown: "Not checked",
     statusChecking: "Checking…",

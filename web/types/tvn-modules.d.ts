@@ -29,6 +29,8 @@ declare namespace Tvn {
         centerWindow(size: { w?: number; h?: number }): void;
         bringWindowToFront(): void;
         flash(): void;
+        /** The page's background colour (CSS syntax): the frame around the page takes it. */
+        setBackground(color: string): void;
         /** A Base64 image (PNG, ICO, BMP, JPEG, GIF). */
         setIcon(base64Image: string): void;
     }
