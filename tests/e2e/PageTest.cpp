@@ -463,6 +463,26 @@ TEST_F(Page, TheDarkThemeHasNoLightFrame)
     EXPECT_EQ(closeWithTitleBar(), 0);
 }
 
+// A download whose address the server never gives holds nothing of the page: keys still work.
+TEST_F(Page, AServerThatNeverAnswersFreezesNothing)
+{
+    server->setBehaviour("downloadUrl", server::Behaviour::never());
+    useCatalog(R"({"dlls": [], "downloads": [{"name": "Setup", "fileName": "setup.exe", "fileType": "demo"}]})");
+    start({ "--autorun" });
+    ASSERT_TRUE(waitForLine("tvn: ready"));
+    ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key --delay 150 ctrl+3 Tab Return").c_str()), 0);
+    ASSERT_TRUE(eventually([&] {
+        for (const auto& request : server->requests())
+            if (request.endpoint == "downloadUrl")
+                return true;
+        return false;
+    })); // the question is asked, and held
+    ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key ctrl+l").c_str()), 0);
+    EXPECT_TRUE(waitForLine("tvn: logs: ", std::chrono::seconds(10)));
+    ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key Escape").c_str()), 0); // the logs are modal
+    EXPECT_EQ(closeWithTitleBar(), 0);
+}
+
 TEST_F(Page, WithNoTrayMinimisingKeepsATaskbarWindow)
 {
     test::PrivateSessionBus bus; // no status-notifier watcher on it, and no embedding tray on the desktop
