@@ -463,6 +463,48 @@ TEST_F(Page, TheDarkThemeHasNoLightFrame)
     EXPECT_EQ(closeWithTitleBar(), 0);
 }
 
+// Escape while a file is on its way: that row says it was cancelled (not that it failed), the row
+// never begun the same, and the run says what was not done.
+TEST_F(Page, EscapeMidDownloadCancelsThatRow)
+{
+    server->setBehaviour("files", server::Behaviour::never()); // the file's bytes never come
+    writeFile(catalogFolder / "a.dll", "library a\n");
+    writeFile(catalogFolder / "b.dll", "library b\n");
+    useCatalog(R"({"dlls": [
+        {"fileName": "a.dll", "filePath": "C:\\Windows\\System32\\a.dll", "checkPath": ["C:\\Windows\\System32\\"], "arch": "x64"},
+        {"fileName": "b.dll", "filePath": "C:\\Windows\\System32\\b.dll", "checkPath": ["C:\\Windows\\System32\\"], "arch": "x64"}]})");
+    start({ "--autorun" });
+    ASSERT_TRUE(eventually([&] {
+        for (const auto& request : server->requests())
+            if (request.endpoint == "files")
+                return true;
+        return false;
+    }));
+    ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key Escape").c_str()), 0);
+    ASSERT_TRUE(waitForLine("tvn: finished: "));
+    EXPECT_EQ(lineStartingWith("tvn: repair: a.dll:"), "tvn: repair: a.dll: Cancelled (cancelled, progress 0%)");
+    EXPECT_EQ(lineStartingWith("tvn: repair: b.dll:"), "tvn: repair: b.dll: Cancelled (cancelled, progress 0%)");
+    EXPECT_EQ(lineStartingWith("tvn: finished: "), "tvn: finished: 0 of 2 in place, cancelled");
+    EXPECT_FALSE(std::filesystem::exists(system32() / "a.dll"));
+    EXPECT_EQ(closeWithTitleBar(), 0);
+}
+
+// An installer that ends with a code: the row says so (the code is not a verdict: installers
+// disagree on what they return), and one that cannot be started fails.
+TEST_F(Page, AnInstallersCodeIsShownAndOneThatCannotStartFails)
+{
+    writeFile(catalogFolder / "three.exe", "#!/bin/sh\nexit 3\n");
+    writeFile(catalogFolder / "broken.exe", "not a program\n");
+    useCatalog(R"({"runtimes": [
+        {"name": "Three", "displayName": "Three 1.0", "fileName": "three.exe", "cmdParam": "/quiet"},
+        {"name": "Broken", "displayName": "Broken 1.0", "fileName": "broken.exe", "cmdParam": "/quiet"}]})");
+    start({ "--autorun" });
+    ASSERT_TRUE(waitForLine("tvn: finished: "));
+    EXPECT_EQ(lineStartingWith("tvn: repair: three.exe:"), "tvn: repair: three.exe: Installed (the installer ended with code 3) (repaired, progress 100%)");
+    EXPECT_EQ(lineStartingWith("tvn: repair: broken.exe:"), "tvn: repair: broken.exe: Failed: the installer could not be started (failed, progress 0%)");
+    EXPECT_EQ(closeWithTitleBar(), 0);
+}
+
 // A download whose address the server never gives holds nothing of the page: keys still work.
 TEST_F(Page, AServerThatNeverAnswersFreezesNothing)
 {
