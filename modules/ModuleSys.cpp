@@ -127,6 +127,15 @@ ScriptValue ModuleSys::CreateObject(JSCContext* context)
             allowUsageReports(jsc_value_to_boolean(access.value.get()));
             return true;
         });
+    // The desktop's languages in gettext's order (LANGUAGE, then LC_ALL, LC_MESSAGES or LANG), each
+    // followed by its shorter forms, "C" last: GLib reads them as gettext would.
+    RegisterProperty("languages", [](PropertyAccess& access) {
+        nlohmann::json names = nlohmann::json::array();
+        for (const char* const* name = g_get_language_names(); *name; ++name)
+            names.push_back(*name);
+        access.value = toScriptArray(access.context, names);
+        return true;
+    });
     RegisterProperty("channel", [](PropertyAccess& access) {
         access.value = stringValue(access.context, channelId());
         return true;

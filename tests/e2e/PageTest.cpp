@@ -223,6 +223,19 @@ TEST_F(Page, ScansAndRepairsTheDemoCatalogFromThePack)
     EXPECT_EQ(closeWithTitleBar(), 0);
 }
 
+// The desktop's language (LANGUAGE, LC_ALL, LC_MESSAGES, LANG, as gettext orders them) is the page's
+// when the page has it: here Simplified Chinese.
+TEST_F(Page, SpeaksTheDesktopsLanguage)
+{
+    test::EnvironmentChange environment;
+    environment.set("TVN_TEST_LANGUAGE", "zh_CN");
+    start({ "--autorun" });
+    ASSERT_TRUE(waitForLine("tvn: finished: "));
+    EXPECT_EQ(lineStartingWith("tvn: scan: msvcp140.dll:"), "tvn: scan: msvcp140.dll: 缺失 (missing)");
+    EXPECT_EQ(lineStartingWith("tvn: repair: msvcp140.dll:"), "tvn: repair: msvcp140.dll: 已修复 (repaired, progress 100%)");
+    EXPECT_EQ(closeWithTitleBar(), 0);
+}
+
 TEST_F(Page, AFileThatDoesNotMatchItsDigestFailsItsItem)
 {
     server->setBehaviour("downloadUrl", server::Behaviour::wrongDigest());

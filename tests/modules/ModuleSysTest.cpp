@@ -97,6 +97,7 @@ TEST_F(SysModule, PropertiesAndPlainValues)
     EXPECT_EQ(run("sys.arch()"), sizeof(void*) == 8 ? "64" : "32");
     EXPECT_EQ(run("var v = sys.osVersion(); [typeof v.major, typeof v.minor, typeof v.build, v.platformId].join()"), "number,number,number,2");
     EXPECT_EQ(run("var v = sys.osVersion(); [v.distribution.length > 0, v.kernel.length > 0].join()"), "true,true"); // for people: the About view
+    EXPECT_EQ(run("sys.languages[sys.languages.length - 1]"), "C"); // GLib's list, its last resort last
     EXPECT_TRUE(std::regex_match(run("sys.getDeviceId()"), std::regex("tvn[0-9a-f]{32}")));
     for (const char* wrong : { "sys.openFileDialog()", "sys.openFileDialog(1)", "sys.clipboardWrite('x')", "sys.msgBox({}, {})" })
         EXPECT_EQ(run(wrong), "!Invalid arguments") << wrong;

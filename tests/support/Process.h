@@ -2,6 +2,7 @@
 // configuration folder.
 #pragma once
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
@@ -12,7 +13,7 @@
 namespace tvn::test {
 
 // Starts `command` (the program's path first) with XDG_CONFIG_HOME set to `configFolder` (and the
-// cache folder beside it); its
+// cache folder beside it) and LANGUAGE to English (or TVN_TEST_LANGUAGE); its
 // standard output and error go to `output` when one is given.
 inline pid_t startProgram(std::vector<std::string> command, const std::filesystem::path& configFolder, const std::filesystem::path& output = {})
 {
@@ -25,6 +26,10 @@ inline pid_t startProgram(std::vector<std::string> command, const std::filesyste
         }
         setenv("XDG_CONFIG_HOME", configFolder.c_str(), 1);
         setenv("XDG_CACHE_HOME", (configFolder.parent_path() / "cache").c_str(), 1);
+        // The tests read the page's English words, whatever the machine's language; a test of
+        // another language names it in TVN_TEST_LANGUAGE.
+        const char* language = std::getenv("TVN_TEST_LANGUAGE");
+        setenv("LANGUAGE", language ? language : "en", 1);
         std::vector<char*> argv;
         for (auto& argument : command)
             argv.push_back(argument.data());

@@ -18,7 +18,7 @@ import { RepairSession, type RunRequest, type RunSummary } from "./session";
 import { readSettings, writeSetting, type Settings } from "./settings";
 import { createSettingsView } from "./settingsView";
 import { createTitleBar } from "./titleBar";
-import { format, plural } from "./texts";
+import { format } from "./texts";
 
 interface Modules {
     sys: Tvn.SysModule;
@@ -301,7 +301,7 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
         retry = retryItems(summary.items);
         banner.hidden = retry.length === 0;
         bannerText.textContent = finishedText(summary.operation, summary.cancelled, summary.items);
-        retryButton.textContent = plural(retry.length, "bannerRetryOne", "bannerRetry");
+        retryButton.textContent = format("bannerRetry", { count: retry.length });
     }
     const previewDialog = createPreviewDialog();
     const logsView = createLogsView(sys);

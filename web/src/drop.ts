@@ -4,6 +4,7 @@
 
 import { baseName, findDll, type Catalog } from "./catalog";
 import { format } from "./texts";
+import { byteText } from "./transfer";
 
 export interface DropReport {
     line: string;
@@ -28,7 +29,7 @@ export async function describeDroppedFile(path: string, catalog: Catalog, status
             return { line: format("dropZipEmpty", { name }), details: [] };
         const details = entries.filter((entry) => !entry.isdir).map((entry) => format("dropZipEntry", {
             name: entry.name,
-            size: entry.size,
+            size: byteText(entry.size),
             known: findDll(catalog, entry.name) ? format("dropZipKnown") : "",
         }));
         return { line: format("dropZip", { name, count: entries.length }), details };

@@ -66,7 +66,7 @@ export function errorText(kind: ItemKind, code: number): string {
     case 3:
         return format(kind === "dll" ? "errorRegistration" : "errorInstaller");
     default:
-        return format("errorUnknown", { code });
+        return format("errorUnknown", { code: String(code) });
     }
 }
 
@@ -102,7 +102,7 @@ export function statusText(item: ItemState): string {
     if (item.status === "failed")
         return format("statusFailed", { reason: failureText(item) });
     if (item.status === "repaired" && item.kind === "runtime" && item.reason === "exitCode")
-        return format("statusInstallerExit", { code: item.exitCode });
+        return format("statusInstallerExit", { code: String(item.exitCode) });
     return format(statusKeys[item.kind][item.status]);
 }
 
@@ -178,8 +178,8 @@ export function viewCountText(kind: ItemKind, items: readonly ItemState[]): stri
     if (total === 0)
         return format(keys.none);
     if (known === 0)
-        return format(keys.unchecked, { total });
-    return format(items.every(isInPlace) ? keys.all : keys.missing, { missing, total });
+        return format(keys.unchecked, { count: total });
+    return format(items.every(isInPlace) ? keys.all : keys.missing, { missing, count: total });
 }
 
 export interface Progress {

@@ -5,12 +5,14 @@ import "./style.css";
 import { CatalogError, catalogFile, parseCatalog } from "./catalog";
 import { el } from "./dom";
 import { startApp } from "./app";
-import { format } from "./texts";
+import { desktopLanguage, format, language, setLanguage } from "./texts";
 
 async function main(): Promise<void> {
     const root = document.getElementById("app") as HTMLElement;
     try {
         const sys = window.module("sys");
+        setLanguage(desktopLanguage(sys.languages));
+        document.documentElement.lang = language();
         const file = catalogFile(sys.getConfig({ section: "catalog", key: "name" }));
         const response = await fetch(file);
         if (!response.ok)

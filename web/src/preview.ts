@@ -5,7 +5,7 @@
 
 import { el, clear, append } from "./dom";
 import type { RunRequest } from "./session";
-import { format, plural } from "./texts";
+import { format } from "./texts";
 
 export interface PreviewLine {
     name: string;
@@ -29,7 +29,7 @@ export function repairPreview(request: RunRequest, where: string): Preview | nul
     if (count === 0)
         return null;
     return {
-        title: plural(count, "previewTitleOne", "previewTitle"),
+        title: format("previewTitle", { count }),
         where,
         lines: [
             ...request.dlls.map((dll) => ({
@@ -43,7 +43,7 @@ export function repairPreview(request: RunRequest, where: string): Preview | nul
                 destination: "",
             })),
         ],
-        confirm: plural(count, "previewConfirmOne", "previewConfirm"),
+        confirm: format("previewConfirm", { count }),
     };
 }
 

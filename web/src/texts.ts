@@ -1,245 +1,68 @@
-// Every text the page shows, in one table. `{name}` marks a value filled in by `format`.
+// Every text the page shows comes from here: one catalog per language (i18n/), the same keys in
+// each (the type system holds them to English's), and `format` filling in a text's values in the
+// language in use. Numbers are written as that language writes them; a text of plural forms is
+// chosen by its `count`, as Intl.PluralRules says for the language.
 
-export const texts = {
-    appTitle: "tvn",
-    appSubtitle: "system libraries and runtimes",
-    minimize: "Minimise",
-    maximize: "Maximise",
-    restore: "Restore",
-    close: "Close",
+import { en } from "./i18n/en";
+import { zhCN } from "./i18n/zh-CN";
 
-    tabLibraries: "Libraries",
-    tabRuntimes: "Runtimes",
-    tabDownloads: "Downloads",
-    tabSettings: "Settings",
-    tabAbout: "About",
+export type PluralForms = Partial<Record<Intl.LDMLPluralRule, string>> & { other: string };
 
-    scan: "Scan",
-    scanHint: "Check every library and runtime (F5)",
-    repairAll: "Repair all",
-    repairAllHint: "Repair every missing library and install every missing runtime (Ctrl+R)",
-    repairSelected: "Repair selected",
-    repairOne: "Repair",
-    retry: "Retry",
-    cancel: "Cancel",
-    cancelHint: "Stop what is running (Esc)",
-    selectAll: "Select all",
+/** A catalog: English's keys, each a text or (where English has them) plural forms. */
+export type Catalog = { readonly [K in keyof typeof en]: (typeof en)[K] extends string ? string : PluralForms };
 
-    columnName: "Name",
-    columnDescription: "Description",
-    columnStatus: "Status",
-    columnProgress: "Progress",
-    columnAction: "Action",
-    progressOf: "Progress of {name}",
-    actionOf: "{action} {name}",
+export type TextKey = keyof Catalog;
 
-    statusUnknown: "Not checked",
-    statusChecking: "Checking…",
-    statusPresent: "Present",
-    statusInstalled: "Installed",
-    statusMissing: "Missing",
-    statusQueued: "Waiting",
-    statusRepairing: "Repairing…",
-    statusInstalling: "Installing…",
-    statusRepaired: "Repaired",
-    statusInstallerDone: "Installed (installer finished)",
-    statusFailed: "Failed: {reason}",
-    statusCancelled: "Cancelled",
-    statusNot32: "Not offered: a 64-bit library cannot run in a 32-bit prefix",
+export type Language = "en" | "zh-CN";
 
-    errorNoAddress: "the server gave no download address",
-    errorDownload: "the download failed or its file did not match",
-    errorRegistration: "registration could not be started",
-    errorInstaller: "the installer could not be run to its end",
-    errorUnknown: "error {code}",
-    reasonNoServer: "no download server is configured",
-    reasonUnreachable: "the download server cannot be reached",
-    reasonNoAddress: "the server has no download for it",
-    reasonRefused: "the server's download address is not one tvn trusts",
-    reasonBadDigest: "the downloaded file did not match its digest, so it was not used",
-    reasonTransfer: "the download broke off",
-    reasonCannotWrite: "the file could not be written in its place",
-    reasonInstallerNotStarted: "the installer could not be started",
-    statusInstallerExit: "Installed (the installer ended with code {code})",
-    statusDownloading: "Downloading: {transfer}",
-    statusDownloadingInstaller: "Downloading the installer: {transfer}",
-    bytesOf: "{current} of {total}",
-    speed: "{size}/s",
-    timeLeft: "{time} left",
-    durationSeconds: "{s} s",
-    durationMinutes: "{m} min {s} s",
-    durationHours: "{h} h {m} min",
+export const catalogs: Record<Language, Catalog> = { en, "zh-CN": zhCN };
 
-    idle: "Ready",
-    scanning: "Scanning: {done} of {total}",
-    repairing: "Repairing: {done} of {total}",
-    repairingItem: "Repairing: {done} of {total}; {name}: {transfer}",
-    cancelling: "Cancelling…",
-    scanDone: "Scan finished: {missing} missing",
-    repairDone: "Repair finished: {repaired} repaired",
-    repairDoneFailed: "Repair finished: {repaired} repaired, {failed} failed",
-    repairCancelled: "Repair cancelled: {repaired} repaired, {failed} failed, {skipped} not done",
-    repairNoServer: "Repair finished: {failed} failed, no download server is configured",
-    repairUnreachable: "Repair finished: {failed} failed, the download server cannot be reached",
-    countLibrariesNone: "The catalog names no libraries.",
-    countLibrariesUnchecked: "{total} libraries, not checked yet",
-    countLibrariesMissing: "{missing} of {total} libraries missing",
-    countLibrariesAll: "All {total} libraries in place",
-    countRuntimesNone: "The catalog names no runtimes.",
-    countRuntimesUnchecked: "{total} runtimes, not checked yet",
-    countRuntimesMissing: "{missing} of {total} runtimes missing",
-    countRuntimesAll: "All {total} runtimes in place",
-    cancelled: "Cancelled",
-    nothingToRepair: "Nothing to repair: scan first, or every item is in place.",
+let current: Language = "en";
+let catalog: Catalog = en;
+let pluralRules = new Intl.PluralRules(current);
+let numbers = new Intl.NumberFormat(current);
 
-    confirmTitle: "tvn",
-    confirmRepairIn: "This changes the Wine prefix {prefix} at {path}.",
-    confirmRepairOwn: "No Wine prefix is chosen: this changes tvn's own folder {path}, where no program looks.",
-    confirmClose: "A repair is running",
-    confirmCloseText: "Closing tvn stops it; the item being worked on is left as it was.",
-    confirmCloseKeep: "&Keep running",
-    confirmCloseStop: "&Stop and close",
-
-    previewTitleOne: "Repair 1 item?",
-    previewTitle: "Repair {count} items?",
-    previewConfirmOne: "Repair 1 item",
-    previewConfirm: "Repair {count} items",
-    previewColumnAction: "What happens",
-    previewColumnDestination: "Where it goes",
-    previewDll: "Downloaded into place",
-    previewDllRegister: "Downloaded into place, then registered",
-    previewRuntime: "Its installer runs: {command}",
-
-    bannerRetryOne: "Retry 1 item",
-    bannerRetry: "Retry {count} items",
-    bannerClose: "Dismiss",
-
-    downloadsIntro: "Files offered by the server, saved into your Downloads folder, {folder}.",
-    downloadShow: "Show in folder",
-    download: "Download",
-    downloadWaiting: "Starting…",
-    downloadDone: "Saved to {path}",
-    downloadFailed: "Failed (error {code})",
-    downloadNoAddress: "The server gave no address",
-    downloadCancelled: "Cancelled",
-
-    settingsMinimizeToTray: "Minimise to the tray icon",
-    settingsNoTray: "No tray is running on this desktop to bring tvn back, so tvn minimises to the taskbar instead.",
-    settingsScanAtStart: "Scan when tvn starts",
-    settingsUsageReports: "Send usage reports",
-    privacyWhat: "When tvn starts, an event with this computer's device id, tvn's channel and how it was installed goes to the reporting server; while tvn repairs, a heartbeat tells the download server the same device id. Nothing about your files or programs is sent. Turned off, downloads still ask the server for their addresses.",
-    privacyTitle: "tvn sends usage reports",
-    privacyKeep: "OK",
-    privacyTurnOff: "Turn them off",
-    settingsTheme: "Appearance",
-    themeSystem: "As the desktop",
-    themeLight: "Light",
-    themeDark: "Dark",
-
-    aboutVersion: "Version",
-    aboutChannel: "Channel",
-    aboutDevice: "Device id",
-    aboutSystem: "System",
-    aboutArch: "Architecture",
-    aboutProgram: "Program",
-    aboutData: "Data folder",
-    aboutTemp: "Temporary folder",
-    aboutHome: "Help on the web",
-    aboutLogs: "Show logs",
-    aboutLogsHint: "The newest lines of tvn's logs (Ctrl+L)",
-    logsTitle: "Logs",
-    logsReading: "Reading the logs…",
-    logsNone: "Nothing has been logged yet.",
-    logsFolder: "The newest lines of every tvn process; the files are in {folder}.",
-    logsRefresh: "Refresh",
-    logsOpenFolder: "Open the folder",
-    logsClose: "Close",
-    aboutPrefix: "Wine prefix",
-    osVersion: "{distribution}, Linux {kernel}",
-    bits: "{bits}-bit",
-
-    dropTitle: "Dropped files",
-    dropHint: "Drop a DLL to check it against the catalog, or a zip to list it.",
-    dropKnown: "{name}: in the catalog ({description}), {status}",
-    dropUnknown: "{name}: not in the catalog",
-    dropZip: "{name}: {count} entries",
-    dropZipEntry: "{name} ({size} bytes){known}",
-    dropZipKnown: ", a catalog library",
-    dropZipEmpty: "{name}: not a zip archive, or empty",
-    dropOther: "{name}: neither a DLL nor a zip",
-    dropClose: "Close",
-
-    prefixLabel: "Wine prefix:",
-    prefixNone: "No Wine prefix: repairs go to tvn's own folder, where no program looks.",
-    prefixChange: "Change…",
-    prefixChoose: "Choose a prefix",
-    prefixChangeHint: "Choose the Wine prefix to scan and repair (Ctrl+P)",
-    prefixSummary: "{name} ({source}, {arch})",
-    prefixPickerTitle: "Wine prefixes on this computer",
-    prefixSearch: "Search prefixes",
-    prefixSearching: "Looking for prefixes…",
-    prefixNoneFound: "No Wine prefix found.",
-    prefixNoMatch: "No prefix matches “{query}”.",
-    prefixFolder: "Choose a folder…",
-    prefixFolderTitle: "Choose a Wine prefix folder",
-    prefixOwn: "Use tvn's own folder",
-    prefixRefused: "{path} is not a Wine prefix (it needs system.reg and drive_c).",
-    prefixInUse: "in use",
-    prefixClose: "Close",
-    prefixChanged: "Now repairing {prefix}.",
-    prefixChangedOwn: "Now repairing tvn's own folder.",
-    sourceSteam: "Steam",
-    sourceBottles: "Bottles",
-    sourceLutris: "Lutris",
-    sourceWinetricks: "winetricks",
-    sourceDefault: "Wine's default",
-    sourceChosen: "Chosen by hand",
-    sourceEnvironment: "$WINEPREFIX",
-    arch32: "32-bit",
-    arch64: "64-bit",
-    archUnknown: "architecture unknown",
-
-    checkButton: "Check a program…",
-    checkHint: "See which DLLs a Windows program needs and which are missing (Ctrl+K)",
-    checkTitle: "Check a program",
-    checkChoose: "Choose a program…",
-    checkChooseTitle: "Choose a Windows program",
-    checkReading: "Reading {path}…",
-    checkUnreadable: "This file cannot be read: {error}",
-    checkKindProgram: "{machine} program",
-    checkKindDll: "{machine} DLL",
-    checkDotnet: ", asks for .NET {version}",
-    checkSummary: "{what}{dotnet}: needs {count} DLLs, {missing} missing",
-    checkRepair: "Repair what it needs",
-    checkNothingToRepair: "Nothing the catalog supplies is missing.",
-    checkUnknown: "No known source for: {names}",
-    checkColumnDll: "DLL",
-    checkColumnStatus: "Status",
-    checkColumnNeededBy: "Needed by",
-    checkColumnSource: "Supplied by",
-    checkClose: "Close",
-    needMissing: "Missing",
-    needWrongArch: "Present, but built for another machine: Wine will not load it",
-    needBroken: "Present, but not a DLL Wine can load",
-    needFound: "Present",
-    needBuiltin: "Wine's own",
-    needApiSet: "Resolved by Wine (API set)",
-    needDelay: "{status} (loaded only when used)",
-    sourceDll: "library {name}",
-    sourceRuntime: "runtime {name}",
-    sourceNone: "no known source",
-
-    catalogBroken: "The catalog cannot be read: {reason}",
-} as const;
-
-export type TextKey = keyof typeof texts;
-
-/** `one` for a count of one, else `other`, with `{count}` filled in. */
-export function plural(count: number, one: TextKey, other: TextKey, values: Record<string, string | number> = {}): string {
-    return format(new Intl.PluralRules("en").select(count) === "one" ? one : other, { ...values, count });
+/** The language the texts are in. */
+export function language(): Language {
+    return current;
 }
 
-/** The text of `key` with each `{name}` replaced by values[name]. */
+/** Puts the texts in `next` (and, for tests, a catalog of one's own in its place). */
+export function setLanguage(next: Language, replacement?: Catalog): void {
+    current = next;
+    catalog = replacement ?? catalogs[next];
+    pluralRules = new Intl.PluralRules(next);
+    numbers = new Intl.NumberFormat(next);
+}
+
+/** The page's language for the desktop's, given as GLib lists them in gettext's order (LANGUAGE,
+ *  then LC_ALL, LC_MESSAGES or LANG, each followed by its shorter forms: "zh_CN.UTF-8", "zh_CN",
+ *  "zh", ..., "C"): the first one the page has. Chinese is the simplified script's zh-CN; a name of
+ *  the traditional script's places (TW, HK, MO, Hant) is not, nor the bare "zh" that follows it, so
+ *  such a desktop falls through to its next language. English when none matches. */
+export function desktopLanguage(names: readonly string[]): Language {
+    let traditional = false;
+    for (const name of names) {
+        const parts = name.split(/[.@]/)[0].replace(/-/g, "_").split("_").map((part) => part.toLowerCase());
+        if (parts[0] === "en")
+            return "en";
+        if (parts[0] !== "zh")
+            continue;
+        if (parts.slice(1).some((part) => part === "tw" || part === "hk" || part === "mo" || part === "hant"))
+            traditional = true;
+        else if (parts.length > 1 || !traditional)
+            return "zh-CN";
+    }
+    return "en";
+}
+
+/** The text of `key` with each `{name}` replaced by values[name], numbers written in the language
+ *  in use (pass a code as a string: it is not a quantity). */
 export function format(key: TextKey, values: Record<string, string | number> = {}): string {
-    return texts[key].replace(/\{(\w+)\}/g, (whole, name: string) => (name in values ? String(values[name]) : whole));
+    const entry: string | PluralForms = catalog[key];
+    const text = typeof entry === "string" ? entry : entry[pluralRules.select(Number(values.count ?? 0))] ?? entry.other;
+    return text.replace(/\{(\w+)\}/g, (whole, name: string) => {
+        const value = values[name];
+        return value === undefined ? whole : typeof value === "number" ? numbers.format(value) : value;
+    });
 }

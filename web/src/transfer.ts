@@ -1,28 +1,47 @@
-// A transfer as people read it: sizes, the speed measured over the last seconds, and the time left.
+// A transfer as people read it: sizes, the speed measured over the last seconds, and the time left,
+// each written by Intl for the language in use (sizes in SI units: 1 kB is 1000 bytes).
 
-import { format } from "./texts";
+import { format, language } from "./texts";
 
-/** Sizes as people read them: 1.5 MiB. Counts above 2 GiB may arrive as negative 32-bit numbers. */
-export function byteText(count: number): string {
-    const bytes = count < 0 ? count + 2 ** 32 : count;
-    const units = ["bytes", "KiB", "MiB", "GiB"];
-    let value = bytes;
+const units = ["kilobyte", "megabyte", "gigabyte", "terabyte"] as const;
+
+/** A byte count scaled to its unit: ["megabyte", 1.5] for 1.5 MB. Counts above 2 GiB may arrive as
+ *  negative 32-bit numbers. */
+function scaled(count: number): [string, number] {
+    let value = count < 0 ? count + 2 ** 32 : count;
+    if (value < 1000)
+        return ["byte", value];
     let unit = 0;
-    while (value >= 1024 && unit < units.length - 1) {
-        value /= 1024;
+    value /= 1000;
+    while (value >= 1000 && unit < units.length - 1) {
+        value /= 1000;
         ++unit;
     }
-    return unit === 0 ? `${value} ${units[0]}` : `${value.toFixed(1)} ${units[unit]}`;
+    return [units[unit], value];
 }
 
-/** "45 s", "2 min 5 s", "1 h 3 min". */
+/** "512 bytes", "1.5 MB". */
+export function byteText(count: number): string {
+    const [unit, value] = scaled(count);
+    return new Intl.NumberFormat(language(), { style: "unit", unit, unitDisplay: unit === "byte" ? "long" : "short", maximumFractionDigits: 1 })
+        .format(value);
+}
+
+/** "1.5 MB/s". */
+export function speedText(bytesPerSecond: number): string {
+    const [unit, value] = scaled(bytesPerSecond);
+    return new Intl.NumberFormat(language(), { style: "unit", unit: `${unit}-per-second`, unitDisplay: "short", maximumFractionDigits: 1 })
+        .format(value);
+}
+
+/** "45 sec", "2 min, 5 sec", "1 hr, 3 min": rounded up, never to nothing. */
 export function durationText(seconds: number): string {
-    const whole = Math.max(Math.ceil(seconds), 0);
-    if (whole < 60)
-        return format("durationSeconds", { s: whole });
-    if (whole < 3600)
-        return format("durationMinutes", { m: Math.floor(whole / 60), s: whole % 60 });
-    return format("durationHours", { h: Math.floor(whole / 3600), m: Math.floor((whole % 3600) / 60) });
+    const whole = Math.max(Math.ceil(seconds), 1);
+    const part = (value: number, unit: string) => new Intl.NumberFormat(language(), { style: "unit", unit, unitDisplay: "short" }).format(value);
+    const parts = whole < 60 ? [part(whole, "second")]
+        : whole < 3600 ? [part(Math.floor(whole / 60), "minute"), part(whole % 60, "second")]
+            : [part(Math.floor(whole / 3600), "hour"), part(Math.floor((whole % 3600) / 60), "minute")];
+    return new Intl.ListFormat(language(), { type: "unit", style: "short" }).format(parts);
 }
 
 /** The speed of one transfer over its last few seconds (a whole-transfer average would hide a
@@ -55,11 +74,11 @@ export interface Transfer {
     perSecond: number | null;
 }
 
-/** "1.2 MiB of 3.4 MiB, 850.0 KiB/s, 3 s left": what is known of it. */
+/** "1.2 MB of 3.4 MB, 850 kB/s, 3 sec left": what is known of it. */
 export function transferText(transfer: Transfer): string {
     const parts = [transfer.total > 0 ? format("bytesOf", { current: byteText(transfer.current), total: byteText(transfer.total) }) : byteText(transfer.current)];
     if (transfer.perSecond !== null && transfer.perSecond > 0) {
-        parts.push(format("speed", { size: byteText(Math.round(transfer.perSecond)) }));
+        parts.push(speedText(transfer.perSecond));
         if (transfer.total > transfer.current)
             parts.push(format("timeLeft", { time: durationText((transfer.total - transfer.current) / transfer.perSecond) }));
     }

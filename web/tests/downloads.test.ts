@@ -8,7 +8,7 @@ describe("downloads", () => {
         expect(downloadFraction(first)).toBe(0);
         const half = nextDownloadState({ complete: false, error: 0, current: 512, total: 1024 }, "/d/x");
         expect(downloadFraction(half)).toBe(0.5);
-        expect(downloadText(half)).toBe("512 bytes of 1.0 KiB");
+        expect(downloadText(half)).toBe("512 bytes of 1 kB");
         const done = nextDownloadState({ complete: true, error: 0, current: 0, total: 0 }, "/d/x");
         expect(downloadFraction(done)).toBe(1);
         expect(downloadText(done)).toBe("Saved to /d/x");
@@ -28,7 +28,7 @@ describe("downloads", () => {
     });
 
     it("reads counts past 2 GiB, which arrive negative", () => {
-        expect(byteText(-2147483648)).toBe("2.0 GiB");
-        expect(byteText(1536 * 1024)).toBe("1.5 MiB");
+        expect(byteText(-2147483648)).toBe("2.1 GB");
+        expect(byteText(1_500_000)).toBe("1.5 MB");
     });
 });

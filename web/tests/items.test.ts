@@ -117,6 +117,6 @@ describe("items", () => {
         expect(viewCountText("dll", [dll("a", "repaired"), dll("b", "present")])).toBe("All 2 libraries in place");
         // Not all in place though none is missing: one cannot be used in this prefix.
         expect(viewCountText("dll", [dll("a", "present"), dll("b", "unavailable")])).toBe("0 of 2 libraries missing");
-        expect(viewCountText("runtime", [{ ...newItem("runtime", "s.exe"), status: "missing" }])).toBe("1 of 1 runtimes missing");
+        expect(viewCountText("runtime", [{ ...newItem("runtime", "s.exe"), status: "missing" }])).toBe("1 of 1 runtime missing");
     });
 });

@@ -123,15 +123,15 @@ describe("repair session", () => {
         const progress = (fileName: string, current: number, total: number) => engine.onProgressEvent?.({ fileName, current, total });
         progress("s.exe", 10, 100); // not the one being worked on
         expect(repair.item("runtime", "s.exe").transfer).toBeNull();
-        progress("A.DLL", 0, 4 * 1048576);
+        progress("A.DLL", 0, 4_000_000);
         clock.now = 1000;
-        progress("a.dll", 1048576, 4 * 1048576);
+        progress("a.dll", 1_000_000, 4_000_000);
         const a = repair.item("dll", "a.dll");
-        expect([a.progress, a.transfer?.perSecond]).toEqual([0.25, 1048576]);
-        expect(statusText(a)).toBe("Downloading: 1.0 MiB of 4.0 MiB, 1.0 MiB/s, 3 s left");
-        expect(runText(overallProgress(repair.runItems()), repair.workingItem())).toBe("Repairing: 0 of 2; a.dll: 1.0 MiB of 4.0 MiB, 1.0 MiB/s, 3 s left");
+        expect([a.progress, a.transfer?.perSecond]).toEqual([0.25, 1_000_000]);
+        expect(statusText(a)).toBe("Downloading: 1 MB of 4 MB, 1 MB/s, 3 sec left");
+        expect(runText(overallProgress(repair.runItems()), repair.workingItem())).toBe("Repairing: 0 of 2; a.dll: 1 MB of 4 MB, 1 MB/s, 3 sec left");
         // Every byte in: what is left (registering) has no part to show.
-        progress("a.dll", 4 * 1048576, 4 * 1048576);
+        progress("a.dll", 4_000_000, 4_000_000);
         expect([statusText(repair.item("dll", "a.dll")), rowBar(repair.item("dll", "a.dll"))]).toEqual(["Repairing…", "busy"]);
         engine.onRepairDll?.({ fileName: "a.dll", fileType: "t", errorCode: 0, reason: "" });
         expect(repair.item("dll", "a.dll").transfer).toBeNull();

@@ -20,17 +20,18 @@ describe("a transfer in words", () => {
 
     it("says what is known: size, speed, and time left", () => {
         expect(transferText({ current: 512, total: 0, perSecond: null })).toBe("512 bytes");
-        expect(transferText({ current: 512, total: 1024, perSecond: null })).toBe("512 bytes of 1.0 KiB");
-        expect(transferText({ current: 512, total: 1024, perSecond: 0 })).toBe("512 bytes of 1.0 KiB");
-        expect(transferText({ current: 1024, total: 1024, perSecond: 100 })).toBe("1.0 KiB of 1.0 KiB, 100 bytes/s");
-        expect(transferText({ current: 0, total: 3 * 1048576, perSecond: 1048576 })).toBe("0 bytes of 3.0 MiB, 1.0 MiB/s, 3 s left");
+        expect(transferText({ current: 512, total: 1000, perSecond: null })).toBe("512 bytes of 1 kB");
+        expect(transferText({ current: 512, total: 1000, perSecond: 0 })).toBe("512 bytes of 1 kB");
+        expect(transferText({ current: 1500, total: 1500, perSecond: 100 })).toBe("1.5 kB of 1.5 kB, 100 byte/s");
+        expect(transferText({ current: 0, total: 3_000_000, perSecond: 1_000_000 })).toBe("0 bytes of 3 MB, 1 MB/s, 3 sec left");
     });
 
     it("rounds a time left up, never to nothing", () => {
-        expect(durationText(0.2)).toBe("1 s");
-        expect(durationText(59)).toBe("59 s");
-        expect(durationText(60)).toBe("1 min 0 s");
-        expect(durationText(3599)).toBe("59 min 59 s");
-        expect(durationText(3600 + 65)).toBe("1 h 1 min");
+        expect(durationText(0.2)).toBe("1 sec");
+        expect(durationText(0)).toBe("1 sec");
+        expect(durationText(59)).toBe("59 sec");
+        expect(durationText(60)).toBe("1 min, 0 sec");
+        expect(durationText(3599)).toBe("59 min, 59 sec");
+        expect(durationText(3600 + 65)).toBe("1 hr, 1 min");
     });
 });

@@ -83,6 +83,8 @@ declare namespace Tvn {
     interface SysModule {
         /** The program's command line, the program first. */
         readonly argv: string[];
+        /** The desktop's languages as gettext orders them ("zh_CN.UTF-8", "zh_CN", "zh", ..., "C"). */
+        readonly languages: string[];
         /** Whether usage reports go to the reporting server (on unless the user said no). Off, the
          *  heartbeat leaves out the device id; download addresses are still asked for. */
         usageReports: boolean;
