@@ -25,6 +25,8 @@ packages=(
     # and clang's lld-link for what GNU ld cannot write; Wine runs them
     gcc-mingw-w64-x86-64 g++-mingw-w64-x86-64 gcc-mingw-w64-i686 lld llvm
     wine wine64
+    # a CJK font, so that the page's Simplified Chinese renders (the package depends on it too)
+    fonts-noto-cjk
 )
 
 missing=()

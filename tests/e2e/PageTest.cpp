@@ -233,6 +233,16 @@ TEST_F(Page, SpeaksTheDesktopsLanguage)
     ASSERT_TRUE(waitForLine("tvn: finished: "));
     EXPECT_EQ(lineStartingWith("tvn: scan: msvcp140.dll:"), "tvn: scan: msvcp140.dll: 缺失 (missing)");
     EXPECT_EQ(lineStartingWith("tvn: repair: msvcp140.dll:"), "tvn: repair: msvcp140.dll: 已修复 (repaired, progress 100%)");
+    std::filesystem::create_directories(kScreenshots);
+    ASSERT_EQ(std::system((std::string(TVN_SCREENSHOT) + " " + (kScreenshots / "chinese.png").string() + " " + id).c_str()), 0);
+
+    // Settings (Ctrl+4), its first control, the language: English. The page speaks it at once,
+    // its rows kept (a scan, F5, reads them out), and the choice is stored.
+    ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key --delay 200 ctrl+4 Tab Down").c_str()), 0);
+    EXPECT_TRUE(eventually([&] { return readFile(installation.dir / "config" / "tvn" / "config.ini").find("language = en\n") != std::string::npos; }));
+    ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key F5").c_str()), 0);
+    EXPECT_TRUE(eventually([&] { return pageLines().back() == "tvn: finished: 11 of 11 in place" && lineStartingWith("tvn: scan: msvcp140.dll: Present") != ""; }))
+        << pageLines().back();
     EXPECT_EQ(closeWithTitleBar(), 0);
 }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The package: cpack makes the .deb from the build tree into a scratch folder; it unpacks into a
 # scratch root (dpkg -x), its tvn runs from there, its desktop entry validates, its icon is in the
-# hicolor theme, and its dependencies name the libraries tvn links.
+# hicolor theme, and its dependencies name the libraries tvn links and the CJK font the page needs.
 #
 #     check-deb.sh BUILD-FOLDER
 set -euo pipefail
@@ -20,7 +20,7 @@ test -s "$scratch/root/usr/share/icons/hicolor/scalable/apps/tvn.svg"
 test -s "$scratch/root/usr/lib/tvn/dist.pak"
 test -s "$scratch/root/usr/lib/tvn/webextensions/libtvn-webextension.so"
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libwebkit2gtk-4.1-0 libgtk-3-0 libcurl4 libsqlite3-0 libminizip1; do
+for library in libwebkit2gtk-4.1-0 libgtk-3-0 libcurl4 libsqlite3-0 libminizip1 fonts-noto-cjk; do
     case $depends in *"$library"*) ;; *) echo "check-deb.sh: $library missing from Depends: $depends" >&2; exit 1 ;; esac
 done
 echo "check-deb.sh: $(basename "$deb") ok"

@@ -1,4 +1,6 @@
 // The page: title bar, tool bar, the five views, the status bar, and what ties them to the modules.
+// The repair session and the settings outlive a rendering: a change of language renders the page
+// anew around them, the items' states and a run going on included.
 
 import { createAboutView } from "./about";
 import { toDllItem, toSoftwareItem, type Catalog } from "./catalog";
@@ -14,11 +16,11 @@ import { createProgramCheck } from "./programCheckView";
 import { placeDll, prefixSummary, type Placement } from "./prefixes";
 import { createPreviewDialog, repairPreview } from "./preview";
 import { readRows, reportLine } from "./report";
-import { RepairSession, type RunRequest, type RunSummary } from "./session";
+import { RepairSession, type RunRequest, type RunSummary, type SessionEvents } from "./session";
 import { readSettings, writeSetting, type Settings } from "./settings";
 import { createSettingsView } from "./settingsView";
 import { createTitleBar } from "./titleBar";
-import { format } from "./texts";
+import { desktopLanguage, format, language, setLanguage } from "./texts";
 
 interface Modules {
     sys: Tvn.SysModule;
@@ -33,24 +35,71 @@ interface Modules {
 const kTrayLeftUp = 514;
 const kTrayDoubleClick = 515;
 
+/** What outlives a rendering of the page. */
+interface Lasting {
+    session: RepairSession;
+    settings: Settings;
+    /** Program checks the unattended run has seen. */
+    checksShown: number;
+}
+
+/** The language the settings name, or the desktop's. */
+function pageLanguage(settings: Settings, sys: Tvn.SysModule) {
+    return settings.language === "desktop" ? desktopLanguage(sys.languages) : settings.language;
+}
+
 export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules): void {
-    const { sys, window: win, engine } = modules;
+    let view: SessionEvents | null = null;
+    const lasting: Lasting = {
+        session: new RepairSession(modules.engine, {
+            item: (item) => view?.item(item),
+            running: (operation) => view?.running(operation),
+            finished: (summary) => view?.finished(summary),
+        }),
+        settings: readSettings(modules.sys),
+        checksShown: 0,
+    };
+    let listeners = new AbortController();
+    const render = (first: boolean) => {
+        listeners.abort(); // the last rendering's document listeners
+        listeners = new AbortController();
+        setLanguage(pageLanguage(lasting.settings, modules.sys));
+        document.documentElement.lang = language();
+        clear(root);
+        renderPage(root, catalog, modules, lasting, { first, signal: listeners.signal, attach: (events) => (view = events), rerender: () => render(false) });
+    };
+    render(true);
+}
+
+interface Rendering {
+    /** The page's first rendering: the one that starts what a start asks for. */
+    first: boolean;
+    /** Ends the rendering's document listeners. */
+    signal: AbortSignal;
+    /** From now on the session's events go to `events`. */
+    attach(events: SessionEvents): void;
+    rerender(): void;
+}
+
+function renderPage(root: HTMLElement, catalog: Catalog, modules: Modules, lasting: Lasting, rendering: Rendering): void {
+    const { sys, window: win } = modules;
+    const { session } = lasting;
+    const { signal } = rendering;
     const autorun = sys.argv.includes("--autorun");
-    let settings: Settings = readSettings(sys);
     // The frame the window draws around the page (while resizable) takes the page's background.
     const applyTheme = () => {
-        document.documentElement.dataset.theme = settings.theme;
+        document.documentElement.dataset.theme = lasting.settings.theme;
         modules.window.setBackground(getComputedStyle(document.body).backgroundColor);
     };
     applyTheme();
-    matchMedia("(prefers-color-scheme: dark)").addEventListener("change", applyTheme);
+    matchMedia("(prefers-color-scheme: dark)").addEventListener("change", applyTheme, { signal });
 
     // ---- the window ----
     win.resizable = true;
     let maximized = false;
     const titleBar = createTitleBar({
         // Hidden to the tray only when a tray is there to bring the window back.
-        minimize: () => (settings.minimizeToTray && modules.trayicon.hosted ? win.hide() : win.minimize()),
+        minimize: () => (lasting.settings.minimizeToTray && modules.trayicon.hosted ? win.hide() : win.minimize()),
         toggleMaximize: () => (maximized ? win.restore() : win.maximize()),
         close: () => closeWindow(),
     });
@@ -117,7 +166,7 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
 
     // A row that fails says so to a screen reader as it happens.
     const announcer = el("div", { class: "visually-hidden", "aria-live": "polite" });
-    const session: RepairSession = new RepairSession(engine, {
+    const events: SessionEvents = {
         item(item) {
             tables[item.kind].update(item);
             showCounts();
@@ -138,7 +187,8 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
             showOverall();
         },
         finished: (summary) => finished(summary),
-    });
+    };
+    rendering.attach(events);
     for (const dll of catalog.dlls)
         libraries.update(session.item("dll", dll.fileName));
     for (const runtime of catalog.runtimes)
@@ -147,21 +197,24 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
     // ---- the prefix being repaired: where each DLL goes follows its architecture ----
     const prefixAbout = el("dd", { class: "about-prefix" });
     let placements = new Map<string, Placement>();
-    const applyPrefix = (prefix: Tvn.WinePrefix | null) => {
+    // `changed`: the prefix is another than the rows describe (not a new rendering of the same).
+    const applyPrefix = (prefix: Tvn.WinePrefix | null, changed: boolean) => {
         const placed = catalog.dlls.map((dll) => ({ dll, placement: placeDll(dll, prefix?.arch ?? "") }));
         placements = new Map(placed.map(({ dll, placement }) => [dll.fileName.toLowerCase(), placement]));
-        session.reset(placed.filter(({ placement }) => "unavailable" in placement).map(({ dll }) => dll.fileName));
         prefixAbout.textContent = prefix ? `${prefixSummary(prefix)}: ${prefix.path}` : format("prefixNone");
         prefixAbout.title = prefix?.path ?? "";
+        if (!changed)
+            return;
+        session.reset(placed.filter(({ placement }) => "unavailable" in placement).map(({ dll }) => dll.fileName));
         // For the log and unattended runs: which machine the rows describe.
         console.info(prefix ? `tvn: prefix: ${prefixSummary(prefix)} at ${prefix.path}` : `tvn: prefix: none, tvn's own folder`);
     };
     const prefixBar = createPrefixBar(modules.wine, sys, (prefix) => {
-        applyPrefix(prefix);
+        applyPrefix(prefix, true);
         statusLine.textContent = prefix ? format("prefixChanged", { prefix: prefixSummary(prefix) }) : format("prefixChangedOwn");
         scanAll(); // the rows described the other prefix
     });
-    applyPrefix(prefixBar.current());
+    applyPrefix(prefixBar.current(), rendering.first);
     showCounts();
 
     function pick(dlls: Catalog["dlls"], softwares: Catalog["runtimes"]): RunRequest {
@@ -202,16 +255,15 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
 
     // ---- what a program needs: checked in its dialog, repaired through the same session ----
     const checkPath = programToCheck(sys.argv);
-    let checksShown = 0;
     const programCheck = createProgramCheck(modules.wine, sys, catalog, {
         repair: (plan) => run("repair", pick(plan.dlls, plan.runtimes)),
         analyzed(needs, plan) {
             if (!autorun || !checkPath)
                 return;
             // Unattended: repair what the first look finds, then look again and say what is left.
-            checksShown += 1;
+            lasting.checksShown += 1;
             const report = () => console.info(`tvn: check finished: ${needs.dlls.filter((dll) => dll.status === "missing").length} missing`);
-            if (checksShown === 1 && plan.dlls.length + plan.runtimes.length > 0)
+            if (lasting.checksShown === 1 && plan.dlls.length + plan.runtimes.length > 0)
                 void run("repair", pick(plan.dlls, plan.runtimes), false).then((started) => started || report());
             else
                 report();
@@ -254,14 +306,16 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
     const checkButton = el("button", { title: format("checkHint"), onclick: () => programCheck.open() }, format("checkButton"));
     const toolBar = el("div", { class: "tool-bar" }, scanButton, repairButton, repairSelected, cancelButton, checkButton);
 
-    const settingsView = createSettingsView(settings, (key, value) => {
-        settings = writeSetting(sys, settings, key, value);
+    const settingsView = createSettingsView(lasting.settings, (key, value) => {
+        lasting.settings = writeSetting(sys, lasting.settings, key, value);
         applyTheme();
+        if (key === "language" && pageLanguage(lasting.settings, sys) !== language())
+            rendering.rerender(); // every text anew, in the other language
     }, () => modules.trayicon.hosted, sys);
     const views: [string, HTMLElement][] = [
         [format("tabLibraries"), el("div", {}, counts.dll, libraries.element)],
         [format("tabRuntimes"), el("div", {}, counts.runtime, runtimes.element)],
-        [format("tabDownloads"), createDownloadsPanel(engine, sys, catalog.downloads)],
+        [format("tabDownloads"), createDownloadsPanel(modules.engine, sys, catalog.downloads)],
         [format("tabSettings"), settingsView.element],
         [format("tabAbout"), createAboutView(sys, catalog.home, prefixAbout, () => logsView.open())],
     ];
@@ -317,12 +371,12 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
     document.addEventListener("dragenter", () => {
         dragDepth += 1;
         dropHint.hidden = false;
-    });
+    }, { signal });
     document.addEventListener("dragleave", () => {
         dragDepth = Math.max(dragDepth - 1, 0);
         dropHint.hidden = dragDepth === 0;
-    });
-    document.addEventListener("dragover", (event) => event.preventDefault());
+    }, { signal });
+    document.addEventListener("dragover", (event) => event.preventDefault(), { signal });
     document.addEventListener("drop", (event) => {
         event.preventDefault();
         dragDepth = 0;
@@ -345,7 +399,7 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
         }
         if (!dropPanel.open)
             dropPanel.showModal();
-    });
+    }, { signal });
 
     // ---- the keyboard ----
     document.addEventListener("keydown", (event) => {
@@ -369,7 +423,7 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
             return;
         }
         event.preventDefault();
-    });
+    }, { signal });
 
     // The first start says what the usage reports carry, once (an unattended run asks nobody).
     const privacyKeep = el("button", { onclick: () => dismissPrivacy() }, format("privacyKeep"));
@@ -391,8 +445,9 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
     append(root, prefixBar.element, privacyNotice, toolBar, tabList, banner, ...panels,
         el("footer", { class: "status-bar" }, overall, statusLine), titleBar.element, announcer,
         dropHint, dropPanel, prefixBar.dialog, programCheck.dialog, previewDialog.element, logsView.dialog);
-    select(0);
-    (privacyNotice.hidden ? scanButton : privacyKeep).focus();
+    select(rendering.first ? 0 : 3); // a new rendering comes from the Settings view
+    if (rendering.first)
+        (privacyNotice.hidden ? scanButton : privacyKeep).focus();
 
     // ---- unattended runs: scan, repair what is missing, report each row ----
     function autorunStep(summary: RunSummary): void {
@@ -413,10 +468,14 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
         for (const row of readRows(root).filter((row) => ran.has(row.fileName)))
             console.info(reportLine(summary.operation, row));
     }
+    if (!rendering.first) {
+        events.running(session.running); // a run going on goes on in the new rendering
+        return;
+    }
     if (autorun)
         console.info(`tvn: ready: ${catalog.dlls.length} libraries, ${catalog.runtimes.length} runtimes`);
     if (checkPath)
         programCheck.open(checkPath);
-    else if (autorun || settings.scanAtStart)
+    else if (autorun || lasting.settings.scanAtStart)
         scanAll();
 }

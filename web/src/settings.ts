@@ -1,15 +1,21 @@
 // The page's settings, kept in config.ini's [page] section through the sys module. Values are text
 // there; anything unreadable falls back to its default.
 
+import type { Language } from "./texts";
+
 export type Theme = "system" | "light" | "dark";
+
+/** A language of the page's, or the desktop's. */
+export type LanguageSetting = "desktop" | Language;
 
 export interface Settings {
     minimizeToTray: boolean;
     scanAtStart: boolean;
     theme: Theme;
+    language: LanguageSetting;
 }
 
-export const defaultSettings: Settings = { minimizeToTray: false, scanAtStart: false, theme: "system" };
+export const defaultSettings: Settings = { minimizeToTray: false, scanAtStart: false, theme: "system", language: "desktop" };
 
 export const settingsSection = "page";
 
@@ -32,12 +38,18 @@ function readTheme(text: string): Theme {
     return value === "light" || value === "dark" || value === "system" ? value : defaultSettings.theme;
 }
 
+function readLanguage(text: string): LanguageSetting {
+    const value = text.trim();
+    return value === "en" || value === "zh-CN" ? value : "desktop";
+}
+
 export function readSettings(store: ConfigStore): Settings {
     const get = (key: keyof Settings) => store.getConfig({ section: settingsSection, key });
     return {
         minimizeToTray: readBoolean(get("minimizeToTray"), defaultSettings.minimizeToTray),
         scanAtStart: readBoolean(get("scanAtStart"), defaultSettings.scanAtStart),
         theme: readTheme(get("theme")),
+        language: readLanguage(get("language")),
     };
 }
 

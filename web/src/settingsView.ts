@@ -3,7 +3,7 @@
 // says what they carry.
 
 import { el } from "./dom";
-import type { Settings, Theme } from "./settings";
+import type { LanguageSetting, Settings, Theme } from "./settings";
 import { format } from "./texts";
 
 export interface SettingsView {
@@ -36,7 +36,12 @@ export function createSettingsView(settings: Settings, change: <K extends keyof 
     const themes: [Theme, string][] = [["system", format("themeSystem")], ["light", format("themeLight")], ["dark", format("themeDark")]];
     const theme = el("select", { onchange: (event: Event) => change("theme", (event.target as HTMLSelectElement).value as Theme) },
         ...themes.map(([value, label]) => el("option", { value, selected: settings.theme === value }, label)));
+    // Each language named in itself, whatever the page's language is.
+    const languages: [LanguageSetting, string][] = [["desktop", format("languageDesktop")], ["en", "English"], ["zh-CN", "简体中文"]];
+    const languageChoice = el("select", { onchange: (event: Event) => change("language", (event.target as HTMLSelectElement).value as LanguageSetting) },
+        ...languages.map(([value, label]) => el("option", { value, selected: settings.language === value }, label)));
     const element = el("section", { class: "settings" },
+        el("label", { class: "setting" }, format("settingsLanguage"), " ", languageChoice),
         checkbox("minimizeToTray", format("settingsMinimizeToTray")),
         trayNote,
         checkbox("scanAtStart", format("settingsScanAtStart")),

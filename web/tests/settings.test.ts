@@ -15,7 +15,7 @@ function store(values: Record<string, string> = {}): ConfigStore & { values: Rec
 describe("settings", () => {
     it("falls back to the defaults for absent or unreadable values", () => {
         expect(readSettings(store())).toEqual(defaultSettings);
-        expect(readSettings(store({ "page.minimizeToTray": "maybe", "page.theme": "purple" }))).toEqual(defaultSettings);
+        expect(readSettings(store({ "page.minimizeToTray": "maybe", "page.theme": "purple", "page.language": "zh" }))).toEqual(defaultSettings);
     });
 
     it("reads the ways people write booleans", () => {
@@ -28,7 +28,8 @@ describe("settings", () => {
         const config = store();
         let settings = writeSetting(config, defaultSettings, "minimizeToTray", true);
         settings = writeSetting(config, settings, "theme", "dark");
-        expect(config.values).toEqual({ "page.minimizeToTray": "true", "page.theme": "dark" });
+        settings = writeSetting(config, settings, "language", "zh-CN");
+        expect(config.values).toEqual({ "page.minimizeToTray": "true", "page.theme": "dark", "page.language": "zh-CN" });
         expect(readSettings(config)).toEqual(settings);
     });
 });

@@ -126,6 +126,8 @@ export const en = {
     privacyKeep: "OK",
     privacyTurnOff: "Turn them off",
     settingsTheme: "Appearance",
+    settingsLanguage: "Language",
+    languageDesktop: "As the desktop",
     themeSystem: "As the desktop",
     themeLight: "Light",
     themeDark: "Dark",

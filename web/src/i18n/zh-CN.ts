@@ -127,6 +127,8 @@ export const zhCN: Catalog = {
     privacyKeep: "好",
     privacyTurnOff: "关闭报告",
     settingsTheme: "外观",
+    settingsLanguage: "语言",
+    languageDesktop: "跟随桌面",
     themeSystem: "跟随桌面",
     themeLight: "浅色",
     themeDark: "深色",
