@@ -20,7 +20,7 @@ import { RepairSession, type RunRequest, type RunSummary, type SessionEvents } f
 import { readSettings, writeSetting, type Settings } from "./settings";
 import { createSettingsView } from "./settingsView";
 import { createTitleBar } from "./titleBar";
-import { desktopLanguage, format, language, setLanguage } from "./texts";
+import { desktopLanguage, format, intlLocale, language, setLanguage } from "./texts";
 
 interface Modules {
     sys: Tvn.SysModule;
@@ -64,7 +64,7 @@ export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules):
         listeners.abort(); // the last rendering's document listeners
         listeners = new AbortController();
         setLanguage(pageLanguage(lasting.settings, modules.sys));
-        document.documentElement.lang = language();
+        document.documentElement.lang = intlLocale();
         clear(root);
         renderPage(root, catalog, modules, lasting, { first, signal: listeners.signal, attach: (events) => (view = events), rerender: () => render(false) });
     };

@@ -5,14 +5,14 @@ import "./style.css";
 import { CatalogError, catalogFile, parseCatalog } from "./catalog";
 import { el } from "./dom";
 import { startApp } from "./app";
-import { desktopLanguage, format, language, setLanguage } from "./texts";
+import { desktopLanguage, format, intlLocale, setLanguage } from "./texts";
 
 async function main(): Promise<void> {
     const root = document.getElementById("app") as HTMLElement;
     try {
         const sys = window.module("sys");
         setLanguage(desktopLanguage(sys.languages));
-        document.documentElement.lang = language();
+        document.documentElement.lang = intlLocale();
         const file = catalogFile(sys.getConfig({ section: "catalog", key: "name" }));
         const response = await fetch(file);
         if (!response.ok)

@@ -40,7 +40,7 @@ function readTheme(text: string): Theme {
 
 function readLanguage(text: string): LanguageSetting {
     const value = text.trim();
-    return value === "en" || value === "zh-CN" ? value : "desktop";
+    return value === "en" || value === "zh-CN" || value === "pseudo" ? value : "desktop";
 }
 
 export function readSettings(store: ConfigStore): Settings {

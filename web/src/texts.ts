@@ -13,26 +13,39 @@ export type Catalog = { readonly [K in keyof typeof en]: (typeof en)[K] extends 
 
 export type TextKey = keyof Catalog;
 
-export type Language = "en" | "zh-CN";
+/** The page's languages; "pseudo" is English with every text marked ⟦so⟧, for finding words that
+ *  no catalog gives (a translator's check: config.ini [page] language = pseudo). */
+export type Language = "en" | "zh-CN" | "pseudo";
 
-export const catalogs: Record<Language, Catalog> = { en, "zh-CN": zhCN };
+function pseudo(catalog: Catalog): Catalog {
+    const mark = (text: string) => `⟦${text}⟧`;
+    return Object.fromEntries(Object.entries(catalog).map(([key, entry]: [string, string | PluralForms]) => [key, typeof entry === "string"
+        ? mark(entry) : Object.fromEntries(Object.entries(entry).map(([form, text]) => [form, mark(text ?? "")]))])) as Catalog;
+}
+
+export const catalogs: Record<Language, Catalog> = { en, "zh-CN": zhCN, pseudo: pseudo(en) };
 
 let current: Language = "en";
 let catalog: Catalog = en;
 let pluralRules = new Intl.PluralRules(current);
 let numbers = new Intl.NumberFormat(current);
 
+/** The locale Intl writes numbers, sizes and durations for. */
+export function intlLocale(): string {
+    return current === "pseudo" ? "en" : current;
+}
+
 /** The language the texts are in. */
 export function language(): Language {
     return current;
 }
 
-/** Puts the texts in `next` (and, for tests, a catalog of one's own in its place). */
-export function setLanguage(next: Language, replacement?: Catalog): void {
+/** Puts the texts in `next`. */
+export function setLanguage(next: Language): void {
     current = next;
-    catalog = replacement ?? catalogs[next];
-    pluralRules = new Intl.PluralRules(next);
-    numbers = new Intl.NumberFormat(next);
+    catalog = catalogs[next];
+    pluralRules = new Intl.PluralRules(intlLocale());
+    numbers = new Intl.NumberFormat(intlLocale());
 }
 
 /** The page's language for the desktop's, given as GLib lists them in gettext's order (LANGUAGE,

@@ -1,7 +1,7 @@
 // A transfer as people read it: sizes, the speed measured over the last seconds, and the time left,
 // each written by Intl for the language in use (sizes in SI units: 1 kB is 1000 bytes).
 
-import { format, language } from "./texts";
+import { format, intlLocale } from "./texts";
 
 const units = ["kilobyte", "megabyte", "gigabyte", "terabyte"] as const;
 
@@ -23,25 +23,25 @@ function scaled(count: number): [string, number] {
 /** "512 bytes", "1.5 MB". */
 export function byteText(count: number): string {
     const [unit, value] = scaled(count);
-    return new Intl.NumberFormat(language(), { style: "unit", unit, unitDisplay: unit === "byte" ? "long" : "short", maximumFractionDigits: 1 })
+    return new Intl.NumberFormat(intlLocale(), { style: "unit", unit, unitDisplay: unit === "byte" ? "long" : "short", maximumFractionDigits: 1 })
         .format(value);
 }
 
 /** "1.5 MB/s". */
 export function speedText(bytesPerSecond: number): string {
     const [unit, value] = scaled(bytesPerSecond);
-    return new Intl.NumberFormat(language(), { style: "unit", unit: `${unit}-per-second`, unitDisplay: "short", maximumFractionDigits: 1 })
+    return new Intl.NumberFormat(intlLocale(), { style: "unit", unit: `${unit}-per-second`, unitDisplay: "short", maximumFractionDigits: 1 })
         .format(value);
 }
 
 /** "45 sec", "2 min, 5 sec", "1 hr, 3 min": rounded up, never to nothing. */
 export function durationText(seconds: number): string {
     const whole = Math.max(Math.ceil(seconds), 1);
-    const part = (value: number, unit: string) => new Intl.NumberFormat(language(), { style: "unit", unit, unitDisplay: "short" }).format(value);
+    const part = (value: number, unit: string) => new Intl.NumberFormat(intlLocale(), { style: "unit", unit, unitDisplay: "short" }).format(value);
     const parts = whole < 60 ? [part(whole, "second")]
         : whole < 3600 ? [part(Math.floor(whole / 60), "minute"), part(whole % 60, "second")]
             : [part(Math.floor(whole / 3600), "hour"), part(Math.floor((whole % 3600) / 60), "minute")];
-    return new Intl.ListFormat(language(), { type: "unit", style: "short" }).format(parts);
+    return new Intl.ListFormat(intlLocale(), { type: "unit", style: "short" }).format(parts);
 }
 
 /** The speed of one transfer over its last few seconds (a whole-transfer average would hide a
