@@ -8,10 +8,12 @@
 #include "core/Log.h"
 #include "core/Paths.h"
 #include "core/StartUp.h"
+#include "core/Translation.h"
 #include "net/ProcessStart.h"
 #include "net/Report.h"
 #include "platform/SingleInstance.h"
 
+#include <clocale>
 #include <gtk/gtk.h>
 #include <iostream>
 
@@ -62,6 +64,9 @@ int runBrowser(const tvn::StartOptions& options, int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // The texts people read (--help among them) in the desktop's language.
+    std::setlocale(LC_ALL, "");
+    tvn::startTranslation();
     const tvn::StartOptions options = tvn::parseCommandLine({ argv, argv + argc });
     if (options.help) {
         std::cout << tvn::commandLineUsage();

@@ -4,6 +4,7 @@
 
 #include "platform/GRef.h"
 #include "util/Strings.h"
+#include "util/Translate.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -132,8 +133,8 @@ void runFileDialog(GtkWindow* owner, const FileDialogRequest& request, std::func
     const GtkFileChooserAction action = type == kFileOpenFolder ? GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER
         : type == kFileSave                                      ? GTK_FILE_CHOOSER_ACTION_SAVE
                                                                  : GTK_FILE_CHOOSER_ACTION_OPEN;
-    const char* accept = type == kFileSave ? "_Save" : type == kFileOpenFolder ? "_Select" : "_Open";
-    GtkWidget* dialog = gtk_file_chooser_dialog_new(request.title.c_str(), owner, action, "_Cancel", GTK_RESPONSE_CANCEL, accept,
+    const char* accept = translate(type == kFileSave ? N_("_Save") : type == kFileOpenFolder ? N_("_Select") : N_("_Open"));
+    GtkWidget* dialog = gtk_file_chooser_dialog_new(request.title.c_str(), owner, action, translate("_Cancel"), GTK_RESPONSE_CANCEL, accept,
         GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);

@@ -2,6 +2,8 @@
 
 #include "core/CommandLine.h"
 
+#include "util/Translate.h"
+
 #include <CLI/CLI.hpp>
 
 namespace tvn {
@@ -9,7 +11,7 @@ namespace tvn {
 namespace {
 
 struct Parser {
-    CLI::App app { "tvn: finds and repairs missing system libraries and runtime packages", "tvn" };
+    CLI::App app { translate("tvn: finds and repairs missing system libraries and runtime packages"), "tvn" };
     CLI::Option* command;
     CLI::Option* scene;
     CLI::Option* type;
@@ -21,13 +23,13 @@ struct Parser {
     {
         app.set_help_flag();
         app.allow_extras();
-        command = app.add_option("-c,--command", "command: report");
-        scene = app.add_option("-s,--scene", "event scene");
-        type = app.add_option("--type", "process type: browser/renderer/other");
-        autorun = app.add_flag("--autorun")->description("the page scans and repairs on its own and prints each result");
+        command = app.add_option("-c,--command")->description(translate("command: report"));
+        scene = app.add_option("-s,--scene")->description(translate("event scene"));
+        type = app.add_option("--type")->description(translate("process type: browser/renderer/other"));
+        autorun = app.add_flag("--autorun")->description(translate("the page scans and repairs on its own and prints each result"));
         // Read by the page from the command line as it stands.
-        check = app.add_option("--check", "a Windows program: the page shows what it needs (with --autorun, repairs it)");
-        help = app.add_flag("-h,--help")->description("print this help and exit");
+        check = app.add_option("--check")->description(translate("a Windows program: the page shows what it needs (with --autorun, repairs it)"));
+        help = app.add_flag("-h,--help")->description(translate("print this help and exit"));
         for (CLI::Option* option : { command, scene, type })
             option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     }

@@ -2,6 +2,8 @@
 
 #include "ipc/MessageBox.h"
 
+#include "util/Translate.h"
+
 #include <nlohmann/json.hpp>
 
 namespace tvn {
@@ -17,12 +19,12 @@ struct StandardButton {
 
 // In the order they are shown.
 constexpr StandardButton kStandardButtons[] = {
-    { kButtonOk, kIdOk, "ok", "_OK" },
-    { kButtonYes, kIdYes, "yes", "_Yes" },
-    { kButtonNo, kIdNo, "no", "_No" },
-    { kButtonRetry, kIdRetry, "retry", "_Retry" },
-    { kButtonCancel, kIdCancel, "cancel", "_Cancel" },
-    { kButtonClose, kIdClose, "close", "C_lose" },
+    { kButtonOk, kIdOk, "ok", N_("_OK") },
+    { kButtonYes, kIdYes, "yes", N_("_Yes") },
+    { kButtonNo, kIdNo, "no", N_("_No") },
+    { kButtonRetry, kIdRetry, "retry", N_("_Retry") },
+    { kButtonCancel, kIdCancel, "cancel", N_("_Cancel") },
+    { kButtonClose, kIdClose, "close", N_("C_lose") },
 };
 
 constexpr std::pair<MessageBoxIcon, const char*> kIcons[] = {
@@ -100,7 +102,7 @@ std::vector<ShownButton> shownButtons(const MessageBoxRequest& request)
         buttons.push_back({ button.id, mnemonicLabel(button.text) });
     for (const StandardButton& button : kStandardButtons) {
         if (request.standardButtons & button.flag)
-            buttons.push_back({ button.id, button.label });
+            buttons.push_back({ button.id, translate(button.label) });
     }
     if (buttons.empty())
         buttons.push_back({ kIdOk, "_OK" });

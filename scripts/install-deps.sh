@@ -25,8 +25,9 @@ packages=(
     # and clang's lld-link for what GNU ld cannot write; Wine runs them
     gcc-mingw-w64-x86-64 g++-mingw-w64-x86-64 gcc-mingw-w64-i686 lld llvm
     wine wine64
-    # a CJK font, so that the page's Simplified Chinese renders (the package depends on it too)
-    fonts-noto-cjk
+    # languages: msgfmt makes the native texts' translations; a CJK font renders the Simplified
+    # Chinese (the package depends on it too); the tests run tvn in the zh_CN.UTF-8 locale
+    gettext fonts-noto-cjk locales
 )
 
 missing=()
@@ -36,7 +37,15 @@ done
 # Debian's nodejs comes without npm; other builds of it carry their own.
 command -v npm >/dev/null || missing+=(npm)
 
+# The locale the tests run tvn in to see its Chinese (made once).
+make_locale() {
+    locale -a 2>/dev/null | grep -qix 'zh_CN.utf8' && return 0
+    grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'zh_CN.UTF-8 UTF-8' >> /etc/locale.gen
+    locale-gen >/dev/null
+}
+
 if [ ${#missing[@]} -eq 0 ]; then
+    make_locale
     echo "install-deps: all packages present"
     exit 0
 fi
@@ -44,3 +53,4 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${missing[@]}"
+make_locale

@@ -1,8 +1,12 @@
 // Message box rules: the page's options to flags and icon, the buttons shown, the answer of an id,
 // and the request's trip over the window channel.
 #include "ipc/MessageBox.h"
+#include "tests/support/Environment.h"
 
+#include <clocale>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <libintl.h>
 #include <nlohmann/json.hpp>
 
 using namespace tvn;
@@ -36,6 +40,23 @@ TEST(MessageBox, ShownButtonsAndAnswers)
     const MessageBoxRequest bare;
     EXPECT_EQ(shownButtons(bare), (std::vector<ShownButton> { { kIdOk, "_OK" } }));
     EXPECT_EQ(dismissResult(bare), std::nullopt);
+}
+
+// The standard buttons speak the desktop's language (the page's own buttons come translated).
+TEST(MessageBox, StandardButtonsInTheDesktopsLanguage)
+{
+    test::EnvironmentChange environment;
+    environment.unset("LANGUAGE"); // the locale alone says which
+    const std::string before = std::setlocale(LC_ALL, nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, "zh_CN.UTF-8"), nullptr) << "the zh_CN.UTF-8 locale (install-deps makes it)";
+    bindtextdomain("tvn", (std::filesystem::path(TVN_EXECUTABLE).parent_path() / "locale").c_str());
+    bind_textdomain_codeset("tvn", "UTF-8");
+    MessageBoxRequest request;
+    request.standardButtons = standardButtonFlags("yes,no");
+    request.customButtons = { { 1000, "later", "&Later" } };
+    const std::vector<ShownButton> shown = shownButtons(request);
+    std::setlocale(LC_ALL, before.c_str());
+    EXPECT_EQ(shown, (std::vector<ShownButton> { { 1000, "_Later" }, { kIdYes, "是(_Y)" }, { kIdNo, "否(_N)" } }));
 }
 
 TEST(MessageBox, RequestTravelsAsJson)
