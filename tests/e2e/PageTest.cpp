@@ -224,11 +224,14 @@ TEST_F(Page, ScansAndRepairsTheDemoCatalogFromThePack)
 }
 
 // The desktop's language (LANGUAGE, LC_ALL, LC_MESSAGES, LANG, as gettext orders them) is the page's
-// when the page has it: here Simplified Chinese.
+// when the page has it: here Simplified Chinese, from LANG=zh_CN.UTF-8.
 TEST_F(Page, SpeaksTheDesktopsLanguage)
 {
     test::EnvironmentChange environment;
-    environment.set("TVN_TEST_LANGUAGE", "zh_CN");
+    environment.set("TVN_TEST_LANGUAGE", ""); // no LANGUAGE: LANG speaks
+    environment.unset("LC_ALL");
+    environment.unset("LC_MESSAGES");
+    environment.set("LANG", "zh_CN.UTF-8");
     start({ "--autorun" });
     ASSERT_TRUE(waitForLine("tvn: finished: "));
     EXPECT_EQ(lineStartingWith("tvn: scan: msvcp140.dll:"), "tvn: scan: msvcp140.dll: 缺失 (missing)");

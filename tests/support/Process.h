@@ -27,9 +27,13 @@ inline pid_t startProgram(std::vector<std::string> command, const std::filesyste
         setenv("XDG_CONFIG_HOME", configFolder.c_str(), 1);
         setenv("XDG_CACHE_HOME", (configFolder.parent_path() / "cache").c_str(), 1);
         // The tests read the page's English words, whatever the machine's language; a test of
-        // another language names it in TVN_TEST_LANGUAGE.
+        // another language says so with TVN_TEST_LANGUAGE: its value for LANGUAGE, or empty for
+        // none (the locale's variables then speak).
         const char* language = std::getenv("TVN_TEST_LANGUAGE");
-        setenv("LANGUAGE", language ? language : "en", 1);
+        if (language && !*language)
+            unsetenv("LANGUAGE");
+        else
+            setenv("LANGUAGE", language ? language : "en", 1);
         std::vector<char*> argv;
         for (auto& argument : command)
             argv.push_back(argument.data());
