@@ -2,6 +2,7 @@
 
 #include "browser/MessageBoxDialog.h"
 
+#include "core/Log.h"
 #include "platform/GRef.h"
 
 #include <memory>
@@ -90,8 +91,12 @@ void showMessageBox(GtkWindow* owner, const MessageBoxRequest& request, std::fun
     gtk_box_pack_start(GTK_BOX(content), row, TRUE, TRUE, 0);
 
     const std::vector<ShownButton> buttons = shownButtons(request);
-    for (const ShownButton& button : buttons)
+    std::string labels;
+    for (const ShownButton& button : buttons) {
         gtk_dialog_add_button(GTK_DIALOG(dialog), button.label.c_str(), button.id);
+        labels += (labels.empty() ? "" : ", ") + button.label;
+    }
+    LOG_DEBUG << "message box buttons: " << labels;
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), buttons.front().id); // Enter presses the first
 
     auto open = std::make_unique<OpenDialog>(OpenDialog { request, std::move(answered) });

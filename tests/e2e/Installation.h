@@ -25,6 +25,7 @@ struct Installation {
         for (const char* file : { "tvn", "tvn-pak" })
             std::filesystem::copy_file(std::filesystem::path(TVN_APP_FOLDER) / file, app / file);
         std::filesystem::copy(std::filesystem::path(TVN_APP_FOLDER) / "icons", app / "icons"); // the application's icon
+        std::filesystem::copy(std::filesystem::path(TVN_APP_FOLDER) / "locale", app / "locale", std::filesystem::copy_options::recursive); // native texts' translations
         std::filesystem::copy_file(testExtension ? std::filesystem::path(TVN_E2E_EXTENSION)
                                                  : std::filesystem::path(TVN_APP_FOLDER) / "webextensions" / "libtvn-webextension.so",
             app / "webextensions" / "libtvn-webextension.so");

@@ -2,6 +2,7 @@
 // another X client (xclip), message boxes are answered with the keyboard, the file manager is a
 // test program on a private session bus, the default handler of a test scheme is a script.
 #include "tests/e2e/Desktop.h"
+#include "tests/support/Environment.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -70,6 +71,41 @@ TEST_F(SysModule, MessageBoxesAnsweredWithTheKeyboard)
     EXPECT_EQ(result(std::chrono::seconds(1)), "(no answer)");
     answerDialog({ "key Return" });
     EXPECT_EQ(result(), "ok");
+}
+
+namespace {
+
+// A Chinese desktop: LANG=zh_CN.UTF-8 and no LANGUAGE.
+class ChineseDesktop : public test::Window {
+protected:
+    void beforeStart() override
+    {
+        environment.set("TVN_TEST_LANGUAGE", "");
+        environment.unset("LC_ALL");
+        environment.unset("LC_MESSAGES");
+        environment.set("LANG", "zh_CN.UTF-8");
+    }
+    test::EnvironmentChange environment;
+};
+
+} // namespace
+
+// The standard buttons are the desktop's words ("是(_Y)", "否(_N)"), their access keys kept.
+TEST_F(ChineseDesktop, MessageBoxButtonsSpeakIt)
+{
+    run("var sys = module('sys')");
+    send("sys.msgBox({ title: '问题', main: '现在修复吗？', text: '缺失两个文件。', type: 'yes,no', icon: 'warning' })");
+    std::string dialog;
+    ASSERT_TRUE(eventually([&] {
+        dialog = output("xdotool search --onlyvisible --classname '^tvn$'");
+        dialog.erase(dialog.find_last_not_of("\n") + 1);
+        return !dialog.empty() && dialog.find('\n') == std::string::npos;
+    }));
+    std::filesystem::create_directories(TVN_E2E_SCREENSHOTS);
+    std::system((std::string(TVN_SCREENSHOT) + " " + (std::filesystem::path(TVN_E2E_SCREENSHOTS) / "message-box-zh.png").string() + " " + dialog).c_str());
+    answerDialog({ "key alt+n" });
+    EXPECT_EQ(result(), "no");
+    EXPECT_NE(installation.log("main").find("message box buttons: 是(_Y), 否(_N)"), std::string::npos);
 }
 
 TEST_F(SysModule, FileManagerAndDefaultHandler)
