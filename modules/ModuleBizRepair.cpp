@@ -4,6 +4,7 @@
 
 #include "core/Log.h"
 #include "core/Paths.h"
+#include "modules/CallBridge.h"
 #include "modules/HeartbeatChain.h"
 #include "modules/ModuleHttp.h"
 #include "platform/Downloads.h"
@@ -178,6 +179,29 @@ ScriptValue ModuleBizRepair::CreateObject(JSCContext* context)
 
     RegisterProperty("downloadFolder", [](PropertyAccess& access) {
         access.value = stringValue(access.context, platform::userDownloadFolder().string());
+        return true;
+    });
+
+    // ([{fileName, fileType}]): the size of each file as the server says it (0 where it does not),
+    // asked off the page's thread, for a repair's preview.
+    RegisterMethod("downloadSizes", [this, &engine](MethodCall& call) {
+        if (call.arguments.size() != 1 || !isArray(call.arguments[0].get())) {
+            call.invalidArguments();
+            return true;
+        }
+        std::vector<std::pair<std::string, std::string>> files;
+        for (const ScriptValue& element : elementsOf(call.arguments[0].get()))
+            files.emplace_back(GetStringOption(element.get(), "fileName", ""), GetStringOption(element.get(), "fileType", ""));
+        if (CallBridge* bridge = CallBridge::current()) {
+            bridge->CallThreadAsync(call.context, { browserId(), frameId() }, [&engine, files = std::move(files)] {
+                nlohmann::json sizes = nlohmann::json::array();
+                for (const auto& [fileName, fileType] : files) {
+                    const std::optional<DownloadAddress> address = isPlainFileName(fileName) ? engine.getDownloadUrl(fileName, fileType) : std::nullopt;
+                    sizes.push_back({ { "fileName", fileName }, { "size", address ? address->size : 0 } });
+                }
+                return nlohmann::json { { "sizes", std::move(sizes) } };
+            }, call.result);
+        }
         return true;
     });
 

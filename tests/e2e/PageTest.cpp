@@ -238,6 +238,7 @@ TEST_F(Page, SpeaksTheDesktopsLanguage)
     EXPECT_EQ(lineStartingWith("tvn: repair: msvcp140.dll:"), "tvn: repair: msvcp140.dll: 已修复 (repaired, progress 100%)");
     std::filesystem::create_directories(kScreenshots);
     ASSERT_EQ(std::system((std::string(TVN_SCREENSHOT) + " " + (kScreenshots / "chinese.png").string() + " " + id).c_str()), 0);
+    EXPECT_GT(look(kScreenshots / "chinese.png").titleWhite, 40u) << "no title in the title bar";
 
     // Settings (Ctrl+4), its first control, the language: English. The page speaks it at once,
     // its rows kept (a scan, F5, reads them out), and the choice is stored.
@@ -289,6 +290,9 @@ TEST_F(Page, ARepairIsPreviewedAndRetriedOnceTheServerIsBack)
     std::filesystem::create_directories(kScreenshots);
     ASSERT_EQ(std::system((std::string(TVN_SCREENSHOT) + " " + (kScreenshots / "preview.png").string() + " " + id).c_str()), 0);
     EXPECT_GT(look(kScreenshots / "preview.png").colours, 50u);
+    // The sizes come from the server while the preview is shown.
+    EXPECT_TRUE(waitForLine("tvn: preview sizes: "));
+    EXPECT_EQ(lineStartingWith("tvn: preview sizes: "), "tvn: preview sizes: a.dll 10 bytes; b.dll 10 bytes");
     keys("Return");
     ASSERT_TRUE(waitForLine("tvn: preview: not confirmed"));
     EXPECT_FALSE(std::filesystem::exists(system32() / "a.dll"));

@@ -103,6 +103,13 @@ TEST_F(RepairPage, CancelAndSingleDownload)
     EXPECT_EQ(shown[2], nlohmann::json::parse(R"({"complete":false,"error":0,"current":0,"total":100})"));
     EXPECT_EQ(shown[3], nlohmann::json::parse(R"({"complete":true,"error":0,"current":0,"total":0})"));
     EXPECT_EQ(test::readFile(installation.downloads / "big.bin"), std::string(4 << 20, 'g'));
+
+    // A preview's sizes, as the server says them: none for a name that is not a plain file name
+    // (the server is not asked) or a file it has not.
+    EXPECT_EQ(runAsync("repair.downloadSizes([{ fileName: 'big.bin', fileType: 'data' }, { fileName: '../big.bin' }, { fileName: 'none.bin' }])"
+                       ".then(function (r) { out = JSON.stringify(r.sizes); })"),
+        R"([{"fileName":"big.bin","size":4194304},{"fileName":"../big.bin","size":0},{"fileName":"none.bin","size":0}])");
+    EXPECT_EQ(run("try { repair.downloadSizes('big.bin'); 'no' } catch (e) { e.message }"), "Invalid arguments");
 }
 
 namespace {

@@ -14,7 +14,7 @@ import { createPrefixBar } from "./prefixBar";
 import { programToCheck } from "./programCheck";
 import { createProgramCheck } from "./programCheckView";
 import { placeDll, prefixSummary, type Placement } from "./prefixes";
-import { createPreviewDialog, repairPreview } from "./preview";
+import { createPreviewDialog, repairPreview, withSizes } from "./preview";
 import { readRows, reportLine } from "./report";
 import { RepairSession, type RunRequest, type RunSummary, type SessionEvents } from "./session";
 import { readSettings, writeSetting, type Settings } from "./settings";
@@ -240,8 +240,14 @@ function renderPage(root: HTMLElement, catalog: Catalog, modules: Modules, lasti
             statusLine.textContent = format("nothingToRepair");
             return false;
         }
-        if (ask && !(await previewDialog.ask(preview)))
-            return false;
+        if (ask) {
+            const confirmed = previewDialog.ask(preview);
+            const files = [...request.dlls.map((dll) => ({ fileName: dll.fileName, fileType: dll.fileType ?? "" })),
+                ...request.softwares.map((software) => ({ fileName: software.fileName }))];
+            modules.engine.downloadSizes(files).then((answer) => previewDialog.update(withSizes(preview, answer.sizes)));
+            if (!(await confirmed))
+                return false;
+        }
         return session.repair(request);
     }
     const scanAll = () => void run("scan", pick(catalog.dlls, catalog.runtimes));

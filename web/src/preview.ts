@@ -6,9 +6,13 @@
 import { el, clear, append } from "./dom";
 import type { RunRequest } from "./session";
 import { format } from "./texts";
+import { byteText } from "./transfer";
 
 export interface PreviewLine {
+    fileName: string;
     name: string;
+    /** Its size as the server says it; "" until it has (or when it does not). */
+    size: string;
     /** What happens to it. */
     action: string;
     /** Where it goes: a Windows path in the prefix, or "" for an installer (it decides). */
@@ -33,12 +37,16 @@ export function repairPreview(request: RunRequest, where: string): Preview | nul
         where,
         lines: [
             ...request.dlls.map((dll) => ({
+                fileName: dll.fileName,
                 name: dll.fileName,
+                size: "",
                 action: format(dll.needReg ? "previewDllRegister" : "previewDll"),
                 destination: dll.filePath,
             })),
             ...request.softwares.map((software) => ({
+                fileName: software.fileName,
                 name: software.displayName,
+                size: "",
                 action: format("previewRuntime", { command: [software.fileName, software.cmdParam ?? ""].join(" ").trim() }),
                 destination: "",
             })),
@@ -47,10 +55,21 @@ export function repairPreview(request: RunRequest, where: string): Preview | nul
     };
 }
 
+/** The preview with each file's size the server gave (a size of 0 says nothing). */
+export function withSizes(preview: Preview, sizes: readonly { fileName: string; size: number }[]): Preview {
+    const known = new Map(sizes.filter(({ size }) => size > 0).map(({ fileName, size }) => [fileName.toLowerCase(), size]));
+    return { ...preview, lines: preview.lines.map((line) => {
+        const size = known.get(line.fileName.toLowerCase());
+        return size === undefined ? line : { ...line, size: byteText(size) };
+    }) };
+}
+
 export interface PreviewDialog {
     element: HTMLDialogElement;
     /** Shows the preview; true once the user confirms it, false for Cancel, Escape or Enter. */
     ask(preview: Preview): Promise<boolean>;
+    /** The preview shown, with what has come since (the sizes). */
+    update(preview: Preview): void;
 }
 
 export function createPreviewDialog(): PreviewDialog {
@@ -65,11 +84,18 @@ export function createPreviewDialog(): PreviewDialog {
             el("thead", {}, el("tr", {},
                 el("th", {}, format("columnName")),
                 el("th", {}, format("previewColumnAction")),
+                el("th", {}, format("previewColumnSize")),
                 el("th", {}, format("previewColumnDestination")))),
             body),
         el("p", { class: "dialog-buttons" }, confirm, cancel));
     title.id = "preview-title";
     let answer: ((confirmed: boolean) => void) | null = null;
+    const showLines = (lines: readonly PreviewLine[]) => {
+        clear(body);
+        for (const line of lines)
+            append(body, el("tr", {}, el("td", {}, line.name), el("td", {}, line.action), el("td", { class: "size" }, line.size),
+                el("td", { class: "path" }, line.destination)));
+    };
     element.addEventListener("close", () => {
         const confirmed = element.returnValue === "confirm";
         console.info(`tvn: preview: ${confirmed ? "confirmed" : "not confirmed"}`);
@@ -84,9 +110,7 @@ export function createPreviewDialog(): PreviewDialog {
             title.textContent = preview.title;
             where.textContent = preview.where;
             confirm.textContent = preview.confirm;
-            clear(body);
-            for (const line of preview.lines)
-                append(body, el("tr", {}, el("td", {}, line.name), el("td", {}, line.action), el("td", { class: "path" }, line.destination)));
+            showLines(preview.lines);
             element.returnValue = "";
             return new Promise((resolve) => {
                 answer = resolve;
@@ -94,6 +118,12 @@ export function createPreviewDialog(): PreviewDialog {
                 cancel.focus();
                 console.info(`tvn: preview: ${preview.title} ${preview.lines.map((line) => `${line.name} -> ${line.destination || line.action}`).join("; ")}`);
             });
+        },
+        update(preview) {
+            if (!answer)
+                return; // answered already
+            showLines(preview.lines);
+            console.info(`tvn: preview sizes: ${preview.lines.map((line) => `${line.name} ${line.size || "?"}`).join("; ")}`);
         },
     };
 }

@@ -1,5 +1,5 @@
 import { describe, expect, it } from "vitest";
-import { repairPreview } from "../src/preview";
+import { repairPreview, withSizes } from "../src/preview";
 import { reportLine } from "../src/report";
 
 describe("the preview of a repair", () => {
@@ -14,12 +14,19 @@ describe("the preview of a repair", () => {
             title: "Repair 3 items?",
             where: "This changes the Wine prefix Game at /p.",
             lines: [
-                { name: "a.dll", action: "Downloaded into place", destination: "C:\\Windows\\SysWOW64\\a.dll" },
-                { name: "b.dll", action: "Downloaded into place, then registered", destination: "C:\\Windows\\SysWOW64\\b.dll" },
-                { name: "Runtime - 1.0", action: "Its installer runs: setup.exe /install /quiet", destination: "" },
+                { fileName: "a.dll", name: "a.dll", size: "", action: "Downloaded into place", destination: "C:\\Windows\\SysWOW64\\a.dll" },
+                { fileName: "b.dll", name: "b.dll", size: "", action: "Downloaded into place, then registered", destination: "C:\\Windows\\SysWOW64\\b.dll" },
+                { fileName: "setup.exe", name: "Runtime - 1.0", size: "", action: "Its installer runs: setup.exe /install /quiet", destination: "" },
             ],
             confirm: "Repair 3 items",
         });
+    });
+
+    it("shows each file's size once the server has said it, and nothing for a size it did not", () => {
+        const preview = repairPreview({ dlls: [dll("a.dll"), dll("b.dll")], softwares: [{ displayName: "R", fileName: "r.exe" }] }, "");
+        const sized = withSizes(preview!, [{ fileName: "A.DLL", size: 1_500_000 }, { fileName: "b.dll", size: 0 }, { fileName: "r.exe", size: 512 }]);
+        expect(sized.lines.map((line) => line.size)).toEqual(["1.5 MB", "", "512 bytes"]);
+        expect(preview!.lines.every((line) => line.size === "")).toBe(true); // the first preview as it was
     });
 
     it("counts one item as one, and has nothing to show for nothing", () => {

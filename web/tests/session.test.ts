@@ -21,6 +21,7 @@ class FakeEngine implements Tvn.BizRepairModule {
     oneKeyScan(dlls: Tvn.DllItem[], softwares: Tvn.SoftwareItem[]) { this.calls.push(`oneKeyScan ${dlls.length} ${softwares.length}`); }
     oneKeyRepair(dlls: Tvn.DllItem[], softwares: Tvn.SoftwareItem[]) { this.calls.push(`oneKeyRepair ${dlls.length} ${softwares.length}`); }
     downloadFile(): never { throw new Error("Invalid arguments"); }
+    downloadSizes(): Tvn.Thenable<{ sizes: { fileName: string; size: number }[] }> { return { then: () => undefined } as unknown as Tvn.Thenable<{ sizes: { fileName: string; size: number }[] }>; }
     private record(name: string, items: unknown[]) { if (items.length) this.calls.push(`${name} ${items.length}`); }
 }
 

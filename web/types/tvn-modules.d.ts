@@ -274,6 +274,9 @@ declare namespace Tvn {
         repairDlls(items: DllItem[], callback: (event: DllRepairEvent) => void): void;
         installSoftwares(items: SoftwareItem[], callback: (event: SoftwareInstallEvent) => void): void;
         cancelTask(callback: () => void): void;
+        /** Each file's size as the server says it (0 where it does not), asked off the page's thread:
+         *  for a repair's preview. */
+        downloadSizes(files: { fileName: string; fileType?: string }[]): Thenable<{ sizes: { fileName: string; size: number }[] }>;
         /** A few times a second while a repair's or an install's file arrives; the last call's callback. */
         onProgress(callback: (event: RepairProgressEvent) => void): void;
         /** Events go to the callbacks the calls above stored. */

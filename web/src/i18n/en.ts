@@ -101,6 +101,7 @@ export const en = {
     previewConfirm: { one: "Repair 1 item", other: "Repair {count} items" },
     previewColumnAction: "What happens",
     previewColumnDestination: "Where it goes",
+    previewColumnSize: "Size",
     previewDll: "Downloaded into place",
     previewDllRegister: "Downloaded into place, then registered",
     previewRuntime: "Its installer runs: {command}",

@@ -102,6 +102,7 @@ export const zhCN: Catalog = {
     previewConfirm: { other: "修复 {count} 项" },
     previewColumnAction: "将要做的事",
     previewColumnDestination: "放到哪里",
+    previewColumnSize: "大小",
     previewDll: "下载到位",
     previewDllRegister: "下载到位，然后注册",
     previewRuntime: "运行它的安装程序：{command}",
