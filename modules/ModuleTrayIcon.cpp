@@ -68,8 +68,7 @@ ScriptValue ModuleTrayIcon::CreateObject(JSCContext* context)
     // Read-only: whether a tray shows the icon now (a window hidden to it can come back).
     RegisterProperty("hosted", [](PropertyAccess& access) {
         const std::optional<nlohmann::json> answer = requestMainWindow("trayState");
-        const auto hosted = answer ? answer->find("hosted") : nlohmann::json::const_iterator();
-        access.value = ScriptValue::adopt(jsc_value_new_boolean(access.context, answer && hosted != answer->end() && hosted->is_boolean() && hosted->get<bool>()));
+        access.value = ScriptValue::adopt(jsc_value_new_boolean(access.context, answer && answer->value("hosted", false)));
         return true;
     });
 

@@ -2,6 +2,8 @@
 
 #include "platform/Downloads.h"
 
+#include "platform/Environment.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -15,12 +17,6 @@ std::filesystem::path homeFolder()
 {
     const char* home = std::getenv("HOME");
     return home && *home ? home : "/";
-}
-
-std::filesystem::path configFolder()
-{
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    return config && *config == '/' ? std::filesystem::path(config) : homeFolder() / ".config";
 }
 
 } // namespace
@@ -61,7 +57,10 @@ std::optional<std::filesystem::path> downloadFolderFromUserDirs(std::string_view
 
 std::filesystem::path userDownloadFolder()
 {
-    std::ifstream file(configFolder() / "user-dirs.dirs");
+    const std::filesystem::path config = userConfigFolder();
+    std::ifstream file;
+    if (!config.empty())
+        file.open(config / "user-dirs.dirs");
     std::ostringstream text;
     text << file.rdbuf();
     return downloadFolderFromUserDirs(text.str(), homeFolder()).value_or(homeFolder());

@@ -106,6 +106,25 @@ protected:
         const test::Geometry g = geometry();
         ASSERT_EQ(std::system(("xdotool mousemove " + std::to_string(g.x + x) + " " + std::to_string(g.y + y) + " sleep 0.2 click 1").c_str()), 0);
     }
+    // Keys pressed in tvn's window (xdotool's names), `delayMs` apart.
+    void keys(const std::string& sequence, int delayMs = 150)
+    {
+        ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key --delay " + std::to_string(delayMs) + " " + sequence).c_str()), 0);
+    }
+    // Whether the server has had a request of that endpoint ("files", "downloadUrl", ...).
+    bool requested(const std::string& endpoint) const
+    {
+        for (const auto& request : server->requests())
+            if (request.endpoint == endpoint)
+                return true;
+        return false;
+    }
+    // A picture of tvn's window into `file`; whether it was taken.
+    bool screenshot(const std::filesystem::path& file) const
+    {
+        std::filesystem::create_directories(file.parent_path());
+        return std::system((std::string(TVN_SCREENSHOT) + " " + file.string() + " " + id).c_str()) == 0;
+    }
     // Closes tvn with the title bar's close button; its exit code.
     int closeWithTitleBar()
     {
@@ -194,16 +213,15 @@ TEST_F(Page, ScansAndRepairsTheDemoCatalogFromThePack)
     EXPECT_EQ(lineStartingWith("tvn: finished: "), "tvn: finished: 11 of 11 in place");
 
     // What the user sees: a page, with its title bar.
-    std::filesystem::create_directories(kScreenshots);
     const auto shot = kScreenshots / "libraries.png";
-    ASSERT_EQ(std::system((std::string(TVN_SCREENSHOT) + " " + shot.string() + " " + id).c_str()), 0);
+    ASSERT_TRUE(screenshot(shot));
     const Picture picture = look(shot);
     EXPECT_GT(picture.colours, 50u) << "a blank window";
     EXPECT_GT(picture.titleBlue, 0.7) << "no title bar";
     EXPECT_GT(picture.titleWhite, 40u) << "no title in the title bar";
 
     // A second scan (F5) finds everything in place and leaves nothing to repair.
-    ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key F5").c_str()), 0);
+    keys("F5");
     const auto finishedLines = [&] {
         std::vector<std::string> found;
         for (const std::string& line : pageLines())
@@ -236,15 +254,14 @@ TEST_F(Page, SpeaksTheDesktopsLanguage)
     ASSERT_TRUE(waitForLine("tvn: finished: "));
     EXPECT_EQ(lineStartingWith("tvn: scan: msvcp140.dll:"), "tvn: scan: msvcp140.dll: 缺失 (missing)");
     EXPECT_EQ(lineStartingWith("tvn: repair: msvcp140.dll:"), "tvn: repair: msvcp140.dll: 已修复 (repaired, progress 100%)");
-    std::filesystem::create_directories(kScreenshots);
-    ASSERT_EQ(std::system((std::string(TVN_SCREENSHOT) + " " + (kScreenshots / "chinese.png").string() + " " + id).c_str()), 0);
+    ASSERT_TRUE(screenshot(kScreenshots / "chinese.png"));
     EXPECT_GT(look(kScreenshots / "chinese.png").titleWhite, 40u) << "no title in the title bar";
 
     // Settings (Ctrl+4), its first control, the language: English. The page speaks it at once,
     // its rows kept (a scan, F5, reads them out), and the choice is stored.
-    ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key --delay 200 ctrl+4 Tab Down").c_str()), 0);
+    keys("ctrl+4 Tab Down", 200);
     EXPECT_TRUE(eventually([&] { return readFile(installation.dir / "config" / "tvn" / "config.ini").find("language = en\n") != std::string::npos; }));
-    ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key F5").c_str()), 0);
+    keys("F5");
     EXPECT_TRUE(eventually([&] { return pageLines().back() == "tvn: finished: 11 of 11 in place" && lineStartingWith("tvn: scan: msvcp140.dll: Present") != ""; }))
         << pageLines().back();
     EXPECT_EQ(closeWithTitleBar(), 0);
@@ -280,15 +297,11 @@ TEST_F(Page, ARepairIsPreviewedAndRetriedOnceTheServerIsBack)
 
     // Back: Ctrl+R previews the repair; Enter answers the preview's default, Cancel.
     ASSERT_TRUE(server->start(port));
-    const auto keys = [&](const std::string& sequence) {
-        ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key --delay 150 " + sequence).c_str()), 0);
-    };
     keys("ctrl+r");
     ASSERT_TRUE(waitForLine("tvn: preview: Repair 2 items?"));
     EXPECT_EQ(lineStartingWith("tvn: preview: Repair"),
         "tvn: preview: Repair 2 items? a.dll -> C:\\Windows\\System32\\a.dll; b.dll -> C:\\Windows\\System32\\b.dll");
-    std::filesystem::create_directories(kScreenshots);
-    ASSERT_EQ(std::system((std::string(TVN_SCREENSHOT) + " " + (kScreenshots / "preview.png").string() + " " + id).c_str()), 0);
+    ASSERT_TRUE(screenshot(kScreenshots / "preview.png"));
     EXPECT_GT(look(kScreenshots / "preview.png").colours, 50u);
     // The sizes come from the server while the preview is shown.
     EXPECT_TRUE(waitForLine("tvn: preview sizes: "));
@@ -372,8 +385,7 @@ TEST_F(Page, TheWindowOpensWhereItWasAndNoSmallerThanItsLayoutNeeds)
     // Asked to shrink to 400 x 300, the window stops at its minimum (760 x 520 at 96 DPI).
     std::system(("xdotool windowsize --sync " + id + " 400 300").c_str());
     EXPECT_TRUE(eventually([&] { const test::Geometry g = geometry(); return g.width == 760 && g.height == 520; })) << geometry();
-    std::filesystem::create_directories(kScreenshots);
-    ASSERT_EQ(std::system((std::string(TVN_SCREENSHOT) + " " + (kScreenshots / "smallest.png").string() + " " + id).c_str()), 0);
+    ASSERT_TRUE(screenshot(kScreenshots / "smallest.png"));
     std::system(("xdotool windowsize --sync " + id + " 900 640 windowmove --sync " + id + " 150 120").c_str());
     ASSERT_TRUE(eventually([&] { const test::Geometry g = geometry(); return g.x == 150 && g.y == 120 && g.width == 900 && g.height == 640; }))
         << geometry();
@@ -406,9 +418,6 @@ TEST_F(Page, WorksFromTheKeyboardDownloadsAndKeepsSettings)
 {
     start({ "--autorun" });
     ASSERT_TRUE(waitForLine("tvn: finished: "));
-    const auto keys = [&](const std::string& sequence) {
-        ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key --delay 150 " + sequence).c_str()), 0);
-    };
     // Ctrl+3: the Downloads view; Tab reaches its first Download button.
     keys("ctrl+3 Tab Return");
     const auto downloaded = installation.downloads / "dxwebsetup.exe";
@@ -420,8 +429,7 @@ TEST_F(Page, WorksFromTheKeyboardDownloadsAndKeepsSettings)
     keys("ctrl+l");
     ASSERT_TRUE(waitForLine("tvn: logs: "));
     EXPECT_NE(lineStartingWith("tvn: logs: "), "tvn: logs: 0 lines");
-    std::filesystem::create_directories(kScreenshots);
-    ASSERT_EQ(std::system((std::string(TVN_SCREENSHOT) + " " + (kScreenshots / "logs.png").string() + " " + id).c_str()), 0);
+    ASSERT_TRUE(screenshot(kScreenshots / "logs.png"));
     keys("Escape");
     EXPECT_EQ(closeWithTitleBar(), 0);
 }
@@ -458,12 +466,11 @@ TEST_F(Page, TheFirstStartSaysWhatReportsCarryAndTheUserCanStopThem)
     useCatalog(R"({"dlls": []})");
     start({});
     ASSERT_TRUE(eventually([&] { return installation.log("main").find("tray icon: ") != std::string::npos; })); // the page has started
-    std::filesystem::create_directories(kScreenshots);
     const auto shot = kScreenshots / "privacy.png";
     EXPECT_TRUE(eventually([&] { // once painted
-        return std::system((std::string(TVN_SCREENSHOT) + " " + shot.string() + " " + id).c_str()) == 0 && look(shot).colours > 50;
+        return screenshot(shot) && look(shot).colours > 50;
     }));
-    ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key --delay 150 Tab Return").c_str()), 0);
+    keys("Tab Return");
     const auto config = installation.dir / "config" / "tvn" / "config.ini";
     EXPECT_TRUE(eventually([&] {
         const std::string text = readFile(config);
@@ -481,12 +488,11 @@ TEST_F(Page, TheDarkThemeHasNoLightFrame)
     useCatalog(R"({"dlls": []})");
     start({ "--autorun" });
     ASSERT_TRUE(waitForLine("tvn: ready"));
-    std::filesystem::create_directories(kScreenshots);
     const auto shot = kScreenshots / "dark.png";
     const test::Geometry g = geometry();
     const auto dark = [](std::array<int, 3> rgb) { return rgb[0] >= 0 && rgb[0] + rgb[1] + rgb[2] < 150; };
     EXPECT_TRUE(eventually([&] {
-        if (std::system((std::string(TVN_SCREENSHOT) + " " + shot.string() + " " + id).c_str()) != 0)
+        if (!screenshot(shot))
             return false;
         return dark(pixelAt(shot, 2, g.height / 2)) && dark(pixelAt(shot, g.width - 3, g.height / 2)) && dark(pixelAt(shot, g.width / 2, g.height - 2));
     })) << "left edge " << pixelAt(shot, 2, g.height / 2)[0] << "," << pixelAt(shot, 2, g.height / 2)[1] << "," << pixelAt(shot, 2, g.height / 2)[2];
@@ -504,13 +510,8 @@ TEST_F(Page, EscapeMidDownloadCancelsThatRow)
         {"fileName": "a.dll", "filePath": "C:\\Windows\\System32\\a.dll", "checkPath": ["C:\\Windows\\System32\\"], "arch": "x64"},
         {"fileName": "b.dll", "filePath": "C:\\Windows\\System32\\b.dll", "checkPath": ["C:\\Windows\\System32\\"], "arch": "x64"}]})");
     start({ "--autorun" });
-    ASSERT_TRUE(eventually([&] {
-        for (const auto& request : server->requests())
-            if (request.endpoint == "files")
-                return true;
-        return false;
-    }));
-    ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key Escape").c_str()), 0);
+    ASSERT_TRUE(eventually([&] { return requested("files"); }));
+    keys("Escape");
     ASSERT_TRUE(waitForLine("tvn: finished: "));
     EXPECT_EQ(lineStartingWith("tvn: repair: a.dll:"), "tvn: repair: a.dll: Cancelled (cancelled, progress 0%)");
     EXPECT_EQ(lineStartingWith("tvn: repair: b.dll:"), "tvn: repair: b.dll: Cancelled (cancelled, progress 0%)");
@@ -542,16 +543,11 @@ TEST_F(Page, AServerThatNeverAnswersFreezesNothing)
     useCatalog(R"({"dlls": [], "downloads": [{"name": "Setup", "fileName": "setup.exe", "fileType": "demo"}]})");
     start({ "--autorun" });
     ASSERT_TRUE(waitForLine("tvn: ready"));
-    ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key --delay 150 ctrl+3 Tab Return").c_str()), 0);
-    ASSERT_TRUE(eventually([&] {
-        for (const auto& request : server->requests())
-            if (request.endpoint == "downloadUrl")
-                return true;
-        return false;
-    })); // the question is asked, and held
-    ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key ctrl+l").c_str()), 0);
+    keys("ctrl+3 Tab Return");
+    ASSERT_TRUE(eventually([&] { return requested("downloadUrl"); })); // the question is asked, and held
+    keys("ctrl+l");
     EXPECT_TRUE(waitForLine("tvn: logs: ", std::chrono::seconds(10)));
-    ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key Escape").c_str()), 0); // the logs are modal
+    keys("Escape"); // the logs are modal
     EXPECT_EQ(closeWithTitleBar(), 0);
 }
 
@@ -601,10 +597,6 @@ protected:
             count += line.rfind(prefix, 0) == 0;
         return count;
     }
-    void keys(const std::string& sequence)
-    {
-        ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key --delay 150 " + sequence).c_str()), 0);
-    }
     void type(const std::string& text)
     {
         ASSERT_EQ(std::system(("xdotool type --delay 100 '" + text + "'").c_str()), 0);
@@ -628,8 +620,7 @@ TEST_F(PrefixPage, TheHeaderNamesThePrefixAndThePickerChangesIt)
     // the keyboard picks Dota's prefix. The page scans it afresh and repairs what is missing there.
     click(geometry().width - 40, 36 + 16);
     ASSERT_TRUE(waitForLine("tvn: prefixes: 2 found")); // the picker is open, its search box focused
-    std::filesystem::create_directories(kScreenshots);
-    ASSERT_EQ(std::system((std::string(TVN_SCREENSHOT) + " " + (kScreenshots / "prefix-picker.png").string() + " " + id).c_str()), 0);
+    ASSERT_TRUE(screenshot(kScreenshots / "prefix-picker.png"));
     type("dota");
     keys("Down Return");
     ASSERT_TRUE(eventually([&] { return linesStartingWith("tvn: finished: ") == 2; }, std::chrono::seconds(60)));
@@ -659,7 +650,7 @@ TEST_F(PrefixPage, TheHeaderNamesThePrefixAndThePickerChangesIt)
     EXPECT_EQ(pageLines().end()[-1 - 11 - 12], "tvn: prefix: old32 (winetricks, 32-bit) at " + old32.string());
     EXPECT_EQ(lineStartingWith("tvn: scan: msvcp140.dll: Not offered"), "tvn: scan: msvcp140.dll: Not offered: a 64-bit library cannot run in a 32-bit prefix (unavailable)");
     EXPECT_FALSE(std::filesystem::exists(old32 / "drive_c" / "windows" / "system32" / "msvcp140.dll"));
-    ASSERT_EQ(std::system((std::string(TVN_SCREENSHOT) + " " + (kScreenshots / "prefix-header.png").string() + " " + id).c_str()), 0);
+    ASSERT_TRUE(screenshot(kScreenshots / "prefix-header.png"));
     EXPECT_EQ(closeWithTitleBar(), 0);
 }
 
@@ -710,9 +701,8 @@ TEST_F(CheckPage, RepairsWhatAProgramNeedsAndNamesWhatNothingSupplies)
     EXPECT_EQ(lineStartingWith("tvn: check finished: "), "tvn: check finished: 1 missing");
     EXPECT_EQ(readFile(prefix / "drive_c" / "windows" / "system32" / "catalog.dll"), readFile(catalogFolder / "catalog.dll"));
     EXPECT_FALSE(std::filesystem::exists(prefix / "drive_c" / "windows" / "system32" / "unknown.dll"));
-    std::filesystem::create_directories(kScreenshots);
-    ASSERT_EQ(std::system((std::string(TVN_SCREENSHOT) + " " + (kScreenshots / "program-check.png").string() + " " + id).c_str()), 0);
+    ASSERT_TRUE(screenshot(kScreenshots / "program-check.png"));
     // The dialog is modal: Escape closes it, and then the title bar is in reach again.
-    ASSERT_EQ(std::system(("xdotool windowactivate --sync " + id + " key Escape").c_str()), 0);
+    keys("Escape");
     EXPECT_EQ(closeWithTitleBar(), 0);
 }

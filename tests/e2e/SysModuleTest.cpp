@@ -95,12 +95,8 @@ TEST_F(ChineseDesktop, MessageBoxButtonsSpeakIt)
 {
     run("var sys = module('sys')");
     send("sys.msgBox({ title: '问题', main: '现在修复吗？', text: '缺失两个文件。', type: 'yes,no', icon: 'warning' })");
-    std::string dialog;
-    ASSERT_TRUE(eventually([&] {
-        dialog = output("xdotool search --onlyvisible --classname '^tvn$'");
-        dialog.erase(dialog.find_last_not_of("\n") + 1);
-        return !dialog.empty() && dialog.find('\n') == std::string::npos;
-    }));
+    const std::string dialog = dialogWindow();
+    ASSERT_FALSE(dialog.empty());
     std::filesystem::create_directories(TVN_E2E_SCREENSHOTS);
     std::system((std::string(TVN_SCREENSHOT) + " " + (std::filesystem::path(TVN_E2E_SCREENSHOTS) / "message-box-zh.png").string() + " " + dialog).c_str());
     answerDialog({ "key alt+n" });

@@ -298,11 +298,9 @@ function renderPage(root: HTMLElement, catalog: Catalog, modules: Modules, lasti
     // "Repair selected" takes the selection of the view shown, and only what is not in place.
     const repairSelected = el("button", { disabled: true, onclick: () => {
         const table = shownTable();
-        const chosen = new Set(table?.selectedToRepair().map((name) => name.toLowerCase()));
-        if (table === libraries)
-            void run("repair", pick(catalog.dlls.filter((dll) => chosen.has(dll.fileName.toLowerCase())), []));
-        else if (table === runtimes)
-            void run("repair", pick([], catalog.runtimes.filter((runtime) => chosen.has(runtime.fileName.toLowerCase()))));
+        const kind = table === libraries ? "dll" : "runtime";
+        if (table)
+            void run("repair", requestFor(table.selectedToRepair().map((fileName) => session.item(kind, fileName))));
     } }, format("repairSelected"));
     function showSelection(): void {
         const table = shownTable();

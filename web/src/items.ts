@@ -195,9 +195,9 @@ export interface Progress {
 const answered: ReadonlySet<ItemStatus> = new Set(["present", "missing", "unavailable", "repaired", "failed", "cancelled"]);
 
 function workDone(item: ItemState): number {
-    if (item.status === "present" || item.status === "missing" || item.status === "unavailable" || item.status === "repaired")
-        return 1;
-    return item.status === "queued" || item.status === "checking" || item.status === "unknown" ? 0 : Math.min(Math.max(item.progress, 0), 1);
+    if (item.status === "working" || item.status === "failed" || item.status === "cancelled")
+        return Math.min(Math.max(item.progress, 0), 1); // the part that arrived
+    return answered.has(item.status) ? 1 : 0;
 }
 
 export function overallProgress(items: readonly ItemState[]): Progress {
