@@ -15,6 +15,7 @@
 #include "core/ProcessValues.h"
 #include "ipc/InitData.h"
 #include "ipc/StartPage.h"
+#include "platform/Environment.h"
 
 namespace tvn {
 
@@ -97,8 +98,16 @@ void Application::OnContextInitialized(const std::vector<std::string>& arguments
     if (!listening) {
         LOG_ERROR << "window channel not listening";
     }
-    // The cache where it always was: <roaming app data>/Lanthorn/cache; no proxy for anything.
-    const std::filesystem::path cache = std::filesystem::path(expandEnvironment("%appdata%")) / "Lanthorn" / "cache";
+    // WebKit's cache (and the little data the page leaves) under the user's cache folder: nothing
+    // there needs keeping, and backups and synced configuration folders should not carry it. The
+    // folder older versions used in the configuration folder goes. No proxy for anything.
+    const std::filesystem::path oldCache = std::filesystem::path(expandEnvironment("%appdata%")) / "Lanthorn" / "cache";
+    const std::filesystem::path cacheHome = platform::userCacheFolder();
+    const std::filesystem::path cache = cacheHome.empty() ? oldCache : cacheHome / "tvn" / "webkit";
+    if (std::error_code error; cache != oldCache && std::filesystem::remove_all(oldCache, error) > 0) {
+        LOG_INFO << "old web cache removed: " << oldCache.string();
+        std::filesystem::remove(oldCache.parent_path(), error); // only when nothing else is in it
+    }
     GRef<WebKitWebsiteDataManager> manager = GRef<WebKitWebsiteDataManager>::adopt(webkit_website_data_manager_new(
         "base-cache-directory", cache.c_str(), "base-data-directory", (cache / "data").c_str(), nullptr));
     webkit_website_data_manager_set_network_proxy_settings(manager.get(), WEBKIT_NETWORK_PROXY_MODE_NO_PROXY, nullptr);

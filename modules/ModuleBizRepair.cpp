@@ -247,10 +247,8 @@ ScriptValue ModuleBizRepair::CreateObject(JSCContext* context)
         }
         // The server is asked on the download's thread: the page never waits for it.
         const auto question = [&engine, fileName, fileType = GetStringOption(options, "fileType", "")]() -> std::optional<DownloadAddress> {
-            std::optional<DownloadAddress> address = engine.getDownloadUrl(fileName, fileType);
-            if (!address || !SystemTolvane::trustedForDownload(*address))
-                return std::nullopt;
-            return address;
+            const std::optional<DownloadAddress> address = engine.getDownloadUrl(fileName, fileType);
+            return address ? SystemTolvane::trustedSources(*address) : std::nullopt;
         };
         // Into the user's Downloads folder, under a name nothing there has yet.
         const std::filesystem::path folder = platform::userDownloadFolder();

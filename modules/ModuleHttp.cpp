@@ -4,6 +4,8 @@
 
 #include "core/PagePaths.h"
 #include "net/Download.h"
+#include "net/DownloadCache.h"
+#include "net/FetchFile.h"
 
 #include <thread>
 
@@ -21,21 +23,25 @@ public:
     {
     }
 
-    void post(bool complete, uint32_t error, uint64_t current, uint64_t total)
+    // `cached`: the completing event of a file copied from the download cache.
+    void post(bool complete, uint32_t error, uint64_t current, uint64_t total, bool cached = false)
     {
         if (*m_cancelled)
             return;
         m_callback.post([cancelled = m_cancelled, complete, error, current = static_cast<int32_t>(current & 0xFFFFFFFFu),
-                            total = static_cast<int32_t>(total & 0xFFFFFFFFu)](const ScriptCallback::Target& target) {
+                            total = static_cast<int32_t>(total & 0xFFFFFFFFu), cached](const ScriptCallback::Target& target) {
             if (*cancelled)
                 return;
             JSCContext* context = target.context();
-            const ScriptValue event = MakeObject(context, {
+            std::vector<std::pair<std::string, ScriptValue>> members = {
                 { "complete", ScriptValue::adopt(jsc_value_new_boolean(context, complete)) },
                 { "error", ScriptValue::adopt(jsc_value_new_number(context, error)) },
                 { "current", ScriptValue::adopt(jsc_value_new_number(context, current)) },
                 { "total", ScriptValue::adopt(jsc_value_new_number(context, total)) },
-            });
+            };
+            if (cached)
+                members.emplace_back("cached", ScriptValue::adopt(jsc_value_new_boolean(context, true)));
+            const ScriptValue event = MakeObject(context, members);
             target.call({ event.get() });
         });
     }
@@ -50,17 +56,31 @@ private:
 std::shared_ptr<DownloadThread> DownloadThread::start(std::string url, std::string path, ScriptValue progress, std::string sha256,
     uint64_t maxBytes)
 {
-    return startAsking([address = DownloadAddress { std::move(url), std::move(sha256), maxBytes }] { return std::optional(address); }, std::move(path),
-        std::move(progress));
+    // One transfer of the one address, as the page asked.
+    const Fetch once = [](const DownloadAddress& address, const std::string& path, const DownloadProgressFunction& progress,
+                           const DownloadCancelFunction& cancel) {
+        return FetchResult { fetchUrlToFile(progress, cancel, address.url, path, address.sha256, DownloadLimits { address.size }) };
+    };
+    return run([address = DownloadAddress { std::move(url), std::move(sha256), maxBytes, {} }] { return std::optional(address); }, once,
+        std::move(path), std::move(progress));
 }
 
 std::shared_ptr<DownloadThread> DownloadThread::startAsking(AddressQuestion question, std::string path, ScriptValue progress)
 {
+    const Fetch throughCache = [](const DownloadAddress& address, const std::string& path, const DownloadProgressFunction& progress,
+                                   const DownloadCancelFunction& cancel) {
+        return fetchFile(address, path, progress, cancel, DownloadCache::user(), configuredFetchPolicy());
+    };
+    return run(std::move(question), throughCache, std::move(path), std::move(progress));
+}
+
+std::shared_ptr<DownloadThread> DownloadThread::run(AddressQuestion question, Fetch fetch, std::string path, ScriptValue progress)
+{
     auto download = std::make_shared<DownloadThread>();
     // A "progress" that is not a function is held as nothing: calling it would do nothing.
     ScriptCallback callback(jsc_value_is_function(progress.get()) ? std::move(progress) : ScriptValue());
-    std::thread([question = std::move(question), path = std::move(path), events = ProgressEvents(std::move(callback), download->m_cancelled),
-                    cancelled = download->m_cancelled]() mutable {
+    std::thread([question = std::move(question), fetch = std::move(fetch), path = std::move(path),
+                    events = ProgressEvents(std::move(callback), download->m_cancelled), cancelled = download->m_cancelled]() mutable {
         events.post(false, 0, 0, 100);
         const std::optional<DownloadAddress> address = question();
         if (!address) {
@@ -68,7 +88,7 @@ std::shared_ptr<DownloadThread> DownloadThread::startAsking(AddressQuestion ques
             return;
         }
         uint64_t lastCurrent = 0, lastTotal = 0;
-        const int32_t result = fetchUrlToFile(
+        const FetchResult result = fetch(*address, path,
             [&](uint64_t current, uint64_t total) {
                 // Reports that tell nothing new are dropped; every change of the count is posted.
                 if (current == lastCurrent && total == lastTotal)
@@ -77,8 +97,8 @@ std::shared_ptr<DownloadThread> DownloadThread::startAsking(AddressQuestion ques
                 lastTotal = total;
                 events.post(false, 0, current, total);
             },
-            [&cancelled] { return cancelled->load(); }, address->url, path, address->sha256, DownloadLimits { address->size });
-        events.post(true, static_cast<uint32_t>(result), 0, 0);
+            [&cancelled] { return cancelled->load(); });
+        events.post(true, static_cast<uint32_t>(result.code), 0, 0, result.fromCache);
     }).detach();
     return download;
 }

@@ -9,6 +9,7 @@
 #include "modules/ModuleBase.h"
 #include "modules/ScriptCallback.h"
 #include "net/DownloadApi.h"
+#include "net/FetchFile.h"
 
 #include <atomic>
 #include <cstdint>
@@ -31,14 +32,20 @@ public:
     static std::shared_ptr<DownloadThread> start(std::string url, std::string path, ScriptValue progress, std::string sha256 = {},
         uint64_t maxBytes = 0);
 
-    // The same for an address asked on the download's thread (a server may take its time; the
-    // page's thread never waits for it). No address: the last event's error is kDownloadNoAddress.
+    // A file for the Downloads panel: its address asked on the download's thread (a server may take
+    // its time; the page's thread never waits for it), then fetched as the repair engine fetches
+    // (fetchFile: sources in rounds, the download cache). No address: the last event's error is
+    // kDownloadNoAddress; a file from the cache: the last event has `cached: true`.
     using AddressQuestion = std::function<std::optional<DownloadAddress>()>;
     static std::shared_ptr<DownloadThread> startAsking(AddressQuestion, std::string path, ScriptValue progress);
 
     ScriptValue CreateObject(JSCContext*) override;
 
 private:
+    using Fetch = std::function<FetchResult(const DownloadAddress&, const std::string& path, const DownloadProgressFunction&,
+        const DownloadCancelFunction&)>;
+    static std::shared_ptr<DownloadThread> run(AddressQuestion, Fetch, std::string path, ScriptValue progress);
+
     std::shared_ptr<std::atomic<bool>> m_cancelled = std::make_shared<std::atomic<bool>>(false);
 };
 

@@ -13,6 +13,11 @@ struct CurlDeleter {
 };
 using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
 
+struct CurlListDeleter {
+    void operator()(curl_slist* list) const noexcept { curl_slist_free_all(list); }
+};
+using CurlList = std::unique_ptr<curl_slist, CurlListDeleter>;
+
 // curl_global_init once per process, then a new easy handle (null when curl cannot make one).
 CurlHandle newCurlHandle();
 

@@ -1,5 +1,5 @@
 // fetchUrlToFile: one URL downloaded into a file, with progress and a cancel check, on the calling
-// thread. Used by the repair engine and the http module.
+// thread. fetchUrlResuming: the same into a kept part that a cut transfer goes on with.
 //
 // The body goes to a temporary file beside the target and replaces the target only when the
 // transfer completed: a failed or cancelled download leaves the old file (if any) as it was and no
@@ -44,5 +44,20 @@ struct DownloadLimits {
 // the bytes arrive.
 int32_t fetchUrlToFile(const DownloadProgressFunction& progress, const DownloadCancelFunction& cancel, std::string_view url,
     const std::filesystem::path& path, std::string_view sha256 = {}, const DownloadLimits& limits = {});
+
+// What arrived of a file so far, kept between attempts.
+struct PartialFile {
+    int fd = -1;                         // open for reading and writing; one transfer at a time
+    std::filesystem::path validatorFile; // the server's ETag (or Last-Modified) for what fd holds
+};
+
+// `url` into a partial file that may hold its start already. A part is asked for the rest
+// (Range, and If-Range with the validator the server gave for it); a 206 answer that starts where
+// the part ends is appended, a 200 starts over. The progress counts the part kept. 0 only when the
+// whole file has `sha256` (64 hex digits); a failed or cancelled transfer keeps what arrived (the
+// next attempt resumes it), a file whole but of another digest is emptied. `limits.maxBytes`
+// counts the whole file.
+int32_t fetchUrlResuming(const DownloadProgressFunction& progress, const DownloadCancelFunction& cancel, std::string_view url,
+    const PartialFile& partial, std::string_view sha256, const DownloadLimits& limits = {});
 
 } // namespace tvn

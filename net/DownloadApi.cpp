@@ -43,7 +43,27 @@ uint64_t sizeMember(const std::string& text)
     return value.is_number_unsigned() ? value.get<uint64_t>() : 0;
 }
 
+std::vector<std::string> mirrorsMember(const std::string& text)
+{
+    std::vector<std::string> mirrors;
+    const nlohmann::json value = dataMember(text, "mirrors");
+    if (!value.is_array())
+        return mirrors;
+    for (const nlohmann::json& mirror : value) {
+        if (mirror.is_string() && !mirror.get_ref<const std::string&>().empty() && mirrors.size() < kMaxMirrors)
+            mirrors.push_back(mirror.get<std::string>());
+    }
+    return mirrors;
+}
+
 } // namespace
+
+std::vector<std::string> DownloadAddress::sources() const
+{
+    std::vector<std::string> all { url };
+    all.insert(all.end(), mirrors.begin(), mirrors.end());
+    return all;
+}
 
 std::optional<std::string> downloadAddressRefusal(const DownloadAddress& address, std::string_view apiHost,
     const std::vector<std::string>& trustedHosts)
@@ -91,7 +111,8 @@ DownloadAddress getDownloadAddress(std::string_view token, std::string_view file
             const HttpResult& result = request.wait();
             if (result.status == 200) {
                 LOG_INFO << "get download ok";
-                DownloadAddress address { stringMember(result.text(), "url"), stringMember(result.text(), "sha256"), sizeMember(result.text()) };
+                DownloadAddress address { stringMember(result.text(), "url"), stringMember(result.text(), "sha256"), sizeMember(result.text()),
+                    mirrorsMember(result.text()) };
                 if (!address.sha256.empty() && !isSha256Hex(address.sha256)) {
                     LOG_ERROR << "download digest refused: " << address.sha256;
                     return {};

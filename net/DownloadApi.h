@@ -17,7 +17,14 @@ struct DownloadAddress {
     std::string url;
     std::string sha256;
     uint64_t size = 0; // the file's length in bytes when the server gives it, else 0
+    std::vector<std::string> mirrors; // more addresses of the same file, tried in order after url
+
+    // The url, then the mirrors.
+    std::vector<std::string> sources() const;
 };
+
+// The most mirrors an answer is taken with; those after are ignored.
+inline constexpr size_t kMaxMirrors = 8;
 
 // Whether an address may be downloaded: with a digest, any http or https address (the digest
 // proves the file); without one, only https on the API server's own host or on a host the
@@ -27,9 +34,9 @@ std::optional<std::string> downloadAddressRefusal(const DownloadAddress&, std::s
     const std::vector<std::string>& trustedHosts);
 
 // GET /v3/software/downloadUrl?fileName=..&fileType=..&product=tolvaneFile with the token: the
-// answer's data.url, data.sha256 and data.size; an empty url on any failure, and for an answer
-// whose "sha256" is not 64 hex digits (a digest that cannot be checked is not trusted). A "size"
-// that is not a positive whole number is ignored.
+// answer's data.url, data.sha256, data.size and data.mirrors; an empty url on any failure, and for
+// an answer whose "sha256" is not 64 hex digits (a digest that cannot be checked is not trusted).
+// A "size" that is not a positive whole number is ignored, and so is a mirror that is not a string.
 DownloadAddress getDownloadAddress(std::string_view token, std::string_view fileType, std::string_view fileName);
 // The address alone.
 std::string getDownloadURLImpl(std::string_view token, std::string_view fileType, std::string_view fileName);

@@ -11,10 +11,6 @@ namespace tvn {
 
 namespace {
 
-struct CurlListDeleter {
-    void operator()(curl_slist* list) const noexcept { curl_slist_free_all(list); }
-};
-
 // Response headers as they arrive: a status line starts a new header block (a 100 Continue or a
 // redirect's headers are not the final response's).
 size_t onHeader(char* data, size_t size, size_t count, void* user)
@@ -45,7 +41,7 @@ size_t onBody(char* data, size_t size, size_t count, void* user)
 
 struct HttpExchange::Transfer {
     CurlHandle handle;
-    std::unique_ptr<curl_slist, CurlListDeleter> headerList;
+    CurlList headerList;
     std::string url;
     std::string caBundle;
 };

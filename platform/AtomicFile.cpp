@@ -89,14 +89,18 @@ std::error_code AtomicFileWriter::write(std::string_view bytes)
         discard();
         return error;
     }
+    wrote(bytes.size());
+    return {};
+}
+
+void AtomicFileWriter::wrote(uint64_t bytes)
+{
     // Start the disk's writeback of every full step written (it runs while more arrives).
-    constexpr uint64_t kWritebackStep = 8u << 20;
-    m_written += bytes.size();
+    m_written += bytes;
     if (m_written - m_writingBack >= kWritebackStep) {
         ::sync_file_range(m_fd, static_cast<off_t>(m_writingBack), static_cast<off_t>(m_written - m_writingBack), SYNC_FILE_RANGE_WRITE);
         m_writingBack = m_written;
     }
-    return {};
 }
 
 std::error_code AtomicFileWriter::copyFrom(int source)
@@ -105,9 +109,11 @@ std::error_code AtomicFileWriter::copyFrom(int source)
         return std::make_error_code(std::errc::bad_file_descriptor);
     for (bool kernelCopy = true;;) {
         if (kernelCopy) {
-            const ssize_t copied = ::copy_file_range(source, nullptr, m_fd, nullptr, 1 << 30, 0);
-            if (copied > 0)
+            const ssize_t copied = ::copy_file_range(source, nullptr, m_fd, nullptr, kWritebackStep, 0);
+            if (copied > 0) {
+                wrote(static_cast<uint64_t>(copied));
                 continue;
+            }
             if (copied == 0)
                 return {};
             if (errno == EINTR)
@@ -128,6 +134,7 @@ std::error_code AtomicFileWriter::copyFrom(int source)
                     discard();
                     return error;
                 }
+                wrote(static_cast<uint64_t>(read));
                 continue;
             }
         }

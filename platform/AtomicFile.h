@@ -39,7 +39,11 @@ public:
     std::error_code commit(Replace = Replace::Yes);
 
 private:
+    static constexpr uint64_t kWritebackStep = 8u << 20;
+
     void discard();
+    // Counts bytes written and hands each full step to the disk.
+    void wrote(uint64_t bytes);
 
     std::filesystem::path m_target;
     std::string m_temporary;

@@ -10,6 +10,8 @@
 #include "core/PrefixChoice.h"
 #include "net/Download.h"
 #include "net/DownloadApi.h"
+#include "net/DownloadCache.h"
+#include "net/FetchFile.h"
 #include "net/ServerConfig.h"
 #include "platform/InstalledPrograms.h"
 #include "platform/Launcher.h"
@@ -184,30 +186,39 @@ SystemTolvane::AddressAnswer SystemTolvane::askDownloadAddress(std::string_view 
     return { std::move(address), RepairReason::None };
 }
 
-bool SystemTolvane::trustedForDownload(const DownloadAddress& address)
+std::optional<DownloadAddress> SystemTolvane::trustedSources(const DownloadAddress& address)
 {
-    const auto refusal = downloadAddressRefusal(address, apiServer().host, trustedDownloadHosts());
-    if (!refusal)
-        return true;
-    LOG_ERROR << "download address refused, " << *refusal;
-    return false;
+    DownloadAddress trusted = address;
+    trusted.url.clear();
+    trusted.mirrors.clear();
+    const std::string apiHost = apiServer().host;
+    const std::vector<std::string> hosts = trustedDownloadHosts();
+    for (const std::string& source : address.sources()) {
+        if (const auto refusal = downloadAddressRefusal(DownloadAddress { source, address.sha256, address.size, {} }, apiHost, hosts)) {
+            LOG_ERROR << "download address refused, " << *refusal;
+            continue;
+        }
+        (trusted.url.empty() ? trusted.url : trusted.mirrors.emplace_back()) = source;
+    }
+    if (trusted.url.empty())
+        return std::nullopt;
+    return trusted;
 }
 
 RepairOutcome SystemTolvane::download(const DownloadAddress& address, const std::filesystem::path& destination, Generation generation,
     const std::string& fileName)
 {
-    if (!trustedForDownload(address))
+    const std::optional<DownloadAddress> trusted = trustedSources(address);
+    if (!trusted)
         return { kRepairDownloadFailed, RepairReason::Refused };
-    DownloadLimits limits;
-    limits.maxBytes = address.size;
     ProgressPacer pacer(std::chrono::milliseconds(200));
     const auto progress = [&pacer, &fileName](uint64_t current, uint64_t total) {
         if (pacer.due(current, total, ProgressPacer::Clock::now()))
             publish("onRepairProgress", { fileName, static_cast<double>(current), static_cast<double>(total) });
     };
-    const int32_t result = fetchUrlToFile(progress, [this, generation] { return isCancelled(generation); }, address.url, destination,
-        address.sha256, limits);
-    return result == 0 ? RepairOutcome {} : RepairOutcome { kRepairDownloadFailed, downloadFailureReason(result) };
+    const FetchResult result = fetchFile(*trusted, destination, progress, [this, generation] { return isCancelled(generation); },
+        DownloadCache::user(), configuredFetchPolicy());
+    return result.code == 0 ? RepairOutcome {} : RepairOutcome { kRepairDownloadFailed, downloadFailureReason(result.code) };
 }
 
 void SystemTolvane::scanDllsTask(const std::vector<DllItem>& items, Generation generation)

@@ -55,9 +55,10 @@ public:
     // first when there is no token); nullopt when there is none.
     std::optional<DownloadAddress> getDownloadUrl(std::string_view fileName, std::string_view fileType);
 
-    // Whether an address may be downloaded (downloadAddressRefusal against the API server's host
-    // and the configured ones); a refusal is logged with its host.
-    static bool trustedForDownload(const DownloadAddress&);
+    // The address with only its sources that may be downloaded (downloadAddressRefusal against the
+    // API server's host and the configured ones), the first of them as its url; nullopt when none
+    // may. Each refusal is logged with its host.
+    static std::optional<DownloadAddress> trustedSources(const DownloadAddress&);
 
     void setToken(std::string token);
     std::string token() const;
@@ -91,8 +92,9 @@ private:
         RepairReason reason = RepairReason::None;
     };
     AddressAnswer askDownloadAddress(std::string_view fileName, std::string_view fileType);
-    // The file at a trusted address into `destination`, within the address's size when it gives
-    // one: kRepairDone, or kRepairDownloadFailed with the reason.
+    // The file from the address's trusted sources into `destination` (fetchFile: in rounds, through
+    // the download cache), within the address's size when it gives one: kRepairDone, or
+    // kRepairDownloadFailed with the reason.
     RepairOutcome download(const DownloadAddress&, const std::filesystem::path& destination, Generation, const std::string& fileName);
     // Starts a downloaded installer where the machine is repaired and waits for it (a cancel stops
     // the wait): kRepairDone (with its exit code when not 0), or kRepairLaunchFailed.

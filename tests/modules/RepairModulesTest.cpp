@@ -300,6 +300,18 @@ TEST_F(RepairModules, DownloadFileVerifiesTheDigestAndKeepsTheUsersFiles)
     EXPECT_EQ(test::readFile(downloads / "x.dll"), "the user's");
     EXPECT_EQ(run("module('biz_repair').downloadFile({ fileName: '../escape.dll' })"), "!Invalid arguments");
 
+    // Once more: copied from the download cache, which the last event says.
+    const auto fileRequests = [&] {
+        const auto requests = server->requests();
+        return std::count_if(requests.begin(), requests.end(), [](const auto& request) { return request.endpoint == "files"; });
+    };
+    const auto fetched = fileRequests();
+    run("out = []; result = module('biz_repair').downloadFile({ fileName: 'x.dll', fileType: 'sys', progress: record })");
+    ASSERT_TRUE(pumpUntil([&] { return run("out.length > 0 && JSON.parse(out[out.length - 1]).complete") == "true"; }));
+    EXPECT_EQ(run("JSON.parse(out[out.length - 1]).cached"), "true");
+    EXPECT_EQ(test::readFile(downloads / "x (2).dll"), "MZ library bytes");
+    EXPECT_EQ(fileRequests(), fetched);
+
     // A file the server has no address for: the download ends with kDownloadNoAddress.
     run("out = []; module('biz_repair').downloadFile({ fileName: 'unknown.dll', progress: record })");
     ASSERT_TRUE(pumpUntil([&] { return run("out.length > 0 && JSON.parse(out[out.length - 1]).complete") == "true"; }));

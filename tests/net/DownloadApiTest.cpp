@@ -10,6 +10,8 @@
 
 #include "tests/support/ServerFixture.h"
 
+#include <nlohmann/json.hpp>
+
 using namespace tvn;
 using Behaviour = server::Behaviour;
 
@@ -167,13 +169,30 @@ TEST_F(DownloadApiTest, SizeAndDigestOfTheAnswer)
     }
 }
 
+// Mirrors come in their order; what is not an address string is left out, and so is any past the
+// most taken.
+TEST_F(DownloadApiTest, MirrorsOfTheAnswer)
+{
+    server->setBehaviour("downloadUrl", Behaviour::answer(200, R"({"data":{"url":"https://h/x","mirrors":["https://m1/x",7,"","https://m2/x"]}})"));
+    EXPECT_EQ(getDownloadAddress("reference-token", "sys", "x.dll").sources(), std::vector<std::string>({ "https://h/x", "https://m1/x", "https://m2/x" }));
+    server->setBehaviour("downloadUrl", Behaviour::answer(200, R"({"data":{"url":"https://h/x","mirrors":"https://m1/x"}})"));
+    EXPECT_TRUE(getDownloadAddress("reference-token", "sys", "x.dll").mirrors.empty());
+    nlohmann::json many = nlohmann::json::array();
+    for (size_t i = 0; i <= kMaxMirrors; ++i)
+        many.push_back("https://m" + std::to_string(i) + "/x");
+    server->setBehaviour("downloadUrl", Behaviour::answer(200, nlohmann::json { { "data", { { "url", "https://h/x" }, { "mirrors", many } } } }.dump()));
+    const DownloadAddress address = getDownloadAddress("reference-token", "sys", "x.dll");
+    ASSERT_EQ(address.mirrors.size(), kMaxMirrors);
+    EXPECT_EQ(address.mirrors.back(), "https://m" + std::to_string(kMaxMirrors - 1) + "/x");
+}
+
 // Without a digest only https on the API server's host or a configured host; with one, any http or
 // https host. Schemes and hosts compare without regard to case, as curl and DNS read them.
 TEST(DownloadAddressRule, HostsAndDigests)
 {
     const std::vector<std::string> trusted = { "Files.Example" };
     const auto refusal = [&](std::string url, std::string sha256 = {}) {
-        return downloadAddressRefusal({ std::move(url), std::move(sha256) }, "api.example", trusted);
+        return downloadAddressRefusal({ std::move(url), std::move(sha256), 0, {} }, "api.example", trusted);
     };
     for (const char* accepted : { "https://api.example/x.dll", "HTTPS://API.example:8443/x.dll", "Https://files.example/x.dll" })
         EXPECT_EQ(refusal(accepted), std::nullopt) << accepted;

@@ -480,6 +480,28 @@ TEST_F(EngineTest, PlainHttpAddressIsNotUsed)
     EXPECT_NE(test::readFile(dir / "main.log").find("] download address refused, no digest and host not trusted: localhost"), std::string::npos);
 }
 
+// Each source is judged on its own: a mirror that may be used stands in for a url that may not, and
+// the server's mirrors are tried when its url serves another file.
+TEST_F(EngineTest, MirrorsStandInForSourcesThatFail)
+{
+    const std::string own = "https://" + server->address() + "/files/x.dll";
+    server->setBehaviour("downloadUrl", Behaviour::answer(200, R"({"code":0,"data":{"url":"http://127.0.0.1:9/x.dll","mirrors":[")" + own + R"("]}})"));
+    Messages messages;
+    engine.repairDlls({ dll("x.dll") });
+    EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:0" }));
+    EXPECT_EQ(test::readFile(dir / "system" / "x.dll"), "MZ library bytes");
+
+    std::filesystem::remove(dir / "system" / "x.dll");
+    std::filesystem::remove_all(dir / "cache");
+    server->setBehaviour("downloadUrl", Behaviour {});
+    server->setMirrors(1);
+    server->setBehaviour("files", Behaviour::corrupt());
+    engine.repairDlls({ dll("x.dll") });
+    EXPECT_EQ(messages.waitFor(2).back(), "onRepairDlls:x.dll:sys:0");
+    EXPECT_EQ(test::readFile(dir / "system" / "x.dll"), "MZ library bytes");
+    EXPECT_NE(test::readFile(dir / "main.log").find("] download digest mismatch: " + own), std::string::npos);
+}
+
 // A digest in the answer is checked before the file replaces anything: a wrong one fails the item
 // and leaves the old file; a malformed one is not trusted at all.
 TEST_F(EngineTest, DigestIsCheckedBeforeTheFileIsReplaced)

@@ -42,6 +42,7 @@ protected:
         std::filesystem::create_directories(dir / "config" / "tvn");
         writeFile(dir / "config" / "tvn" / "config.ini",
             "[system]\nwineprefix = none\n" // the test machine's own ~/.wine is not the one to repair
+            "[download]\nretryPause = 10\n"   // failures are tried again without the user's pause
             "[server]\napi = " + server->address() + "\nreport = " + server->address() + "\nca = " + server->authorityFile().string() + "\n");
         // Downloads go to the user's Downloads folder: the test's own.
         writeFile(dir / "config" / "user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"" + (dir / "Downloads").string() + "\"\n");

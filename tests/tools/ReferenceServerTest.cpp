@@ -3,6 +3,7 @@
 #include "tools/server/ReferenceServer.h"
 
 #include "tests/support/TempDir.h"
+#include "util/Sha256.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -103,4 +104,61 @@ TEST(ReferenceServer, RequestsAndRecordsAreBounded)
     ASSERT_EQ(requests.size(), 20u);
     EXPECT_EQ(requests.front().target, "/v3/software/heart?n=5"); // the oldest went
     EXPECT_EQ(requests.back().target, "/v3/software/heart?n=24");
+}
+
+// Ranges as a resuming client needs them: 206 with Content-Range for its validator, the whole file
+// when the validator is another file's or the server is told to ignore ranges.
+TEST(ReferenceServer, AnswersRangesForItsOwnValidator)
+{
+    const Served served;
+    test::writeFile(served.dir / "catalog" / "r.bin", "0123456789");
+    const auto client = served.client();
+    const auto whole = client->Get("/files/r.bin");
+    ASSERT_TRUE(whole);
+    const std::string etag = whole->get_header_value("ETag");
+    EXPECT_EQ(etag, "\"" + sha256Hex("0123456789") + "\"");
+
+    const auto rest = client->Get("/files/r.bin", { { "Range", "bytes=4-" }, { "If-Range", etag } });
+    ASSERT_TRUE(rest);
+    EXPECT_EQ(rest->status, 206);
+    EXPECT_EQ(rest->get_header_value("Content-Range"), "bytes 4-9/10");
+    EXPECT_EQ(rest->body, "456789");
+
+    const auto stale = client->Get("/files/r.bin", { { "Range", "bytes=4-" }, { "If-Range", "\"other\"" } });
+    ASSERT_TRUE(stale);
+    EXPECT_EQ(stale->status, 200);
+    EXPECT_EQ(stale->body, "0123456789");
+
+    served.server->setBehaviour("files", server::Behaviour::wholeOnly());
+    const auto ignored = client->Get("/files/r.bin", { { "Range", "bytes=4-" } });
+    ASSERT_TRUE(ignored);
+    EXPECT_EQ(ignored->status, 200);
+    EXPECT_EQ(ignored->body, "0123456789");
+}
+
+TEST(ReferenceServer, CutsOneTransferAndOffersMirrors)
+{
+    const Served served;
+    test::writeFile(served.dir / "catalog" / "m.bin", std::string(100000, 'm'));
+    const auto client = served.client();
+    served.server->setBehaviour("files", server::Behaviour::cutAfter(1000));
+    EXPECT_FALSE(client->Get("/files/m.bin")); // the connection closed short of the announced length
+    const auto next = client->Get("/files/m.bin");
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->body.size(), 100000u);
+    EXPECT_EQ(served.server->fileBytesSent(), 101000u);
+
+    served.server->setMirrors(2);
+    const auto answer = client->Get("/v3/software/downloadUrl?fileName=m.bin", { { "token", "t" } });
+    ASSERT_TRUE(answer);
+    const nlohmann::json mirrors = nlohmann::json::parse(answer->body)["data"]["mirrors"];
+    ASSERT_EQ(mirrors.size(), 2u);
+    served.server->setBehaviour("mirror2", server::Behaviour::corrupt());
+    const std::string first = mirrors[0], second = mirrors[1];
+    EXPECT_EQ(client->Get(first.substr(first.find("/mirrors/")))->body, std::string(100000, 'm'));
+    const auto corrupt = client->Get(second.substr(second.find("/mirrors/")));
+    ASSERT_TRUE(corrupt);
+    EXPECT_EQ(corrupt->body.size(), 100000u);
+    EXPECT_NE(corrupt->body, std::string(100000, 'm'));
+    EXPECT_EQ(served.server->requests().back().endpoint, "mirror2");
 }

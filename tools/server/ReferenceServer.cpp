@@ -2,12 +2,16 @@
 
 #include "tools/server/ReferenceServer.h"
 
+#include "platform/FileDescriptor.h"
 #include "tools/server/Certificates.h"
 #include "util/JsonText.h"
 #include "util/Sha256.h"
 #include "util/UrlEncoding.h"
 
+#include <algorithm>
 #include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <fstream>
 #include <httplib.h>
 #include <nlohmann/json.hpp>
@@ -107,6 +111,12 @@ std::vector<RecordedRequest> ReferenceServer::requests() const
     return { m_requests.begin(), m_requests.end() };
 }
 
+void ReferenceServer::setMirrors(int count)
+{
+    std::lock_guard lock(m_mutex);
+    m_options.mirrors = count;
+}
+
 void ReferenceServer::clearRequests()
 {
     std::lock_guard lock(m_mutex);
@@ -150,6 +160,9 @@ bool ReferenceServer::misbehave(const std::string& endpoint, httplib::Response& 
     switch (behaviour.kind) {
     case Behaviour::Kind::Normal:
     case Behaviour::Kind::WrongDigest: // the normal answer, with another digest
+    case Behaviour::Kind::Cut:         // the file handler's own ways
+    case Behaviour::Kind::Corrupt:
+    case Behaviour::Kind::WholeOnly:
         return false;
     case Behaviour::Kind::Status:
         response.status = behaviour.status;
@@ -203,7 +216,15 @@ void ReferenceServer::route()
         if (behavesAs("downloadUrl", Behaviour::Kind::WrongDigest))
             digest = sha256Hex(digest);
         const uint64_t size = std::filesystem::file_size(m_options.catalogFolder / name, error);
-        response.set_content(nlohmann::json { { "code", 0 }, { "data", { { "url", url }, { "sha256", digest }, { "size", error ? 0 : size } } } }.dump(), kJson);
+        nlohmann::json data = { { "url", url }, { "sha256", digest }, { "size", error ? 0 : size } };
+        int mirrors = 0;
+        {
+            std::lock_guard lock(m_mutex);
+            mirrors = m_options.mirrors;
+        }
+        for (int mirror = 1; mirror <= mirrors; ++mirror)
+            data["mirrors"].push_back("https://" + address() + "/mirrors/" + std::to_string(mirror) + "/files/" + urlEncode(name));
+        response.set_content(nlohmann::json { { "code", 0 }, { "data", std::move(data) } }.dump(), kJson);
     });
 
     m_server->Post("/dot/batch", [this](const httplib::Request& request, httplib::Response& response) {
@@ -213,29 +234,20 @@ void ReferenceServer::route()
         response.set_content(R"({"code":0})", kJson);
     });
 
+    // The path is decoded once already: "libstdc%2B%2B-6.dll" is "libstdc++-6.dll" here, and a
+    // second decoding would make its "+" spaces.
     m_server->Get(R"(/files/(.+))", [this](const httplib::Request& request, httplib::Response& response) {
-        record("files", request);
-        if (misbehave("files", response))
-            return;
-        // The path is decoded once already: "libstdc%2B%2B-6.dll" is "libstdc++-6.dll" here, and a
-        // second decoding would make its "+" spaces.
-        const std::string name = request.matches[1].str();
-        // The name is judged before anything is opened: "../x" or "/etc/x" never reach the disk.
-        std::ifstream file;
-        if (isPlainName(name))
-            file.open(m_options.catalogFolder / name, std::ios::binary);
-        if (!file.is_open()) {
-            response.status = 404;
-            response.set_content("not found", "text/plain");
-            return;
-        }
-        response.set_content(std::string(std::istreambuf_iterator<char>(file), {}), "application/octet-stream");
+        serveFile("files", request.matches[1].str(), request, response);
+    });
+    m_server->Get(R"(/mirrors/([1-9][0-9]{0,2})/files/(.+))", [this](const httplib::Request& request, httplib::Response& response) {
+        serveFile("mirror" + request.matches[1].str(), request.matches[2].str(), request, response);
     });
 
     // Control, for a server run as its own process and given a control token: POST
     // /_control/behaviour?endpoint=heart&kind=
-    // status|badjson|slow|never|redirect|wrongdigest|normal[&status=500][&body=...][&delay=2000] (a
-    // redirect's address is its body).
+    // status|badjson|slow|never|redirect|wrongdigest|cut|corrupt|wholeonly|normal[&status=500]
+    // [&body=...][&delay=2000][&bytes=1024] (a redirect's address is its body); POST
+    // /_control/mirrors?count=2.
     if (m_options.controlToken.empty())
         return;
     m_server->Post("/_control/behaviour", [this](const httplib::Request& request, httplib::Response& response) {
@@ -245,7 +257,8 @@ void ReferenceServer::route()
         }
         static const std::map<std::string, Behaviour::Kind> kinds = { { "normal", Behaviour::Kind::Normal },
             { "status", Behaviour::Kind::Status }, { "badjson", Behaviour::Kind::BadJson }, { "slow", Behaviour::Kind::Slow },
-            { "never", Behaviour::Kind::Never }, { "redirect", Behaviour::Kind::Redirect }, { "wrongdigest", Behaviour::Kind::WrongDigest } };
+            { "never", Behaviour::Kind::Never }, { "redirect", Behaviour::Kind::Redirect }, { "wrongdigest", Behaviour::Kind::WrongDigest },
+            { "cut", Behaviour::Kind::Cut }, { "corrupt", Behaviour::Kind::Corrupt }, { "wholeonly", Behaviour::Kind::WholeOnly } };
         const auto kind = kinds.find(request.get_param_value("kind"));
         if (kind == kinds.end() || !request.has_param("endpoint")) {
             response.status = 400;
@@ -258,9 +271,79 @@ void ReferenceServer::route()
             behaviour.status = 302;
         behaviour.body = request.get_param_value("body");
         behaviour.delayMs = std::atoi(request.get_param_value("delay").c_str());
+        behaviour.bytes = std::strtoull(request.get_param_value("bytes").c_str(), nullptr, 10);
         setBehaviour(request.get_param_value("endpoint"), behaviour);
         response.set_content(R"({"code":0})", kJson);
     });
+    m_server->Post("/_control/mirrors", [this](const httplib::Request& request, httplib::Response& response) {
+        if (request.get_header_value("X-Control-Token") != m_options.controlToken) {
+            response.status = 403;
+            return;
+        }
+        setMirrors(std::clamp(std::atoi(request.get_param_value("count").c_str()), 0, 999));
+        response.set_content(R"({"code":0})", kJson);
+    });
+}
+
+std::optional<Behaviour> ReferenceServer::takeFileBehaviour(const std::string& endpoint)
+{
+    std::lock_guard lock(m_mutex);
+    const auto found = m_behaviours.find(endpoint);
+    if (found == m_behaviours.end())
+        return std::nullopt;
+    const Behaviour behaviour = found->second;
+    if (behaviour.kind == Behaviour::Kind::Cut)
+        m_behaviours.erase(found);
+    else if (behaviour.kind != Behaviour::Kind::Corrupt && behaviour.kind != Behaviour::Kind::WholeOnly)
+        return std::nullopt;
+    return behaviour;
+}
+
+void ReferenceServer::serveFile(const std::string& endpoint, const std::string& name, const httplib::Request& request, httplib::Response& response)
+{
+    record(endpoint, request);
+    if (misbehave(endpoint, response))
+        return;
+    // The name is judged before anything is opened: "../x" or "/etc/x" never reach the disk.
+    auto file = std::make_shared<platform::FileDescriptor>(isPlainName(name) ? ::open((m_options.catalogFolder / name).c_str(), O_RDONLY | O_CLOEXEC) : -1);
+    struct stat status {};
+    if (!*file || ::fstat(file->get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        response.status = 404;
+        response.set_content("not found", "text/plain");
+        return;
+    }
+    const std::string etag = "\"" + sha256OfFile(m_options.catalogFolder / name).value_or("") + "\"";
+    response.set_header("ETag", etag);
+    response.set_header("Accept-Ranges", "bytes");
+    const std::optional<Behaviour> behaviour = takeFileBehaviour(endpoint);
+    const auto kind = behaviour ? behaviour->kind : Behaviour::Kind::Normal;
+    // The library answers the request's ranges by itself; a range that may not be answered is taken
+    // away before it sees it (the request object is the server's own, not a constant).
+    const bool ifRangeMatches = !request.has_header("If-Range") || request.get_header_value("If-Range") == etag;
+    if (kind == Behaviour::Kind::WholeOnly || !ifRangeMatches)
+        const_cast<httplib::Request&>(request).ranges.clear();
+    if (request.ranges.empty())
+        response.status = 200;
+    // Cut: this much is sent of this answer, then the connection closes.
+    const uint64_t allowed = kind == Behaviour::Kind::Cut ? behaviour->bytes : UINT64_MAX;
+    auto sent = std::make_shared<uint64_t>(0);
+    response.set_content_provider(static_cast<size_t>(status.st_size), "application/octet-stream",
+        [this, file, kind, allowed, sent](size_t offset, size_t length, httplib::DataSink& sink) {
+            std::string chunk(std::min<size_t>(length, 256 * 1024), '\0');
+            const ssize_t got = ::pread(file->get(), chunk.data(), chunk.size(), static_cast<off_t>(offset));
+            if (got <= 0)
+                return false;
+            chunk.resize(static_cast<size_t>(got));
+            if (kind == Behaviour::Kind::Corrupt && offset == 0)
+                chunk[0] = static_cast<char>(chunk[0] ^ 0x5a);
+            if (*sent + chunk.size() > allowed)
+                chunk.resize(static_cast<size_t>(allowed - *sent));
+            if (!chunk.empty() && !sink.write(chunk.data(), chunk.size()))
+                return false;
+            *sent += chunk.size();
+            m_fileBytesSent += chunk.size();
+            return *sent < allowed; // false ends the answer short: the connection closes
+        });
 }
 
 } // namespace tvn::server

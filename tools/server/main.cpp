@@ -1,7 +1,7 @@
 // tvn-server: the reference server as a process of its own, for the demo and for trying the
 // program by hand.
 //
-//     tvn-server --state DIR --catalog DIR [--port N] [--record FILE] [--token TEXT] [--control-token TEXT]
+//     tvn-server --state DIR --catalog DIR [--port N] [--mirrors N] [--record FILE] [--token TEXT] [--control-token TEXT]
 //
 // Prints the address and the authority file to trust (config.ini: [server] api, report, ca), then
 // serves until interrupted.
@@ -23,6 +23,7 @@ int main(int argc, char** argv)
     app.add_option("--record", options.recordFile, "file to append one JSON line per request to");
     app.add_option("--token", options.token, "the token the heartbeat hands out");
     app.add_option("--port", port, "port on 127.0.0.1 (0: any free one)");
+    app.add_option("--mirrors", options.mirrors, "mirror addresses to list beside each download address")->check(CLI::Range(0, 999));
     app.add_option("--control-token", options.controlToken,
         "enables POST /_control/behaviour for requests with this X-Control-Token header (tests only)");
     CLI11_PARSE(app, argc, argv);

@@ -10,7 +10,7 @@ import { TransferRate, transferText } from "./transfer";
 export type DownloadState =
     | { phase: "idle" }
     | { phase: "running"; current: number; total: number; perSecond: number | null }
-    | { phase: "done"; path: string }
+    | { phase: "done"; path: string; cached: boolean }
     | { phase: "failed"; code: number }
     | { phase: "noAddress" }
     | { phase: "cancelled" };
@@ -24,7 +24,7 @@ export function nextDownloadState(event: Tvn.DownloadEvent, path: string): Downl
     if (!event.complete)
         return { phase: "running", current: unsigned(event.current), total: unsigned(event.total), perSecond: null };
     if (event.error === 0)
-        return { phase: "done", path };
+        return { phase: "done", path, cached: event.cached === true };
     return event.error >>> 0 === kNoAddress ? { phase: "noAddress" } : { phase: "failed", code: event.error >>> 0 };
 }
 
@@ -43,7 +43,7 @@ export function downloadText(state: DownloadState): string {
     case "running":
         return state.total > 0 ? transferText(state) : format("downloadWaiting");
     case "done":
-        return format("downloadDone", { path: state.path });
+        return format(state.cached ? "downloadDoneCached" : "downloadDone", { path: state.path });
     case "failed":
         return format("downloadFailed", { code: "0x" + state.code.toString(16).padStart(8, "0") });
     case "noAddress":

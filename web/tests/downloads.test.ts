@@ -12,6 +12,8 @@ describe("downloads", () => {
         const done = nextDownloadState({ complete: true, error: 0, current: 0, total: 0 }, "/d/x");
         expect(downloadFraction(done)).toBe(1);
         expect(downloadText(done)).toBe("Saved to /d/x");
+        const cached = nextDownloadState({ complete: true, error: 0, current: 0, total: 0, cached: true }, "/d/x");
+        expect(downloadText(cached)).toBe("Saved to /d/x, from the download cache");
     });
 
     it("tells a missing address from a failed download", () => {

@@ -179,6 +179,8 @@ declare namespace Tvn {
         error: number;
         current: number;
         total: number;
+        /** With complete: the file was copied from the download cache, not fetched. */
+        cached?: boolean;
     }
     interface DownloadThread {
         /** No event follows, not even the last one. */

@@ -114,6 +114,7 @@ export const en = {
     download: "Download",
     downloadWaiting: "Starting…",
     downloadDone: "Saved to {path}",
+    downloadDoneCached: "Saved to {path}, from the download cache",
     downloadFailed: "Failed (error {code})",
     downloadNoAddress: "The server gave no address",
     downloadCancelled: "Cancelled",

@@ -115,6 +115,7 @@ export const zhCN: Catalog = {
     download: "下载",
     downloadWaiting: "正在开始…",
     downloadDone: "已保存到 {path}",
+    downloadDoneCached: "已从下载缓存保存到 {path}",
     downloadFailed: "失败（错误 {code}）",
     downloadNoAddress: "服务器没有给出地址",
     downloadCancelled: "已取消",
