@@ -6,6 +6,10 @@
 #include "core/PagePaths.h"
 #include "core/PrefixChoice.h"
 #include "modules/CallBridge.h"
+#include "repair/History.h"
+#include "repair/SystemTolvane.h"
+
+#include <set>
 
 namespace tvn {
 
@@ -22,6 +26,25 @@ nlohmann::json needsJson(const wine::ProgramNeeds& needs)
         dlls.push_back({ { "name", dll.name }, { "status", dll.status }, { "path", dll.path.string() }, { "neededBy", dll.neededBy }, { "delay", dll.delay } });
     return { { "path", needs.path.string() }, { "machine", needs.machine }, { "kind", needs.kind },
         { "dotnet", needs.dotnet ? needs.runtimeVersion : std::string() }, { "dlls", std::move(dlls) }, { "error", needs.error } };
+}
+
+nlohmann::json historyJson(const std::vector<RunRecord>& runs)
+{
+    nlohmann::json list = nlohmann::json::array();
+    std::set<std::pair<std::string, std::string>> newerSeen; // prefixes with a newer run not undone
+    for (const RunRecord& run : runs) {
+        nlohmann::json items = nlohmann::json::array();
+        for (const RunItem& item : run.items)
+            items.push_back({ { "fileName", item.fileName }, { "action", item.action } });
+        const auto place = std::make_pair(run.prefix, run.driveC.string());
+        const bool undoable = run.closed() && !run.undone() && !newerSeen.count(place);
+        if (!run.undone())
+            newerSeen.insert(place);
+        list.push_back({ { "id", run.id }, { "prefix", run.prefix }, { "started", run.started }, { "ended", run.ended },
+            { "state", run.closed() ? run.state : std::string("running") }, { "items", std::move(items) }, { "changed", run.changedCount() },
+            { "cannotRestore", run.cannotRestore() }, { "undoable", undoable } });
+    }
+    return list;
 }
 
 ScriptValue ModuleWine::CreateObject(JSCContext* context)
@@ -60,6 +83,35 @@ ScriptValue ModuleWine::CreateObject(JSCContext* context)
                 return needsJson(needs);
             },
             call.result);
+        return true;
+    });
+    RegisterMethod("history", [this](MethodCall& call) {
+        CallBridge* bridge = CallBridge::current();
+        if (!bridge)
+            return true;
+        bridge->CallThreadAsync(call.context, { browserId(), frameId() }, [] {
+            const History history = History::user();
+            history.recover(endPrefixPrograms); // a run a dead process left open is told as interrupted
+            return historyJson(history.runs());
+        }, call.result);
+        return true;
+    });
+    RegisterMethod("undo", [this](MethodCall& call) {
+        if (call.arguments.size() != 1 || !jsc_value_is_string(call.arguments[0].get())) {
+            call.invalidArguments();
+            return true;
+        }
+        CallBridge* bridge = CallBridge::current();
+        if (!bridge)
+            return true;
+        bridge->CallThreadAsync(call.context, { browserId(), frameId() }, [id = scriptString(call.arguments[0].get())] {
+            LOG_INFO << "undo: run " << id;
+            const History::UndoResult result = History::user().undo(id, endPrefixPrograms);
+            if (!result.ok) {
+                LOG_WARN << "undo: " << result.error;
+            }
+            return nlohmann::json { { "ok", result.ok }, { "restored", result.restored }, { "removed", result.removed }, { "error", result.error } };
+        }, call.result);
         return true;
     });
     RegisterProperty("current", [](PropertyAccess& access) {

@@ -45,6 +45,11 @@ std::filesystem::path userConfigFolder()
     return baseFolder("XDG_CONFIG_HOME", ".config");
 }
 
+std::filesystem::path userDataFolder()
+{
+    return baseFolder("XDG_DATA_HOME", ".local/share");
+}
+
 std::filesystem::path userCacheFolder()
 {
     return baseFolder("XDG_CACHE_HOME", ".cache");

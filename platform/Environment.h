@@ -19,6 +19,8 @@ std::optional<std::string> environmentVariable(std::string_view name);
 // set (or the first is not absolute, which XDG says to ignore).
 std::filesystem::path userConfigFolder();
 
+// $XDG_DATA_HOME when it is absolute, else $HOME/.local/share; empty when neither is known.
+std::filesystem::path userDataFolder();
 // $XDG_CACHE_HOME when it is absolute, else $HOME/.cache; empty when neither is known.
 std::filesystem::path userCacheFolder();
 

@@ -134,6 +134,13 @@ bool waitForWineserver(const std::filesystem::path& prefix, const std::string& w
     return false;
 }
 
+bool endWineserver(const std::filesystem::path& prefix, const std::string& wine, std::chrono::milliseconds limit)
+{
+    if (const auto pid = spawn(wineserverFor(wine), { "-k" }, true, { "WINEPREFIX=" + prefix.string() }))
+        waitForExit(*pid);
+    return waitForWineserver(prefix, wine, limit);
+}
+
 std::optional<std::vector<std::string>> splitCommandLine(const std::string& line)
 {
     std::vector<std::string> words;

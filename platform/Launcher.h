@@ -42,6 +42,10 @@ std::string wineserverFor(const std::string& wine);
 // the wineserver ended (or none was running) within it.
 bool waitForWineserver(const std::filesystem::path& prefix, const std::string& wine, std::chrono::milliseconds limit);
 
+// Runs `<wineserver> -k` for the prefix (its programs are ended), then waits for the wineserver as
+// above. True when it ended within `limit`.
+bool endWineserver(const std::filesystem::path& prefix, const std::string& wine, std::chrono::milliseconds limit);
+
 // A command line split into words by the POSIX shell's quoting rules (quotes and backslashes
 // group; nothing is expanded or run). An empty list for a blank line; nullopt for unbalanced quotes.
 std::optional<std::vector<std::string>> splitCommandLine(const std::string& line);

@@ -12,7 +12,6 @@ namespace tvn {
 namespace {
 
 // A wineserver kept running by a program open in the prefix saves its registry every 30 seconds.
-constexpr std::chrono::seconds kRegistrySaveWait { 35 };
 
 } // namespace
 

@@ -4,12 +4,17 @@
 // prefix's registry files flushes first, which waits for the wineserver once per change.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <string>
 
 namespace tvn {
+
+// How long a wineserver is waited for: one kept running by a program in its prefix saves the
+// registry at least every 30 seconds.
+inline constexpr std::chrono::seconds kRegistrySaveWait { 35 };
 
 class PendingRegistryWrites {
 public:

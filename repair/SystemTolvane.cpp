@@ -49,10 +49,29 @@ std::vector<EventBus::Value> withOutcome(std::vector<EventBus::Value> values, co
     return values;
 }
 
+// The history's items of a repair or install start.
+std::vector<RunItem> runItems(const std::vector<DllItem>& dlls, const std::vector<SoftwareItem>& softwares)
+{
+    std::vector<RunItem> items;
+    for (const DllItem& item : dlls)
+        items.push_back({ item.fileName, "repair" });
+    for (const SoftwareItem& item : softwares)
+        items.push_back({ item.fileName, "install" });
+    return items;
+}
+
 // DisplayName values longer than this many UTF-16 characters do not fit the 256-byte buffer.
 constexpr size_t kMaxDisplayName = 127;
 
 } // namespace
+
+void endPrefixPrograms(const RunRecord& record)
+{
+    if (record.prefix.empty())
+        return;
+    LOG_INFO << "history: ending the programs of " << record.prefix;
+    platform::endWineserver(record.prefix, record.wine.empty() ? std::string("wine") : record.wine, kRegistrySaveWait);
+}
 
 RepairReason downloadFailureReason(int32_t fetchResult)
 {
@@ -241,10 +260,21 @@ void SystemTolvane::repairDllTask(const DllItem& item, Generation generation)
     } else {
         const std::string windowsPath = adjustDriveLetter(item.filePath, windowsDirectory());
         const std::string destination = pagePath(windowsPath).string();
-        outcome = download(*answer.address, destination, generation, item.fileName);
-        if (outcome.errorCode == kRepairDone && item.needReg && registerLibrary(windowsPath, destination) != platform::kShellExecuteStarted)
-            outcome = { kRepairLaunchFailed, RepairReason::NotStarted };
+        if (!beforeWrite(destination)) {
+            outcome = { kRepairDownloadFailed, RepairReason::CannotWrite };
+        } else {
+            outcome = download(*answer.address, destination, generation, item.fileName);
+            if (outcome.errorCode != kRepairDone)
+                notWritten(destination); // the download leaves the file as it was
+        }
+        if (outcome.errorCode == kRepairDone && item.needReg) {
+            if (!beforeSystemChange())
+                outcome = { kRepairLaunchFailed, RepairReason::CannotWrite };
+            else if (registerLibrary(windowsPath, destination) != platform::kShellExecuteStarted)
+                outcome = { kRepairLaunchFailed, RepairReason::NotStarted };
+        }
     }
+    itemEnded(outcome);
     publish("onRepairDlls", withOutcome({ item.fileName, item.fileType }, outcome));
 }
 
@@ -272,9 +302,12 @@ void SystemTolvane::installSoftwareTask(const SoftwareItem& item, Generation gen
     } else {
         const std::filesystem::path installer = *folder / item.fileName;
         outcome = download(*answer.address, installer, generation, item.fileName);
-        if (outcome.errorCode == kRepairDone)
+        if (outcome.errorCode == kRepairDone && !beforeSystemChange())
+            outcome = { kRepairLaunchFailed, RepairReason::CannotWrite };
+        else if (outcome.errorCode == kRepairDone)
             outcome = runInstaller(installer, item.cmdParam, generation);
     }
+    itemEnded(outcome);
     publish("onInstallSoftwares", withOutcome({ item.fileName }, outcome));
 }
 
@@ -326,7 +359,7 @@ void SystemTolvane::runCommands()
     }
 }
 
-void SystemTolvane::replaceWork(std::function<void(Generation)> post)
+void SystemTolvane::replaceWork(std::function<void(Generation)> post, std::vector<RunItem> journaled)
 {
     Generation generation = 0;
     {
@@ -334,13 +367,83 @@ void SystemTolvane::replaceWork(std::function<void(Generation)> post)
         generation = ++m_generation;
         m_cancelAsked = false;
     }
-    command([this, generation, post = std::move(post)] {
+    command([this, generation, post = std::move(post), journaled = std::move(journaled)] {
         m_pool.stop(); // the running task ends and reports; the queued ones go
+        closeRun("cancelled"); // a run whose last tasks went with them
         if (isCancelled(generation))
             return; // cancelled before it began: dropped without a message
+        if (!journaled.empty())
+            openRun(journaled);
         post(generation);
+        if (!journaled.empty()) {
+            m_pool.post([this] {
+                bool failed = false;
+                {
+                    std::lock_guard lock(m_runMutex);
+                    failed = m_runFailed;
+                }
+                closeRun(failed ? "failed" : "finished");
+            });
+        }
         m_pool.start();
     });
+}
+
+void SystemTolvane::openRun(const std::vector<RunItem>& items)
+{
+    static std::once_flag recovered;
+    std::call_once(recovered, [] { History::user().recover(endPrefixPrograms); });
+    const std::optional<wine::WinePrefix> prefix = currentWinePrefix();
+    const wine::DriveTable table = currentDriveTable();
+    const auto driveC = table.drives.find('c');
+    if (driveC == table.drives.end())
+        return;
+    std::unique_ptr<History::Run> run = History::user().begin(prefix ? prefix->path.string() : std::string(), driveC->second, items,
+        prefix ? wineOf(*prefix) : std::string());
+    std::lock_guard lock(m_runMutex);
+    m_run = std::move(run);
+    m_runFailed = false;
+}
+
+void SystemTolvane::closeRun(std::string_view state)
+{
+    std::lock_guard lock(m_runMutex);
+    if (m_run)
+        m_run->end(state);
+    m_run.reset();
+}
+
+bool SystemTolvane::beforeWrite(const std::filesystem::path& path)
+{
+    std::lock_guard lock(m_runMutex);
+    return !m_run || m_run->beforeWrite(path);
+}
+
+void SystemTolvane::notWritten(const std::filesystem::path& path)
+{
+    std::lock_guard lock(m_runMutex);
+    if (m_run)
+        m_run->notWritten(path);
+}
+
+bool SystemTolvane::beforeSystemChange()
+{
+    std::lock_guard lock(m_runMutex);
+    if (!m_run)
+        return true;
+    // The registry files are taken once the prefix's wineserver has written them.
+    return m_run->beforeSystemChange([this] {
+        m_registryWrites.flush();
+        if (const std::optional<wine::WinePrefix> prefix = currentWinePrefix())
+            platform::waitForWineserver(prefix->path, wineOf(*prefix), kRegistrySaveWait);
+    });
+}
+
+void SystemTolvane::itemEnded(const RepairOutcome& outcome)
+{
+    std::lock_guard lock(m_runMutex);
+    if (outcome.errorCode != kRepairDone)
+        m_runFailed = true;
 }
 
 bool SystemTolvane::cancelled() const
@@ -371,20 +474,22 @@ void SystemTolvane::repairDlls(std::vector<DllItem> items)
 {
     if (items.empty())
         return;
+    std::vector<RunItem> journaled = runItems(items, {});
     replaceWork([this, items = std::move(items)](Generation generation) {
         for (const DllItem& item : items)
             m_pool.post([this, item, generation] { repairDllTask(item, generation); });
-    });
+    }, std::move(journaled));
 }
 
 void SystemTolvane::installSoftwares(std::vector<SoftwareItem> items)
 {
     if (items.empty())
         return;
+    std::vector<RunItem> journaled = runItems({}, items);
     replaceWork([this, items = std::move(items)](Generation generation) {
         for (const SoftwareItem& item : items)
             m_pool.post([this, item, generation] { installSoftwareTask(item, generation); });
-    });
+    }, std::move(journaled));
 }
 
 void SystemTolvane::oneKeyScan(std::vector<DllItem> dlls, std::vector<SoftwareItem> softwares)
@@ -401,12 +506,13 @@ void SystemTolvane::oneKeyRepair(std::vector<DllItem> dlls, std::vector<Software
 {
     if (dlls.empty() && softwares.empty())
         return;
+    std::vector<RunItem> journaled = runItems(dlls, softwares);
     replaceWork([this, dlls = std::move(dlls), softwares = std::move(softwares)](Generation generation) {
         for (const DllItem& item : dlls)
             m_pool.post([this, item, generation] { repairDllTask(item, generation); });
         for (const SoftwareItem& item : softwares)
             m_pool.post([this, item, generation] { installSoftwareTask(item, generation); });
-    });
+    }, std::move(journaled));
 }
 
 void SystemTolvane::cancelTask()
@@ -419,6 +525,7 @@ void SystemTolvane::cancelTask()
     }
     command([this] {
         m_pool.stop();
+        closeRun("cancelled");
         publish("onCancelTask", {});
     });
 }

@@ -16,10 +16,16 @@
 // so a start during an installer that never ends returns at once (and runs once it has ended),
 // and a cancel never touches a start asked after it (each start has a generation; a cancel marks
 // every generation up to the newest).
+//
+// Each repair or install start is a run in the history (History.h): before a file is written into
+// the prefix its old bytes are kept, before an installer or a registration the prefix's registry
+// and system folders are, so that the run can be undone. A run ends "finished" (every item done),
+// "failed" (some not) or "cancelled" (a cancel, or a start that replaced it).
 #pragma once
 
 #include "core/Singleton.h"
 #include "net/DownloadApi.h"
+#include "repair/History.h"
 #include "repair/Items.h"
 #include "repair/PendingRegistryWrites.h"
 #include "repair/RepairOutcome.h"
@@ -75,8 +81,17 @@ private:
     using Generation = uint64_t;
 
     // A start: a new generation, and the command that stops the pool, posts the work (given its
-    // generation) and starts the pool again.
-    void replaceWork(std::function<void(Generation)> post);
+    // generation) and starts the pool again. A start with `journaled` items is a run in the history.
+    void replaceWork(std::function<void(Generation)> post, std::vector<RunItem> journaled = {});
+    // The history's run for a repair or install start (none when the history cannot be written).
+    void openRun(const std::vector<RunItem>&);
+    void closeRun(std::string_view state);
+    // Recorded before a file in the prefix is written; false when the old state cannot be kept.
+    bool beforeWrite(const std::filesystem::path&);
+    void notWritten(const std::filesystem::path&);
+    // Recorded before an installer or a registration; false when the prefix's state cannot be kept.
+    bool beforeSystemChange();
+    void itemEnded(const RepairOutcome&);
     // Queues a command for the controller thread (made on first use).
     void command(std::function<void()>);
     void runCommands();
@@ -110,6 +125,9 @@ private:
     mutable std::mutex m_commandMutex;
     std::condition_variable m_commandQueued;
     std::deque<std::function<void()>> m_commands;
+    std::mutex m_runMutex;
+    std::unique_ptr<History::Run> m_run; // the open run, under m_runMutex
+    bool m_runFailed = false;            // under m_runMutex
     std::thread m_controller; // the engine lives until the process ends, and so does this thread
     Generation m_generation = 0;                 // the newest start's, under m_commandMutex
     std::atomic<Generation> m_cancelledThrough { 0 };
@@ -130,6 +148,10 @@ bool isPlainFileName(std::string_view name);
 // The installed test: `displayName` without its last "." and what follows is a prefix of one of
 // the listed names (case-sensitive; the first match wins).
 bool matchesInstalled(const std::vector<std::string>& displayNames, std::string_view displayName);
+
+// Before an undo: the run's prefix ends its programs and its wineserver (which writes the registry
+// it holds); nothing for tvn's own drive_c.
+void endPrefixPrograms(const RunRecord&);
 
 // Why fetchUrlToFile's result (not 0) failed a repair.
 RepairReason downloadFailureReason(int32_t fetchResult);

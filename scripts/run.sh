@@ -96,7 +96,7 @@ INI
 echo "run.sh: reference server on $address, configuration in $demo/config/tvn, prefix $prefix"
 
 if [ -n "${DISPLAY:-}" ] && [ "${TVN_UNATTENDED:-0}" != 1 ]; then
-    XDG_CONFIG_HOME="$demo/config" XDG_CACHE_HOME="$demo/cache" ./build/app/tvn --check "$program" "$@"
+    XDG_CONFIG_HOME="$demo/config" XDG_CACHE_HOME="$demo/cache" XDG_DATA_HOME="$demo/data" ./build/app/tvn --check "$program" "$@"
 else
     xvfb-run -a -s "-screen 0 1280x900x24" bash scripts/unattended.sh "$demo" --check "$program" "$@"
 fi

@@ -11,7 +11,7 @@ shift
 output=$demo/tvn.out
 shots=$demo/screenshots
 
-XDG_CONFIG_HOME="$demo/config" XDG_CACHE_HOME="$demo/cache" ./build/app/tvn --autorun "$@" >"$output" 2>&1 &
+XDG_CONFIG_HOME="$demo/config" XDG_CACHE_HOME="$demo/cache" XDG_DATA_HOME="$demo/data" ./build/app/tvn --autorun "$@" >"$output" 2>&1 &
 tvn=$!
 
 # The page's console lines carry "CONSOLE INFO tvn: ..."; print each once, as it comes.

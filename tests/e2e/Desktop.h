@@ -4,6 +4,7 @@
 #pragma once
 
 #include "tests/e2e/Installation.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/PageServer.h"
 
 #include <csignal>
@@ -67,18 +68,6 @@ struct Geometry {
 inline std::ostream& operator<<(std::ostream& out, const Geometry& g)
 {
     return out << g.width << "x" << g.height << "+" << g.x << "+" << g.y;
-}
-
-// Polls `condition` for up to `limit` (ten seconds unless said).
-template<typename Condition>
-inline bool eventually(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(10))
-{
-    for (int i = 0; i < limit.count() / 100; ++i) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return condition();
 }
 
 // A session bus of the test's own (dbus-daemon) for services the test provides; tvn inherits its

@@ -4,6 +4,7 @@
 #include "core/TaskQueue.h"
 #include "modules/CallBridge.h"
 #include "modules/ModuleHandler.h"
+#include "repair/History.h"
 #include "tests/support/Environment.h"
 #include "tests/support/Script.h"
 #include "tests/support/TempDir.h"
@@ -22,6 +23,7 @@ protected:
     void SetUp() override
     {
         environment.set("XDG_CONFIG_HOME", (dir / "config").string());
+        environment.set("XDG_DATA_HOME", (dir / "data").string());
         environment.set("HOME", home.string());
         environment.unset("WINEPREFIX");
         environment.set("PATH", (dir / "bin").string());
@@ -45,6 +47,15 @@ protected:
     }
 
     std::string run(const std::string& code) { return test::runScript(context.get(), code); }
+    // Runs the script thread's tasks until `expression` is true (ten seconds at most).
+    bool runUntil(const std::string& expression)
+    {
+        for (int i = 0; i < 2000 && run(expression) != "true"; ++i) {
+            scriptThread.run();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return run(expression) == "true";
+    }
     std::string config() { return test::readFile(dir / "config" / "tvn" / "config.ini"); }
 
     test::TempDir dir;
@@ -99,4 +110,42 @@ TEST_F(WineModule, UseChoosesAPrefixAtOnceAndRefusesAnythingElse)
     EXPECT_EQ(config(), "[page]\ntheme = dark\n\n[system]\nwineprefix = none\n\n");
     EXPECT_EQ(run("wine.current"), "null");
     EXPECT_EQ(pagePath("C:\\x").parent_path().filename(), "drive_c");
+}
+
+// The history as the page gets it, newest first, and undo only of a prefix's newest run.
+TEST_F(WineModule, HistoryAndUndo)
+{
+    const auto prefix = home / ".local" / "share" / "wineprefixes" / "old";
+    const auto dll = prefix / "drive_c" / "windows" / "system32" / "x.dll";
+    const History history = History::user();
+    {
+        const auto first = history.begin(prefix.string(), prefix / "drive_c", { { "x.dll", "repair" } });
+        ASSERT_TRUE(first->beforeWrite(dll));
+        test::writeFile(dll, "x, first");
+        first->end("finished");
+    }
+    {
+        const auto second = history.begin(prefix.string(), prefix / "drive_c", { { "x.dll", "repair" }, { "setup.exe", "install" } });
+        ASSERT_TRUE(second->beforeWrite(dll));
+        test::writeFile(dll, "x, second");
+        second->end("cancelled");
+    }
+    run("var runs = null; wine.history().then(function (list) { runs = list; })");
+    ASSERT_TRUE(runUntil("runs !== null"));
+    EXPECT_EQ(run("runs.map(function (r) { return [r.state, r.items.length, r.changed, r.undoable, r.prefix === '" + prefix.string()
+                  + "'].join('|'); }).join(';')"),
+        "cancelled|2|1|true|true;finished|1|1|false|true");
+    EXPECT_EQ(run("runs[0].items[1].action + ' ' + runs[0].items[1].fileName"), "install setup.exe");
+
+    run("var undone = null; wine.undo(runs[1].id).then(function (result) { undone = result; })");
+    ASSERT_TRUE(runUntil("undone !== null"));
+    EXPECT_EQ(run("undone.ok + ' ' + undone.error.indexOf('a newer run of this prefix must be undone first')"), "false 0");
+    run("undone = null; wine.undo(runs[0].id).then(function (result) { undone = result; })");
+    ASSERT_TRUE(runUntil("undone !== null"));
+    EXPECT_EQ(run("[undone.ok, undone.restored, undone.removed, undone.error].join('|')"), "true|1|0|");
+    EXPECT_EQ(test::readFile(dll), "x, first");
+    run("runs = null; wine.history().then(function (list) { runs = list; })");
+    ASSERT_TRUE(runUntil("runs !== null"));
+    EXPECT_EQ(run("runs.map(function (r) { return r.state + '|' + r.undoable; }).join(';')"), "undone|false;finished|true");
+    EXPECT_EQ(run("wine.undo(42)"), "!Invalid arguments");
 }

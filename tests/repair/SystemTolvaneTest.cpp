@@ -1,5 +1,6 @@
 // The repair engine against the reference server, with the event bus pumped as the web process
 // pumps it. Each test runs in a process of its own: the engine is a singleton.
+#include "repair/History.h"
 #include "repair/ProgressPacer.h"
 #include "repair/SystemTolvane.h"
 
@@ -9,6 +10,7 @@
 #include "platform/RegistryStore.h"
 
 #include "tests/support/Environment.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/PageServer.h"
 #include "tests/support/ServerFixture.h"
 #include "tests/support/WinePrefix.h"
@@ -418,7 +420,10 @@ KEY
     EXPECT_EQ(messages.waitFor(4).back(), "onScanSoftwares:setup.exe:true");
     engine.scanSoftwares({ { "B 1.0.3", "setup.exe", "", "", "" } });
     EXPECT_EQ(messages.waitFor(5).back(), "onScanSoftwares:setup.exe:true");
-    EXPECT_EQ(test::readFile(dir / "wineserver-calls"), prefix.string() + "|-w\n");
+    // One wait before the installer (the history keeps the registry as the wineserver leaves it),
+    // one for the first scan after it.
+    const std::string wait = prefix.string() + "|-w\n";
+    EXPECT_EQ(test::readFile(dir / "wineserver-calls"), wait + wait);
 
     // A registration through the prefix's regsvr32 is a change too.
     DllItem item = dll("x.dll", true);
@@ -427,7 +432,7 @@ KEY
     EXPECT_EQ(messages.waitFor(6).back(), "onRepairDlls:x.dll:sys:0");
     engine.scanSoftwares({ { "B 1.0.3", "setup.exe", "", "", "" } });
     EXPECT_EQ(messages.waitFor(7).back(), "onScanSoftwares:setup.exe:true");
-    EXPECT_EQ(test::readFile(dir / "wineserver-calls"), prefix.string() + "|-w\n" + prefix.string() + "|-w\n");
+    EXPECT_EQ(test::readFile(dir / "wineserver-calls"), wait + wait + wait + wait);
 }
 
 TEST_F(EngineTest, CancelWhileAnInstallerRunsGives3AndLeavesItRunning)
@@ -500,6 +505,31 @@ TEST_F(EngineTest, MirrorsStandInForSourcesThatFail)
     EXPECT_EQ(messages.waitFor(2).back(), "onRepairDlls:x.dll:sys:0");
     EXPECT_EQ(test::readFile(dir / "system" / "x.dll"), "MZ library bytes");
     EXPECT_NE(test::readFile(dir / "main.log").find("] download digest mismatch: " + own), std::string::npos);
+}
+
+// A repair start is a run in the history: its undo brings back the library it replaced and removes
+// the one it created; an item that failed made no change and fails the run.
+TEST_F(EngineTest, ARepairRunIsInTheHistoryAndIsUndone)
+{
+    test::writeFile(dir / "catalog" / "y.dll", "MZ y");
+    std::filesystem::create_directories(dir / "system");
+    test::writeFile(dir / "system" / "x.dll", "the old x");
+    Messages messages;
+    engine.repairDlls({ dll("x.dll"), dll("y.dll"), dll("unknown.dll") });
+    EXPECT_EQ(messages.waitFor(3).back(), "onRepairDlls:unknown.dll:sys:1:noAddress");
+    EXPECT_EQ(test::readFile(dir / "system" / "x.dll"), "MZ library bytes");
+    const History history = History::user();
+    ASSERT_TRUE(test::eventually([&] { return !history.runs().empty() && history.runs()[0].closed(); }));
+    const RunRecord run = history.runs()[0];
+    EXPECT_EQ(run.state, "failed");
+    EXPECT_EQ(run.items.size(), 3u);
+    EXPECT_EQ(run.changedCount(), 2u);
+
+    const History::UndoResult undone = history.undo(run.id, endPrefixPrograms);
+    EXPECT_TRUE(undone.ok) << undone.error;
+    EXPECT_EQ(test::readFile(dir / "system" / "x.dll"), "the old x");
+    EXPECT_FALSE(std::filesystem::exists(dir / "system" / "y.dll"));
+    EXPECT_EQ(history.runs()[0].state, "undone");
 }
 
 // A digest in the answer is checked before the file replaces anything: a wrong one fails the item

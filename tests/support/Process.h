@@ -13,7 +13,7 @@
 namespace tvn::test {
 
 // Starts `command` (the program's path first) with XDG_CONFIG_HOME set to `configFolder` (and the
-// cache folder beside it) and LANGUAGE to English (or TVN_TEST_LANGUAGE); its
+// cache and data folders beside it) and LANGUAGE to English (or TVN_TEST_LANGUAGE); its
 // standard output and error go to `output` when one is given.
 inline pid_t startProgram(std::vector<std::string> command, const std::filesystem::path& configFolder, const std::filesystem::path& output = {})
 {
@@ -26,6 +26,7 @@ inline pid_t startProgram(std::vector<std::string> command, const std::filesyste
         }
         setenv("XDG_CONFIG_HOME", configFolder.c_str(), 1);
         setenv("XDG_CACHE_HOME", (configFolder.parent_path() / "cache").c_str(), 1);
+        setenv("XDG_DATA_HOME", (configFolder.parent_path() / "data").c_str(), 1);
         // The tests read the page's English words, whatever the machine's language; a test of
         // another language says so with TVN_TEST_LANGUAGE: its value for LANGUAGE, or empty for
         // none (the locale's variables then speak).

@@ -48,6 +48,7 @@ protected:
         writeFile(dir / "config" / "user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"" + (dir / "Downloads").string() + "\"\n");
         setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
         setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
+        setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
         writeFakeMachine(dir / "machine");
         platform::setHardwareFactsRoot(dir / "machine");
     }

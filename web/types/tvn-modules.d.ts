@@ -348,6 +348,34 @@ declare namespace Tvn {
         /** The DLLs a program (native or Windows path) needs in the prefix in use, followed as
          *  Wine's loader looks for them; the work runs off the page's thread. */
         analyze(path: string): Thenable<ProgramNeeds>;
+        /** The engine's repair and install runs, newest first (runs a dead process left open are
+         *  closed as "interrupted" first). */
+        history(): Thenable<HistoryRun[]>;
+        /** Takes a run back: the prefix's programs end, its files and registry are restored. Only
+         *  the newest run of a prefix not yet undone (`undoable`). */
+        undo(id: string): Thenable<UndoResult>;
+    }
+    type RunState = "running" | "finished" | "failed" | "cancelled" | "interrupted" | "undone";
+    interface HistoryRun {
+        id: string;
+        /** The prefix's folder; "" for tvn's own drive_c. */
+        prefix: string;
+        /** Milliseconds since the epoch; ended is 0 while it runs. */
+        started: number;
+        ended: number;
+        state: RunState;
+        items: { fileName: string; action: "repair" | "install" }[];
+        /** How many files it changed. */
+        changed: number;
+        /** Files it changed that an undo cannot bring back. */
+        cannotRestore: string[];
+        undoable: boolean;
+    }
+    interface UndoResult {
+        ok: boolean;
+        restored: number;
+        removed: number;
+        error: string;
     }
 
     interface Modules {
