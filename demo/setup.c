@@ -1,10 +1,11 @@
 /* tvn-demo-runtime-setup.exe: the demo runtime's installer, a Windows program like any other.
  *
- *     tvn-demo-runtime-setup.exe /install [/quiet] [/norestart]
+ *     tvn-demo-runtime-setup.exe /install [/quiet] [/norestart] [/hold FILE]
  *     tvn-demo-runtime-setup.exe /uninstall [/quiet]
  *
  * /install writes its payload (tvndemort.dll, carried as resource 1) into the system folder and the
- * runtime's Uninstall key; /uninstall removes both. Without /quiet the outcome is shown in a message
+ * runtime's Uninstall key; /uninstall removes both. /hold keeps the installer running once it has
+ * written them, until FILE exists (tests stop tvn in the middle of an install). Without /quiet the outcome is shown in a message
  * box. Exit codes: 0 done, 1 unknown arguments, 2 the library could not be written or removed,
  * 3 the Uninstall key could not be written or removed. */
 
@@ -98,8 +99,11 @@ static int uninstall(void)
 int wmain(int argc, wchar_t** argv)
 {
     int installing = -1, quiet = 0;
+    const wchar_t* hold = NULL;
     for (int i = 1; i < argc; ++i) {
-        if (_wcsicmp(argv[i], L"/install") == 0)
+        if (_wcsicmp(argv[i], L"/hold") == 0 && i + 1 < argc)
+            hold = argv[++i];
+        else if (_wcsicmp(argv[i], L"/install") == 0)
             installing = 1;
         else if (_wcsicmp(argv[i], L"/uninstall") == 0)
             installing = 0;
@@ -114,6 +118,8 @@ int wmain(int argc, wchar_t** argv)
         return 1;
     }
     const int result = installing ? install() : uninstall();
+    while (hold && GetFileAttributesW(hold) == INVALID_FILE_ATTRIBUTES)
+        Sleep(100);
     if (!quiet) {
         const wchar_t* text = result == 0 ? (installing ? L"The tvn demo runtime is installed." : L"The tvn demo runtime is removed.")
                                           : L"The tvn demo runtime could not be changed.";

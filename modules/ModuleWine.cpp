@@ -37,8 +37,8 @@ nlohmann::json historyJson(const std::vector<RunRecord>& runs)
         for (const RunItem& item : run.items)
             items.push_back({ { "fileName", item.fileName }, { "action", item.action } });
         const auto place = std::make_pair(run.prefix, run.driveC.string());
-        const bool undoable = run.closed() && !run.undone() && !newerSeen.count(place);
-        if (!run.undone())
+        const bool undoable = run.closed() && !run.undone() && run.madeChanges() && !newerSeen.count(place);
+        if (!run.undone() && run.madeChanges())
             newerSeen.insert(place);
         list.push_back({ { "id", run.id }, { "prefix", run.prefix }, { "started", run.started }, { "ended", run.ended },
             { "state", run.closed() ? run.state : std::string("running") }, { "items", std::move(items) }, { "changed", run.changedCount() },

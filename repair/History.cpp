@@ -362,9 +362,10 @@ History::UndoResult History::undo(const std::string& id, const EndPrefix& endPre
         return { false, 0, 0, "the run is still going" };
     if (found->undone())
         return { false, 0, 0, "the run is undone already" };
-    // Newest first: a run of the same prefix before this one in the list and not undone is newer.
+    // Newest first: a run of the same prefix before this one in the list, not undone and with
+    // changes of its own, is newer.
     for (auto it = records.begin(); it != found; ++it) {
-        if (it->prefix == found->prefix && it->driveC == found->driveC && !it->undone())
+        if (it->prefix == found->prefix && it->driveC == found->driveC && !it->undone() && it->madeChanges())
             return { false, 0, 0, "a newer run of this prefix must be undone first: " + it->id };
     }
     const std::filesystem::path runFolder = m_folder / id;

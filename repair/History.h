@@ -65,7 +65,8 @@ public:
         uint64_t removed = 0;
         std::string error;
     };
-    // Takes a run back: only a closed run, and only the newest not undone of its prefix.
+    // Takes a run back: only a closed run, and only the newest not undone of its prefix (runs that
+    // changed nothing aside).
     UndoResult undo(const std::string& id, const EndPrefix&) const;
 
     void setStepHook(StepHook hook) { m_hook = std::move(hook); }

@@ -73,6 +73,9 @@ struct RunRecord {
     bool undone() const { return state == "undone"; }
     // A run whose end is written (an undone one too).
     bool closed() const { return !state.empty(); }
+    // Whether there is anything to take back: a file announced, or the prefix's state kept before an
+    // installer or a registration.
+    bool madeChanges() const { return !changes.empty() || snapshot; }
     // The files it changed, each counted once.
     size_t changedCount() const;
     // Changes it made that an undo cannot take back: files outside the system folders that were

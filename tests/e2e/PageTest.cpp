@@ -257,9 +257,9 @@ TEST_F(Page, SpeaksTheDesktopsLanguage)
     ASSERT_TRUE(screenshot(kScreenshots / "chinese.png"));
     EXPECT_GT(look(kScreenshots / "chinese.png").titleWhite, 40u) << "no title in the title bar";
 
-    // Settings (Ctrl+4), its first control, the language: English. The page speaks it at once,
+    // Settings (Ctrl+5), its first control, the language: English. The page speaks it at once,
     // its rows kept (a scan, F5, reads them out), and the choice is stored.
-    keys("ctrl+4 Tab Down", 200);
+    keys("ctrl+5 Tab Down", 200);
     EXPECT_TRUE(eventually([&] { return readFile(installation.dir / "config" / "tvn" / "config.ini").find("language = en\n") != std::string::npos; }));
     keys("F5");
     EXPECT_TRUE(eventually([&] { return pageLines().back() == "tvn: finished: 11 of 11 in place" && lineStartingWith("tvn: scan: msvcp140.dll: Present") != ""; }))
@@ -322,6 +322,24 @@ TEST_F(Page, ARepairIsPreviewedAndRetriedOnceTheServerIsBack)
     ASSERT_TRUE(waitForLine("tvn: preview: confirmed"));
     EXPECT_TRUE(eventually([&] { return pageLines().back() == "tvn: finished: 2 of 2 in place"; })) << pageLines().back();
     EXPECT_EQ(readFile(system32() / "a.dll"), "library a\n");
+
+    // History (Ctrl+4): both runs; the newest one's Undo asks first (Cancel focused), then takes the
+    // two libraries it made back out.
+    keys("ctrl+4");
+    ASSERT_TRUE(waitForLine("tvn: history: 2 runs"));
+    keys("Tab Tab Return");
+    ASSERT_TRUE(waitForLine("tvn: undo: asked, "));
+    EXPECT_EQ(lineStartingWith("tvn: undo: asked, "), "tvn: undo: asked, The run's changes to 2 files in tvn's own drive C: are taken back.");
+    keys("shift+Tab Return");
+    EXPECT_TRUE(eventually([&] {
+        const std::vector<std::string> lines = pageLines();
+        return std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+            return line.starts_with("tvn: undo: ") && line.ends_with(" done, 0 restored, 2 removed");
+        }) && lines.back().starts_with("tvn: history: "); // and the view shows the run undone
+    }, std::chrono::seconds(60))) << pageLines().back();
+    EXPECT_FALSE(std::filesystem::exists(system32() / "a.dll"));
+    EXPECT_FALSE(std::filesystem::exists(system32() / "b.dll"));
+    ASSERT_TRUE(screenshot(kScreenshots / "history.png"));
     EXPECT_EQ(closeWithTitleBar(), 0);
 }
 
@@ -422,8 +440,8 @@ TEST_F(Page, WorksFromTheKeyboardDownloadsAndKeepsSettings)
     keys("ctrl+3 Tab Return");
     const auto downloaded = installation.downloads / "dxwebsetup.exe";
     EXPECT_TRUE(eventually([&] { return readFile(downloaded) == readFile(kDemoCatalog / "dxwebsetup.exe"); }));
-    // Ctrl+4: Settings; after the language, the first check box is "Minimise to the tray icon".
-    keys("ctrl+4 Tab Tab space");
+    // Ctrl+5: Settings; after the language, the first check box is "Minimise to the tray icon".
+    keys("ctrl+5 Tab Tab space");
     EXPECT_TRUE(eventually([&] { return readFile(installation.dir / "config" / "tvn" / "config.ini").find("minimizeToTray = true") != std::string::npos; }));
     // Ctrl+L: the logs, of both processes, in the page (no file manager runs here); Escape closes them.
     keys("ctrl+l");

@@ -160,6 +160,24 @@ TEST_F(WinePrefixPage, RepairsThePrefix)
     EXPECT_EQ(run("module('file').exists('c:\\\\windows\\\\system32\\\\a.DLL')"), "true");
 }
 
+// The same library repaired into two prefixes is fetched once: the second comes from the download
+// cache, and the files endpoint sees one request.
+TEST_F(WinePrefixPage, TheSameFileForTwoPrefixesIsOneRequest)
+{
+    const std::filesystem::path other = installation.dir / "other-prefix";
+    test::makeWinePrefix(other, "win64");
+    run("var repair = module('biz_repair'); var seen = [];");
+    const std::string repairA = "seen = []; repair.repairDlls([" + windowsDll("a.dll") + "], function (e) { out = e.fileName + ':' + e.errorCode; })";
+    EXPECT_EQ(runAsync(repairA), "a.dll:0");
+    EXPECT_EQ(run("module('wine').use(" + nlohmann::json(other.string()).dump() + ")"), "true");
+    EXPECT_EQ(runAsync(repairA), "a.dll:0");
+    EXPECT_EQ(test::readFile(prefix / "drive_c" / "windows" / "system32" / "a.dll"), "library a");
+    EXPECT_EQ(test::readFile(other / "drive_c" / "windows" / "system32" / "a.dll"), "library a");
+    const auto requests = server->requests();
+    EXPECT_EQ(std::count_if(requests.begin(), requests.end(), [](const auto& request) { return request.endpoint == "files"; }), 1);
+    EXPECT_NE(installation.log("renderer").find("download from cache: "), std::string::npos);
+}
+
 namespace {
 
 // A home laid out with a Proton prefix (made by a Proton build whose wine records its calls), a

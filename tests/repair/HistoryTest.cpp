@@ -144,14 +144,21 @@ TEST_F(HistoryTest, OnlyTheNewestRunOfAPrefixIsUndone)
 {
     makeRun([](std::string_view) {});
     const std::string first = history.runs()[0].id;
+    std::string second;
     {
         const auto other = history.begin((dir / "other").string(), dir / "other" / "drive_c", {});
+        ASSERT_TRUE(other->beforeWrite(dir / "other" / "drive_c" / "o.dll"));
         other->end("finished");
-        const auto open = history.begin(prefix.string(), driveC, {});
-        EXPECT_EQ(history.undo(history.runs()[0].id, {}).error, "the run is still going");
+        const auto open = history.begin(prefix.string(), driveC, { { "z.dll", "repair" } });
+        second = open->id();
+        ASSERT_TRUE(open->beforeWrite(system32 / "z.dll"));
+        test::writeFile(system32 / "z.dll", "MZ z");
+        EXPECT_EQ(history.undo(second, {}).error, "the run is still going");
         open->end("cancelled");
+        // A run that changed nothing has nothing to take back, and holds no older run back.
+        const auto idle = history.begin(prefix.string(), driveC, { { "y.dll", "repair" } });
+        idle->end("failed");
     }
-    const std::string second = history.runs()[0].id;
     EXPECT_EQ(history.undo(first, {}).error, "a newer run of this prefix must be undone first: " + second);
     EXPECT_EQ(history.undo("20000101-000000-000-1-1", {}).error, "no such run");
     EXPECT_TRUE(history.undo(second, {}).ok);

@@ -147,3 +147,110 @@ TEST_F(WineTest, ADllThatFailsItsDigestLeavesThePrefixAsItWas)
     EXPECT_EQ(listing(), before);
     EXPECT_EQ(demoProgram(), "");
 }
+
+namespace {
+
+// The history of runs and their undo, through the page, with tvn killed mid-run and started again.
+class WineHistory : public WineTest {
+protected:
+    // The runs, newest first: "state:action fileName+...:undoable".
+    std::string history()
+    {
+        return runAsync("module('wine').history().then(function (runs) { out = runs.map(function (r) { return r.state + ':' + r.items.map("
+                        "function (i) { return i.action + ' ' + i.fileName; }).join('+') + ':' + r.undoable; }).join(', '); })",
+            std::chrono::seconds(60));
+    }
+    // Undoes the newest run that may be undone: "ok restored removed" or the error.
+    std::string undoNewest()
+    {
+        return runAsync("module('wine').history().then(function (runs) { var run = runs.filter(function (r) { return r.undoable; })[0];"
+                        " if (!run) { out = 'nothing to undo'; return; }"
+                        " module('wine').undo(run.id).then(function (r) { out = r.ok ? 'ok ' + r.restored + ' ' + r.removed : r.error; }); })",
+            std::chrono::seconds(120));
+    }
+    // Whole files compared without a diff of their text (a registry file is megabytes).
+    static bool same(const std::string& a, const std::string& b) { return a == b; }
+    std::vector<std::string> systemNames() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(system32()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // tvn and its web processes killed at once (the engine runs in a web process), then started again.
+    void killAndRestart(const std::function<void()>& meanwhile = {})
+    {
+        std::vector<pid_t> tree { tvn };
+        for (size_t at = 0; at < tree.size(); ++at) {
+            std::istringstream children(output("pgrep -P " + std::to_string(tree[at])));
+            for (pid_t child; children >> child;)
+                tree.push_back(child);
+        }
+        for (auto it = tree.rbegin(); it != tree.rend(); ++it)
+            ::kill(*it, SIGKILL);
+        test::Installation::wait(tvn);
+        if (meanwhile)
+            meanwhile();
+        tvn = installation.start(startArguments());
+        ASSERT_TRUE(resync()) << "tvn started again";
+    }
+};
+
+} // namespace
+
+// A repair that replaced an older copy of a DLL and registered another, then an install (a real
+// installer that writes a library and a key): undone newest first, the prefix is as it was, byte for
+// byte where tvn kept the bytes, and its registry files as before.
+TEST_F(WineHistory, TheRepairAndTheInstallAreUndone)
+{
+    test::writeFile(system32() / "libstdc++-6.dll", "an older libstdc++");
+    const std::vector<std::string> names = systemNames();
+    const std::string registry = systemRegistry();
+    const std::string userRegistry = test::readFile(prefix / "user.reg");
+    EXPECT_EQ(engine("repairDlls", { dllItem("libstdc++-6.dll"), dllItem("tvndemo.dll", true) }, "errorCode"), "libstdc++-6.dll:0,tvndemo.dll:0");
+    EXPECT_EQ(engine("installSoftwares", { kRuntimeItem }, "errorCode"), "tvn-demo-runtime-setup.exe:0");
+    EXPECT_EQ(history(), "finished:install tvn-demo-runtime-setup.exe:true, finished:repair libstdc++-6.dll+repair tvndemo.dll:false");
+
+    EXPECT_EQ(undoNewest().substr(0, 3), "ok ");
+    EXPECT_FALSE(std::filesystem::exists(system32() / "tvndemort.dll"));
+    EXPECT_EQ(history(), "undone:install tvn-demo-runtime-setup.exe:false, finished:repair libstdc++-6.dll+repair tvndemo.dll:true");
+    EXPECT_EQ(undoNewest().substr(0, 3), "ok ");
+    EXPECT_TRUE(test::readFile(system32() / "libstdc++-6.dll") == "an older libstdc++") << "the old bytes are back";
+    EXPECT_EQ(systemNames(), names);
+    EXPECT_TRUE(same(test::readFile(prefix / "system.reg"), registry));
+    EXPECT_TRUE(same(test::readFile(prefix / "user.reg"), userRegistry));
+    EXPECT_TRUE(same(systemRegistry(), registry)) << "no wineserver wrote its own registry over the restored one";
+}
+
+// tvn killed while a download waits for its server, and while an installer runs: the next start
+// tells each run "interrupted", and its undo brings the prefix back.
+TEST_F(WineHistory, RunsCutByAKillAreInterruptedAndUndone)
+{
+    const std::vector<std::string> names = systemNames();
+    const std::string registry = systemRegistry();
+
+    server->setBehaviour("files", server::Behaviour::slow(60000));
+    run("window.repair = module('biz_repair'); repair.repairDlls([" + dllItem("libstdc++-6.dll") + "], function () {}); 1");
+    ASSERT_TRUE(test::eventually([&] {
+        const auto requests = server->requests();
+        return std::any_of(requests.begin(), requests.end(), [](const auto& request) { return request.endpoint == "files"; });
+    }));
+    killAndRestart();
+    EXPECT_EQ(history(), "interrupted:repair libstdc++-6.dll:true");
+    EXPECT_EQ(undoNewest().substr(0, 3), "ok ");
+    EXPECT_EQ(systemNames(), names);
+
+    server->setBehaviour("files", server::Behaviour {});
+    const std::string held = "{ displayName: 'tvn demo runtime - 1.0.0', fileName: 'tvn-demo-runtime-setup.exe', cmdParam: '/install /quiet /hold C:/tvn-demo/go' }";
+    run("window.repair = module('biz_repair'); repair.installSoftwares([" + held + "], function () {}); 1");
+    ASSERT_TRUE(test::eventually([&] { return std::filesystem::exists(system32() / "tvndemort.dll"); }, std::chrono::seconds(60)));
+    killAndRestart([&] {
+        test::writeFile(prefix / "drive_c" / "tvn-demo" / "go", ""); // the installer ends on its own, tvn gone
+        inPrefix("wineserver --wait");
+    });
+    EXPECT_EQ(history(), "interrupted:install tvn-demo-runtime-setup.exe:true, undone:repair libstdc++-6.dll:false");
+    EXPECT_EQ(undoNewest().substr(0, 3), "ok ");
+    EXPECT_EQ(systemNames(), names);
+    EXPECT_TRUE(same(test::readFile(prefix / "system.reg"), registry));
+}

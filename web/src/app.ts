@@ -1,4 +1,4 @@
-// The page: title bar, tool bar, the five views, the status bar, and what ties them to the modules.
+// The page: title bar, tool bar, the six views, the status bar, and what ties them to the modules.
 // The repair session and the settings outlive a rendering: a change of language renders the page
 // anew around them, the items' states and a run going on included.
 
@@ -6,6 +6,7 @@ import { createAboutView } from "./about";
 import { toDllItem, toSoftwareItem, type Catalog } from "./catalog";
 import { append, clear, el } from "./dom";
 import { createDownloadsPanel } from "./downloads";
+import { createHistoryView } from "./history";
 import { describeDroppedFile } from "./drop";
 import { createItemTable, type ItemTable } from "./itemTable";
 import { createLogsView } from "./logsView";
@@ -283,6 +284,8 @@ function renderPage(root: HTMLElement, catalog: Catalog, modules: Modules, lasti
             showBanner(summary);
             libraries.clearSelection();
             runtimes.clearSelection();
+            if (panels[shown].contains(historyView.element))
+                historyView.refresh(); // the run just made is in it
         }
         if (autorun && checkPath && summary.operation === "repair")
             reportRun(summary);
@@ -316,10 +319,12 @@ function renderPage(root: HTMLElement, catalog: Catalog, modules: Modules, lasti
         if (key === "language" && pageLanguage(lasting.settings, sys) !== language())
             rendering.rerender(); // every text anew, in the other language
     }, () => modules.trayicon.hosted, sys);
+    const historyView = createHistoryView(modules.wine, () => session.running !== null);
     const views: [string, HTMLElement][] = [
         [format("tabLibraries"), el("div", {}, counts.dll, libraries.element)],
         [format("tabRuntimes"), el("div", {}, counts.runtime, runtimes.element)],
         [format("tabDownloads"), createDownloadsPanel(modules.engine, sys, catalog.downloads)],
+        [format("tabHistory"), historyView.element],
         [format("tabSettings"), settingsView.element],
         [format("tabAbout"), createAboutView(sys, catalog.home, prefixAbout, () => logsView.open())],
     ];
@@ -337,6 +342,8 @@ function renderPage(root: HTMLElement, catalog: Catalog, modules: Modules, lasti
         toolBar.hidden = shownTable() === null; // its buttons act on the item views only
         if (panels[index].contains(settingsView.element))
             settingsView.refresh();
+        if (panels[index].contains(historyView.element))
+            historyView.refresh();
         showSelection();
         if (focus)
             tabs[index].focus();
@@ -407,7 +414,7 @@ function renderPage(root: HTMLElement, catalog: Catalog, modules: Modules, lasti
 
     // ---- the keyboard ----
     document.addEventListener("keydown", (event) => {
-        if (previewDialog.element.open || logsView.dialog.open)
+        if (previewDialog.element.open || logsView.dialog.open || historyView.dialog.open)
             return; // answered by their own buttons
         if (event.key === "F5") {
             scanAll();
@@ -448,8 +455,8 @@ function renderPage(root: HTMLElement, catalog: Catalog, modules: Modules, lasti
     // the window's buttons.
     append(root, prefixBar.element, privacyNotice, toolBar, tabList, banner, ...panels,
         el("footer", { class: "status-bar" }, overall, statusLine), titleBar.element, announcer,
-        dropHint, dropPanel, prefixBar.dialog, programCheck.dialog, previewDialog.element, logsView.dialog);
-    select(rendering.first ? 0 : 3); // a new rendering comes from the Settings view
+        dropHint, dropPanel, prefixBar.dialog, programCheck.dialog, previewDialog.element, logsView.dialog, historyView.dialog);
+    select(rendering.first ? 0 : views.findIndex(([, view]) => view === settingsView.element)); // a new rendering comes from the Settings view
     if (rendering.first)
         (privacyNotice.hidden ? scanButton : privacyKeep).focus();
 

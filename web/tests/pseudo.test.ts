@@ -31,7 +31,7 @@ function modules() {
         close: none, bringWindowToFront: none } as unknown as Tvn.WindowModule;
     const engine = { downloadFolder: "/home/u/Downloads", scanDlls: none, scanSoftwares: none, repairDlls: none, installSoftwares: none,
         cancelTask: none, onProgress: none, oneKeyScan: none, oneKeyRepair: none, downloadFile: none } as unknown as Tvn.BizRepairModule;
-    const wine = { current: null, prefixes: () => thenable([]), use: () => false, analyze: () => thenable({}) } as unknown as Tvn.WineModule;
+    const wine = { current: null, prefixes: () => thenable([]), use: () => false, analyze: () => thenable({}), history: () => thenable([]), undo: () => thenable({ ok: true, restored: 0, removed: 0, error: "" }) } as unknown as Tvn.WineModule;
     return { sys, window, engine, wine, zip: {} as Tvn.ZipModule, dragdrop: { getFiles: () => [] } as unknown as Tvn.DragDropModule,
         trayicon: { add: none, hosted: false } as unknown as Tvn.TrayIconModule };
 }
