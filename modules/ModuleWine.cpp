@@ -50,11 +50,21 @@ nlohmann::json historyJson(const std::vector<RunRecord>& runs)
 ScriptValue ModuleWine::CreateObject(JSCContext* context)
 {
     ScriptValue object = ModuleBase::CreateObject(context);
-    RegisterMethod("prefixes", [this](MethodCall& call) {
-        CallBridge* bridge = CallBridge::current();
-        if (!bridge)
-            return true;
-        bridge->CallThreadAsync(call.context, { browserId(), frameId() }, [search = currentPrefixSearch()] {
+    // The call's thenable, settled with what `work` answers on a thread of the bridge's.
+    const auto answerOffThread = [this](MethodCall& call, std::function<nlohmann::json()> work) {
+        if (CallBridge* bridge = CallBridge::current())
+            bridge->CallThreadAsync(call.context, { browserId(), frameId() }, std::move(work), call.result);
+    };
+    // The one string argument of a call; nullopt (and the call refused) for anything else.
+    const auto oneString = [](MethodCall& call) -> std::optional<std::string> {
+        if (call.arguments.size() != 1 || !jsc_value_is_string(call.arguments[0].get())) {
+            call.invalidArguments();
+            return std::nullopt;
+        }
+        return scriptString(call.arguments[0].get());
+    };
+    RegisterMethod("prefixes", [answerOffThread](MethodCall& call) {
+        answerOffThread(call, [search = currentPrefixSearch()] {
             const wine::PrefixList found = wine::findPrefixes(search);
             for (const std::string& problem : found.problems)
                 LOG_WARN << "prefixes: " << problem;
@@ -62,56 +72,43 @@ ScriptValue ModuleWine::CreateObject(JSCContext* context)
             for (const wine::WinePrefix& prefix : found.prefixes)
                 list.push_back(prefixJson(prefix));
             return list;
-        }, call.result);
+        });
         return true;
     });
-    RegisterMethod("analyze", [this](MethodCall& call) {
-        if (call.arguments.size() != 1 || !jsc_value_is_string(call.arguments[0].get())) {
-            call.invalidArguments();
-            return true;
-        }
-        CallBridge* bridge = CallBridge::current();
-        if (!bridge)
+    RegisterMethod("analyze", [answerOffThread, oneString](MethodCall& call) {
+        const std::optional<std::string> path = oneString(call);
+        if (!path)
             return true;
         // The paths are worked out here, where the choice of prefix is this page's.
-        bridge->CallThreadAsync(call.context, { browserId(), frameId() },
-            [program = pagePath(scriptString(call.arguments[0].get())), folders = currentLoaderFolders()] {
-                const wine::ProgramNeeds needs = wine::analyzeProgram(program, folders);
-                if (!needs.error.empty()) {
-                    LOG_WARN << "analyze: " << needs.error << ": " << program.string();
-                }
-                return needsJson(needs);
-            },
-            call.result);
+        answerOffThread(call, [program = pagePath(*path), folders = currentLoaderFolders()] {
+            const wine::ProgramNeeds needs = wine::analyzeProgram(program, folders);
+            if (!needs.error.empty()) {
+                LOG_WARN << "analyze: " << needs.error << ": " << program.string();
+            }
+            return needsJson(needs);
+        });
         return true;
     });
-    RegisterMethod("history", [this](MethodCall& call) {
-        CallBridge* bridge = CallBridge::current();
-        if (!bridge)
-            return true;
-        bridge->CallThreadAsync(call.context, { browserId(), frameId() }, [] {
+    RegisterMethod("history", [answerOffThread](MethodCall& call) {
+        answerOffThread(call, [] {
             const History history = History::user();
             history.recover(endPrefixPrograms); // a run a dead process left open is told as interrupted
             return historyJson(history.runs());
-        }, call.result);
+        });
         return true;
     });
-    RegisterMethod("undo", [this](MethodCall& call) {
-        if (call.arguments.size() != 1 || !jsc_value_is_string(call.arguments[0].get())) {
-            call.invalidArguments();
+    RegisterMethod("undo", [answerOffThread, oneString](MethodCall& call) {
+        const std::optional<std::string> id = oneString(call);
+        if (!id)
             return true;
-        }
-        CallBridge* bridge = CallBridge::current();
-        if (!bridge)
-            return true;
-        bridge->CallThreadAsync(call.context, { browserId(), frameId() }, [id = scriptString(call.arguments[0].get())] {
+        answerOffThread(call, [id = *id] {
             LOG_INFO << "undo: run " << id;
             const History::UndoResult result = History::user().undo(id, endPrefixPrograms);
             if (!result.ok) {
                 LOG_WARN << "undo: " << result.error;
             }
             return nlohmann::json { { "ok", result.ok }, { "restored", result.restored }, { "removed", result.removed }, { "error", result.error } };
-        }, call.result);
+        });
         return true;
     });
     RegisterProperty("current", [](PropertyAccess& access) {
@@ -119,12 +116,11 @@ ScriptValue ModuleWine::CreateObject(JSCContext* context)
         access.value = prefix ? toScriptValue(access.context, prefixJson(*prefix)) : ScriptValue::adopt(jsc_value_new_null(access.context));
         return true;
     });
-    RegisterMethod("use", [](MethodCall& call) {
-        if (call.arguments.size() != 1 || !jsc_value_is_string(call.arguments[0].get())) {
-            call.invalidArguments();
+    RegisterMethod("use", [oneString](MethodCall& call) {
+        const std::optional<std::string> chosen = oneString(call);
+        if (!chosen)
             return true;
-        }
-        const std::string path = scriptString(call.arguments[0].get());
+        const std::string& path = *chosen;
         const std::string refusal = useWinePrefix(path);
         if (refusal.empty())
             LOG_INFO << "use: prefix " << (path.empty() ? std::string("none") : path);

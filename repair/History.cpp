@@ -320,7 +320,7 @@ std::vector<RunRecord> History::runs() const
 std::optional<std::pair<std::filesystem::path, DriveListing>> History::lastSnapshot(const std::string& prefix, const std::string& exceptId) const
 {
     for (const RunRecord& record : runs()) {
-        if (record.id != exceptId && record.snapshot && record.prefix == prefix)
+        if (record.id != exceptId && record.snapshot && !record.undone() && record.prefix == prefix)
             return std::make_pair(m_folder / record.id, parseListing(readText(m_folder / record.id / "listing")));
     }
     return std::nullopt;
@@ -413,6 +413,13 @@ History::UndoResult History::applyUndo(const RunRecord& record, const std::files
         LOG_ERROR << "history: undo of " << record.id << ": " << result.error;
     }
     appendLine(journal, journalLine({ "undone", std::to_string(nowMs()), std::to_string(result.restored), std::to_string(result.removed) }));
+    // An undone run is never undone again: its copies go, its journal stays as the record. After a
+    // failure they stay, for whoever mends the prefix by hand.
+    if (result.ok) {
+        std::error_code error;
+        std::filesystem::remove_all(runFolder / "saved", error);
+        std::filesystem::remove_all(runFolder / "snapshot", error);
+    }
     LOG_INFO << "history: run " << record.id << " undone, " << result.restored << " restored, " << result.removed << " removed";
     return result;
 }

@@ -146,6 +146,11 @@ bool SystemTolvane::isInstalled(std::string_view displayName) const
     return matchesInstalled(names, displayName);
 }
 
+SystemTolvane::SystemTolvane()
+{
+    command([] { History::user().recover(endPrefixPrograms); });
+}
+
 void SystemTolvane::setToken(std::string token)
 {
     std::lock_guard lock(m_tokenMutex);
@@ -391,8 +396,6 @@ void SystemTolvane::replaceWork(std::function<void(Generation)> post, std::vecto
 
 void SystemTolvane::openRun(const std::vector<RunItem>& items)
 {
-    static std::once_flag recovered;
-    std::call_once(recovered, [] { History::user().recover(endPrefixPrograms); });
     const std::optional<wine::WinePrefix> prefix = currentWinePrefix();
     const wine::DriveTable table = currentDriveTable();
     const auto driveC = table.drives.find('c');

@@ -20,7 +20,8 @@
 // Each repair or install start is a run in the history (History.h): before a file is written into
 // the prefix its old bytes are kept, before an installer or a registration the prefix's registry
 // and system folders are, so that the run can be undone. A run ends "finished" (every item done),
-// "failed" (some not) or "cancelled" (a cancel, or a start that replaced it).
+// "failed" (some not) or "cancelled" (a cancel, or a start that replaced it). The engine's first
+// command closes the runs a process that died left open ("interrupted") and finishes cut undos.
 #pragma once
 
 #include "core/Singleton.h"
@@ -76,7 +77,9 @@ public:
 
 private:
     friend class Singleton<SystemTolvane>;
-    SystemTolvane() = default;
+    // Queues the history's recovery as the first command: runs a dead process left open are closed
+    // and undos it cut are finished before any new run begins.
+    SystemTolvane();
 
     using Generation = uint64_t;
 

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <map>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -138,6 +139,8 @@ TEST_F(HistoryTest, ARunIsRecordedAndTakenBack)
     EXPECT_EQ(after, before);
     EXPECT_EQ(history.runs()[0].state, "undone");
     EXPECT_EQ(history.undo(run.id, {}).error, "the run is undone already");
+    EXPECT_FALSE(std::filesystem::exists(history.folder() / run.id / "snapshot")); // copies no longer needed
+    EXPECT_TRUE(std::filesystem::exists(history.folder() / run.id / "journal"));
 }
 
 TEST_F(HistoryTest, OnlyTheNewestRunOfAPrefixIsUndone)
@@ -164,6 +167,30 @@ TEST_F(HistoryTest, OnlyTheNewestRunOfAPrefixIsUndone)
     EXPECT_TRUE(history.undo(second, {}).ok);
     EXPECT_TRUE(history.undo(first, {}).ok);
     EXPECT_EQ(contentsOf(prefix), before);
+}
+
+// A system file unchanged since the prefix's last snapshot is kept once: the second run links the
+// first run's copy; a changed one is copied anew.
+TEST_F(HistoryTest, AnUnchangedSystemFileIsKeptOnce)
+{
+    const auto snapshotRun = [&] {
+        const auto run = history.begin(prefix.string(), driveC, {});
+        EXPECT_TRUE(run->beforeSystemChange({}));
+        run->end("finished");
+        return history.folder() / run->id() / "snapshot" / "system" / "windows" / "system32";
+    };
+    const auto first = snapshotRun();
+    test::writeFile(system32 / "b.dll", "MZ b, changed between the runs");
+    const auto second = snapshotRun();
+    const auto inode = [](const std::filesystem::path& path) {
+        struct stat status {};
+        ::lstat(path.c_str(), &status);
+        return status.st_ino;
+    };
+    EXPECT_EQ(inode(first / "a.dll"), inode(second / "a.dll"));
+    EXPECT_NE(inode(first / "b.dll"), inode(second / "b.dll"));
+    EXPECT_EQ(test::readFile(second / "b.dll"), "MZ b, changed between the runs");
+    EXPECT_EQ(std::filesystem::read_symlink(second / "c.dll"), "/usr/lib/wine/c.dll");
 }
 
 // The process killed after each line and after each change: the next start closes the run as
