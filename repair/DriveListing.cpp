@@ -73,7 +73,8 @@ DriveListing parseListing(std::string_view text)
         listing.push_back({ urlDecode(fields[4]), fields[0] == "d", numberOf<uint64_t>(fields[1]), numberOf<int64_t>(fields[2]),
             numberOf<uint64_t>(fields[3]) });
     }
-    std::sort(listing.begin(), listing.end(), [](const ListedFile& a, const ListedFile& b) { return a.path < b.path; });
+    // Stable: entries a damaged file names twice keep their order, and a listing written back reads the same.
+    std::stable_sort(listing.begin(), listing.end(), [](const ListedFile& a, const ListedFile& b) { return a.path < b.path; });
     return listing;
 }
 

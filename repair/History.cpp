@@ -76,12 +76,14 @@ bool keepCopy(const std::filesystem::path& source, const std::filesystem::path& 
     struct stat status {};
     if (::lstat(source.c_str(), &status) != 0)
         return false;
+    // A copy left by an attempt before may be a link to an earlier run's copy: never written into.
+    ::unlink(copy.c_str());
     if (S_ISLNK(status.st_mode)) {
         std::filesystem::copy_symlink(source, copy, error);
         return !error;
     }
     const platform::FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-    const platform::FileDescriptor out(::open(copy.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, status.st_mode & 07777));
+    const platform::FileDescriptor out(::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, status.st_mode & 07777));
     if (!in || !out)
         return false;
     for (;;) {

@@ -39,6 +39,7 @@ fuzz exec_output_fuzz 1024
 fuzz proc_tcp_fuzz 2048
 fuzz vdf_fuzz 4096
 fuzz wine_yaml_fuzz 4096
+fuzz journal_fuzz 4096
 # The PE reader's seeds: Windows files built here with mingw-w64 (never downloaded ones).
 mkdir -p build-fuzz/corpus-pe_fuzz
 printf '__declspec(dllimport) int helper(void);\nint main(void) { return helper(); }\n' > build-fuzz/pe-seed.c

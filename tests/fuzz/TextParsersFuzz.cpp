@@ -11,6 +11,8 @@
 //   wine_yaml_fuzz      bottle.yml and Lutris' game files: both readers agree on what is YAML
 //   pe_fuzz             a Windows file's headers and import tables: reads stay inside the file,
 //                       an image or a reason, import names that are file names
+//   journal_fuzz        a run's journal and its drive listing (files a crash may have cut): a
+//                       listing written back reads the same
 
 #include "tests/fuzz/FuzzInput.h"
 
@@ -29,6 +31,9 @@
 #elif defined(TVN_FUZZ_WINE_YAML)
 #include "wine/Bottles.h"
 #include "wine/Lutris.h"
+#elif defined(TVN_FUZZ_JOURNAL)
+#include "repair/DriveListing.h"
+#include "repair/RunJournal.h"
 #elif defined(TVN_FUZZ_VDF)
 #include "wine/Vdf.h"
 
@@ -116,6 +121,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const auto bottle = wine::parseBottleFile(input);
     const auto game = wine::parseLutrisGameFile(input);
     fuzz::require(bool(bottle) == bool(game), "one verdict on whether the text is a YAML mapping");
+#elif defined(TVN_FUZZ_JOURNAL)
+    if (const auto record = parseJournal(input)) {
+        record->changedCount();
+        fuzz::require(record->cannotRestore().size() <= record->effects.size(), "only effects cannot be restored");
+    }
+    const DriveListing listing = parseListing(input);
+    fuzz::require(parseListing(listingText(listing)) == listing, "a listing written back reads the same");
+    listingEffects(listing, parseListing(input.substr(input.size() / 2)));
 #elif defined(TVN_FUZZ_VDF)
     if (const auto root = wine::parseVdf(input)) {
         fuzz::require(depthOf(*root) <= 64, "no tree deeper than the limit");

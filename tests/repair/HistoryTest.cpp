@@ -173,15 +173,21 @@ TEST_F(HistoryTest, OnlyTheNewestRunOfAPrefixIsUndone)
 // first run's copy; a changed one is copied anew.
 TEST_F(HistoryTest, AnUnchangedSystemFileIsKeptOnce)
 {
-    const auto snapshotRun = [&] {
+    const auto copies = [&](const std::string& id) { return history.folder() / id / "snapshot" / "system" / "windows" / "system32"; };
+    const auto snapshotRun = [&](const std::function<void(const std::string& id)>& before) {
         const auto run = history.begin(prefix.string(), driveC, {});
+        before(run->id());
         EXPECT_TRUE(run->beforeSystemChange({}));
         run->end("finished");
-        return history.folder() / run->id() / "snapshot" / "system" / "windows" / "system32";
+        return copies(run->id());
     };
-    const auto first = snapshotRun();
+    const auto first = snapshotRun([](const std::string&) {});
     test::writeFile(system32 / "b.dll", "MZ b, changed between the runs");
-    const auto second = snapshotRun();
+    const auto second = snapshotRun([&](const std::string& id) {
+        // What an attempt before may have left: a link to the first run's copy, never to be written into.
+        std::filesystem::create_directories(copies(id));
+        ASSERT_EQ(::link((first / "b.dll").c_str(), (copies(id) / "b.dll").c_str()), 0);
+    });
     const auto inode = [](const std::filesystem::path& path) {
         struct stat status {};
         ::lstat(path.c_str(), &status);
@@ -190,6 +196,7 @@ TEST_F(HistoryTest, AnUnchangedSystemFileIsKeptOnce)
     EXPECT_EQ(inode(first / "a.dll"), inode(second / "a.dll"));
     EXPECT_NE(inode(first / "b.dll"), inode(second / "b.dll"));
     EXPECT_EQ(test::readFile(second / "b.dll"), "MZ b, changed between the runs");
+    EXPECT_EQ(test::readFile(first / "b.dll"), "MZ b, the old one");
     EXPECT_EQ(std::filesystem::read_symlink(second / "c.dll"), "/usr/lib/wine/c.dll");
 }
 
