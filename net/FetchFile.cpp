@@ -100,11 +100,14 @@ FetchResult fetchFile(const DownloadAddress& address, const std::filesystem::pat
     const DownloadCancelFunction& cancel, const DownloadCache& cache, const FetchPolicy& policy)
 {
     const DownloadLimits limits { address.size };
-    if (address.sha256.empty() || !cache.usable()) {
-        return { inRounds(address, cancel, policy, [&](const std::string& source) {
+    // Straight into place, each attempt from the start: without a digest, or without a cache.
+    const auto direct = [&] {
+        return FetchResult { inRounds(address, cancel, policy, [&](const std::string& source) {
             return fetchUrlToFile(progress, cancel, source, destination, address.sha256, limits);
         }) };
-    }
+    };
+    if (address.sha256.empty() || !cache.usable())
+        return direct();
 
     std::error_code error;
     const std::filesystem::path folder = destination.parent_path();
@@ -130,8 +133,10 @@ FetchResult fetchFile(const DownloadAddress& address, const std::filesystem::pat
 
     const std::filesystem::path partPath = cache.partialPath(address.sha256);
     const std::optional<platform::FileDescriptor> part = lockedPart(partPath, cancel);
+    if (!part && cancel && cancel())
+        return { kDownloadAborted };
     if (!part)
-        return { cancel && cancel() ? kDownloadAborted : kDownloadCannotWrite };
+        return direct(); // a cache that cannot be written costs the resume, not the file
     // Whoever held the part before may have put the file in the cache meanwhile.
     if (const std::optional<FetchResult> cached = fromCache())
         return *cached;

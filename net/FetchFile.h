@@ -2,8 +2,8 @@
 // fetch it. Its sources (the url, then the mirrors) are tried in turn, in up to three rounds with a
 // growing pause between them. A file whose digest is known comes from the download cache when the
 // cache has it (no request at all); else it is downloaded into the cache, resuming whatever a cut
-// attempt kept, and copied from there. The destination is replaced atomically, and only by a file
-// with the digest.
+// attempt kept, and copied from there (straight into place when the cache cannot be written). The
+// destination is replaced atomically, and only by a file with the digest.
 #pragma once
 
 #include "net/Download.h"

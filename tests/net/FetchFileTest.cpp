@@ -162,6 +162,17 @@ TEST_F(FetchFileTest, MirrorsAreTriedInOrderAfterAFailure)
     EXPECT_FALSE(std::filesystem::exists(dir / "none.bin"));
 }
 
+// A cache folder that cannot be written costs the cache, not the file.
+TEST_F(FetchFileTest, ACacheThatCannotBeWrittenStillGivesTheFile)
+{
+    std::filesystem::create_directories(cache.folder());
+    test::writeFile(cache.folder() / "partial", "a file where the folder of parts should be");
+    const auto target = dir / "out" / "big.bin";
+    EXPECT_EQ(fetch(target).code, 0);
+    EXPECT_EQ(test::readFile(target), content);
+    EXPECT_FALSE(fetch(dir / "again.bin").fromCache);
+}
+
 TEST_F(FetchFileTest, ACancelEndsThePauseBetweenRounds)
 {
     server->setBehaviour("files", server::Behaviour::answer(503, "busy"));
