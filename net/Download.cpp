@@ -59,19 +59,6 @@ std::error_code lastError()
     return { errno, std::generic_category() };
 }
 
-std::error_code writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written < 0)
-            return lastError();
-        bytes.remove_prefix(static_cast<size_t>(written));
-    }
-    return {};
-}
-
 // The first `length` bytes of a file into a digest.
 bool feedDigest(int fd, uint64_t length, Sha256& digest)
 {
@@ -178,7 +165,7 @@ size_t onData(char* data, size_t size, size_t count, void* user)
     transfer.received += bytes.size();
     if (transfer.resume && transfer.resume->mode == Resume::Mode::Discard)
         return bytes.size();
-    const std::error_code written = transfer.resume ? writeAll(transfer.resume->partial->fd, bytes) : transfer.file.write(bytes);
+    const std::error_code written = transfer.resume ? platform::writeAll(transfer.resume->partial->fd, bytes) : transfer.file.write(bytes);
     if (written) {
         transfer.writeFailed = true;
         return 0; // curl ends the transfer with a write error

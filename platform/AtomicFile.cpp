@@ -16,6 +16,18 @@ namespace {
 
 std::error_code lastError() { return { errno, std::generic_category() }; }
 
+// The rename is durable only once the folder's entry is on disk too.
+void syncFolder(const std::filesystem::path& folder)
+{
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+} // namespace
+
 std::error_code writeAll(int fd, std::string_view bytes)
 {
     while (!bytes.empty()) {
@@ -30,17 +42,42 @@ std::error_code writeAll(int fd, std::string_view bytes)
     return {};
 }
 
-// The rename is durable only once the folder's entry is on disk too.
-void syncFolder(const std::filesystem::path& folder)
+std::error_code copyContent(int source, int destination, const std::function<void(uint64_t)>& copied, uint64_t step)
 {
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
+    for (bool kernelCopy = true;;) {
+        if (kernelCopy) {
+            const ssize_t done = ::copy_file_range(source, nullptr, destination, nullptr, step, 0);
+            if (done > 0) {
+                if (copied)
+                    copied(static_cast<uint64_t>(done));
+                continue;
+            }
+            if (done == 0)
+                return {};
+            if (errno == EINTR)
+                continue;
+            if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
+                kernelCopy = false; // file systems or kernels that cannot: copy by hand
+                continue;
+            }
+        } else {
+            char buffer[1 << 16];
+            const ssize_t read = ::read(source, buffer, sizeof(buffer));
+            if (read == 0)
+                return {};
+            if (read < 0 && errno == EINTR)
+                continue;
+            if (read > 0) {
+                if (const std::error_code error = writeAll(destination, std::string_view(buffer, static_cast<size_t>(read))))
+                    return error;
+                if (copied)
+                    copied(static_cast<uint64_t>(read));
+                continue;
+            }
+        }
+        return lastError();
+    }
 }
-
-} // namespace
 
 AtomicFileWriter::~AtomicFileWriter()
 {
@@ -107,41 +144,11 @@ std::error_code AtomicFileWriter::copyFrom(int source)
 {
     if (m_fd < 0)
         return std::make_error_code(std::errc::bad_file_descriptor);
-    for (bool kernelCopy = true;;) {
-        if (kernelCopy) {
-            const ssize_t copied = ::copy_file_range(source, nullptr, m_fd, nullptr, kWritebackStep, 0);
-            if (copied > 0) {
-                wrote(static_cast<uint64_t>(copied));
-                continue;
-            }
-            if (copied == 0)
-                return {};
-            if (errno == EINTR)
-                continue;
-            if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
-                kernelCopy = false; // file systems or kernels that cannot: copy by hand
-                continue;
-            }
-        } else {
-            char buffer[1 << 16];
-            const ssize_t read = ::read(source, buffer, sizeof(buffer));
-            if (read == 0)
-                return {};
-            if (read < 0 && errno == EINTR)
-                continue;
-            if (read > 0) {
-                if (const std::error_code error = writeAll(m_fd, std::string_view(buffer, static_cast<size_t>(read)))) {
-                    discard();
-                    return error;
-                }
-                wrote(static_cast<uint64_t>(read));
-                continue;
-            }
-        }
-        const std::error_code error = lastError();
+    if (const std::error_code error = copyContent(source, m_fd, [this](uint64_t bytes) { wrote(bytes); }, kWritebackStep)) {
         discard();
         return error;
     }
+    return {};
 }
 
 std::error_code AtomicFileWriter::setMode(unsigned mode)

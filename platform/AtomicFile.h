@@ -5,11 +5,20 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <system_error>
 
 namespace tvn::platform {
+
+// Every byte written to `fd` (EINTR and short writes taken care of); an empty error_code when done.
+std::error_code writeAll(int fd, std::string_view bytes);
+
+// Everything readable from `source` appended to `destination` (file descriptors, each at its own
+// offset), with the kernel's copy where the file systems allow it, in steps of at most `step`
+// bytes; `copied` hears each step's length.
+std::error_code copyContent(int source, int destination, const std::function<void(uint64_t)>& copied = {}, uint64_t step = 1u << 30);
 
 // An empty error_code on success. On failure the target is untouched and no temporary file is left.
 // `mode`, when given, is the file's permissions (else the target's own, or 0666 less the umask).

@@ -42,23 +42,10 @@ std::string newRunId()
     return text;
 }
 
-bool writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<size_t>(written));
-    }
-    return true;
-}
-
 // A line on disk: written, then flushed.
 bool appendLine(int journal, const std::string& line)
 {
-    return writeAll(journal, line) && ::fdatasync(journal) == 0;
+    return !platform::writeAll(journal, line) && ::fdatasync(journal) == 0;
 }
 
 std::string readText(const std::filesystem::path& path)
@@ -84,24 +71,7 @@ bool keepCopy(const std::filesystem::path& source, const std::filesystem::path& 
     }
     const platform::FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     const platform::FileDescriptor out(::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, status.st_mode & 07777));
-    if (!in || !out)
-        return false;
-    for (;;) {
-        const ssize_t copied = ::copy_file_range(in.get(), nullptr, out.get(), nullptr, 1 << 30, 0);
-        if (copied == 0)
-            return true;
-        if (copied > 0 || errno == EINTR)
-            continue;
-        // A file system that cannot copy in the kernel: by hand.
-        char buffer[1 << 16];
-        for (ssize_t got; (got = ::read(in.get(), buffer, sizeof(buffer))) != 0;) {
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0 || !writeAll(out.get(), std::string_view(buffer, static_cast<size_t>(got))))
-                return false;
-        }
-        return true;
-    }
+    return in && out && !platform::copyContent(in.get(), out.get());
 }
 
 // Everything written to the history's file system reaches the disk.
