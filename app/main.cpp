@@ -79,5 +79,7 @@ int main(int argc, char** argv)
     if (reportRun)
         return runReport(options);
 
-    return runBrowser(options, argc, argv);
+    const int code = runBrowser(options, argc, argv);
+    tvn::endProcess();
+    return code;
 }

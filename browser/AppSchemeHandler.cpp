@@ -4,6 +4,7 @@
 
 #include "browser/AppSchemeRequest.h"
 #include "platform/GRef.h"
+#include "platform/ThreadHandoff.h"
 
 #include <gio/gio.h>
 #include <memory>
@@ -32,7 +33,9 @@ void destroyJob(gpointer job) { std::unique_ptr<SchemeJob>(static_cast<SchemeJob
 void answerOnWorker(GTask* task, gpointer, gpointer data, GCancellable*)
 {
     auto* job = static_cast<SchemeJob*>(data);
+    platform::takeOver(job);
     job->response = answerAppRequest(job->uri, job->folders.app, job->folders.dist);
+    platform::handOff(job);
     g_task_return_boolean(task, TRUE);
 }
 
@@ -40,6 +43,7 @@ void answerOnWorker(GTask* task, gpointer, gpointer data, GCancellable*)
 void finishOnMain(GObject*, GAsyncResult* result, gpointer)
 {
     auto* job = static_cast<SchemeJob*>(g_task_get_task_data(G_TASK(result)));
+    platform::takeOver(job);
     if (!job->response) {
         GUnique<GError> error(g_error_new_literal(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, "no such resource"));
         webkit_uri_scheme_request_finish_error(job->request.get(), error.get());
@@ -66,6 +70,7 @@ void onAppRequest(WebKitURISchemeRequest* request, gpointer folders)
     job->uri = webkit_uri_scheme_request_get_uri(request);
     job->folders = *static_cast<Folders*>(folders);
     GRef<GTask> task = GRef<GTask>::adopt(g_task_new(nullptr, nullptr, finishOnMain, nullptr));
+    platform::handOff(job.get());
     g_task_set_task_data(task.get(), job.release(), destroyJob);
     g_task_run_in_thread(task.get(), answerOnWorker);
 }

@@ -151,11 +151,12 @@ std::string_view severityName(Severity severity)
 bool initialize(const Settings& settings)
 {
     // Every logger made is kept for the life of the process and never registered, so neither
-    // spdlog's registry nor a later start can drop one while a thread still logs to it. A process
+    // spdlog's registry nor a later start can drop one while a thread still logs to it. The list is
+    // leaked on purpose: exit never destroys it under a thread that logs through g_logger. A process
     // starts its log once; a test binary may start one per test.
-    static std::mutex mutex;
-    static std::vector<std::shared_ptr<spdlog::logger>> loggers;
-    std::lock_guard lock(mutex);
+    static auto* mutex = new std::mutex;
+    static auto* loggers = new std::vector<std::shared_ptr<spdlog::logger>>;
+    std::lock_guard lock(*mutex);
     std::error_code ignored;
     std::filesystem::create_directories(settings.file.parent_path(), ignored);
     try {
@@ -166,7 +167,7 @@ bool initialize(const Settings& settings)
         logger->set_level(toSpdlog(settings.level));
         logger->flush_on(spdlog::level::trace); // every record reaches the file at once
         g_logger.store(logger.get(), std::memory_order_release);
-        loggers.push_back(std::move(logger));
+        loggers->push_back(std::move(logger));
         return true;
     } catch (const spdlog::spdlog_ex&) {
         return false; // the file cannot be opened: this process logs nothing

@@ -1,5 +1,5 @@
-// Singleton<T>: the base of the process-wide objects (the configuration, the event bus, the repair
-// engine).
+// Singleton<T>: the base of the process-wide objects (the configuration and the
+// event bus).
 //
 // instance() creates the object on first use; concurrent first calls create it once (a
 // function-local static is initialised under the compiler's own lock, which is the double-checked

@@ -83,30 +83,6 @@ bool CallBridge::CallBrowserAsync(JSCContext* context, Caller caller, const std:
     return true;
 }
 
-namespace {
-
-struct ThreadCall {
-    std::function<nlohmann::json()> work;
-    CallBridge::PostToScriptThread post;
-    std::function<void(nlohmann::json)> done; // run on the script thread
-};
-
-void runThreadCall(gpointer data, gpointer)
-{
-    const std::unique_ptr<ThreadCall> call(static_cast<ThreadCall*>(data));
-    nlohmann::json dictionary = call->work();
-    call->post([done = std::move(call->done), dictionary = std::move(dictionary)] { done(dictionary); });
-}
-
-// GLib's shared worker threads: made as work comes, kept for a while, never more than GLib allows.
-GThreadPool* threadCallPool()
-{
-    static GThreadPool* pool = g_thread_pool_new(runThreadCall, nullptr, -1, FALSE, nullptr);
-    return pool;
-}
-
-} // namespace
-
 bool CallBridge::CallThreadAsync(JSCContext* context, Caller caller, std::function<nlohmann::json()> work, ScriptValue& result)
 {
     LOG_INFO << "call thread async";
@@ -118,14 +94,12 @@ bool CallBridge::CallThreadAsync(JSCContext* context, Caller caller, std::functi
     (*m_pending)[callId] = { std::move(handler), caller };
     // The result finds its call through the table, on the script thread, so the handler (and the
     // script values it holds) is only ever used and released there.
-    auto call = std::make_unique<ThreadCall>();
-    call->work = std::move(work);
-    call->post = m_post;
-    call->done = [pending = std::weak_ptr<PendingCalls>(m_pending), callId](const nlohmann::json& dictionary) {
-        if (const auto calls = pending.lock())
-            settle(*calls, callId, dictionary);
-    };
-    g_thread_pool_push(threadCallPool(), call.release(), nullptr);
+    m_threads.start([work = std::move(work), post = m_post, pending = std::weak_ptr<PendingCalls>(m_pending), callId](std::stop_token) {
+        post([pending, callId, dictionary = work()] {
+            if (const auto calls = pending.lock())
+                settle(*calls, callId, dictionary);
+        });
+    });
     return true;
 }
 

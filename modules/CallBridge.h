@@ -11,12 +11,13 @@
 // text); a result whose id is not pending is ignored. Every pending call belongs to the frame that
 // made it and is dropped when that frame's window object is cleared, and every call of a page when
 // its main frame's is (a reload, a navigation), so a call the browser never answers holds nothing
-// after its page has gone. Script thread only, except
-// the work of CallThreadAsync, which runs on GLib's shared thread pool and returns to the script
-// thread through the poster.
+// after its page has gone. Script thread only, except the work of CallThreadAsync, which runs on a
+// thread the bridge owns (joined when the bridge goes) and returns to the script thread through
+// the poster.
 #pragma once
 
 #include "modules/ScriptValue.h"
+#include "platform/ThreadGroup.h"
 
 #include <cstdint>
 #include <functional>
@@ -34,8 +35,6 @@ public:
 
     // Calls the success function with a plain object made from `dictionary` (an array from a list).
     void NotifySuccessful(const nlohmann::json& dictionary);
-
-    bool hasSuccessFunction() const { return static_cast<bool>(m_success); }
 
 private:
     ScriptValue m_success;
@@ -98,6 +97,7 @@ private:
     // Shared with the results on their way back from worker threads, which find it gone when the
     // bridge has gone first.
     std::shared_ptr<PendingCalls> m_pending = std::make_shared<PendingCalls>();
+    platform::ThreadGroup m_threads; // last: joined before anything above goes
 };
 
 } // namespace tvn

@@ -6,13 +6,14 @@
 #include "modules/ExecOutput.h"
 #include "modules/ScriptCallback.h"
 #include "platform/Launcher.h"
+#include "platform/StopEvent.h"
 #include "util/Strings.h"
 
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <thread>
+#include <csignal>
 #include <unistd.h>
 
 namespace tvn {
@@ -63,12 +64,13 @@ private:
     ScriptCallback m_callback;
 };
 
-void readOutput(int fd, bool stream, OutputCallback& callback, WholeOutput& whole)
+void readOutput(int fd, bool stream, OutputCallback& callback, WholeOutput& whole, const std::stop_token& stop)
 {
+    const platform::StopEvent stopEvent(stop);
     OutputPieces pieces;
     // Whole output has no piece boundaries to keep: read it in larger steps.
     std::string buffer(stream ? kExecPieceBytes : 256 * 1024, '\0');
-    for (;;) {
+    while (platform::waitReadable(fd, stopEvent, stop)) {
         const ssize_t n = ::read(fd, buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR)
             continue;
@@ -89,11 +91,14 @@ void readOutput(int fd, bool stream, OutputCallback& callback, WholeOutput& whol
     }
 }
 
-void runChild(platform::PipedChild child, bool stream, OutputCallback callback)
+// A stop (the page went) ends the child: it is killed, then waited for as if it had ended.
+void runChild(platform::PipedChild child, bool stream, OutputCallback callback, const std::stop_token& stop)
 {
     WholeOutput whole;
-    readOutput(child.output, stream, callback, whole);
+    readOutput(child.output, stream, callback, whole, stop);
     ::close(child.output);
+    if (stop.stop_requested())
+        ::kill(child.pid, SIGKILL);
     const int status = platform::waitForExit(child.pid);
     callback.post(true, whole.take(), status);
 }
@@ -105,7 +110,7 @@ size_t runningExecTasks()
     return g_running;
 }
 
-void startExecTask(ExecTask task, const std::filesystem::path& applicationFolder)
+void startExecTask(ExecTask task, const std::filesystem::path& applicationFolder, const ModuleBase& owner)
 {
     OutputCallback callback(ScriptCallback(std::move(task.callback), { std::move(task.userdata) }));
     if (utf16Length(task.command) > kExecMaxCommand) {
@@ -122,15 +127,15 @@ void startExecTask(ExecTask task, const std::filesystem::path& applicationFolder
         program = applicationFolder / task.exe; // an absolute exe stands as it is
     const std::filesystem::path folder = task.dir.empty() ? applicationFolder : std::filesystem::path(task.dir);
     ++g_running;
-    std::thread([arguments = *arguments, program, folder, stream = task.stream, callback = std::move(callback)]() mutable {
+    owner.startPageThread([arguments = *arguments, program, folder, stream = task.stream, callback = std::move(callback)](std::stop_token stop) mutable {
         if (const std::optional<platform::PipedChild> child = platform::startWithOutputPipe(program, arguments, folder)) {
-            runChild(*child, stream, std::move(callback));
+            runChild(*child, stream, std::move(callback), stop);
         } else {
             LOG_ERROR << "exec start failed: " << std::strerror(errno) << ", " << (program ? program->string() : arguments.empty() ? "" : arguments[0]);
             OutputCallback released = std::move(callback); // its release is posted before the count drops
         }
         --g_running;
-    }).detach();
+    });
 }
 
 } // namespace tvn

@@ -8,6 +8,7 @@
 // start, or a command longer than 4095 characters, gets no call at all (the log says why).
 #pragma once
 
+#include "modules/ModuleBase.h"
 #include "modules/ScriptValue.h"
 
 #include <filesystem>
@@ -28,9 +29,9 @@ struct ExecTask {
 inline constexpr size_t kExecPieceBytes = 4095;
 inline constexpr size_t kExecMaxCommand = 4095; // characters, as UTF-16 counts them
 
-// Starts the task's thread and returns at once. Script thread only; the script values are released
-// on the script thread.
-void startExecTask(ExecTask task, const std::filesystem::path& applicationFolder);
+// Starts the task's thread, owned by `owner`'s page, and returns at once: a page that goes kills the
+// child. Script thread only; the script values are released on the script thread.
+void startExecTask(ExecTask task, const std::filesystem::path& applicationFolder, const ModuleBase& owner);
 
 // How many exec threads are still running; each has posted all it will post before it stops
 // counting.

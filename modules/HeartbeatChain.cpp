@@ -5,12 +5,12 @@
 #include "core/GlobalConfig.h"
 #include "modules/ScriptThread.h"
 #include "net/DownloadApi.h"
+#include "platform/ThreadGroup.h"
 
 #include <atomic>
 #include <cstdlib>
 #include <glib.h>
 #include <mutex>
-#include <thread>
 
 namespace tvn {
 
@@ -23,6 +23,14 @@ std::atomic<unsigned> g_era { 0 };
 std::mutex g_mutex;
 std::weak_ptr<HeartbeatChain> g_chain; // under g_mutex
 
+// The beats' requests, owned by the process: joined by stopHeartbeatChains() and at exit. A
+// request in flight is not cut; its time limit bounds the wait.
+platform::ThreadGroup& beatThreads()
+{
+    static platform::ThreadGroup threads;
+    return threads;
+}
+
 void scheduleBeat(unsigned era);
 
 gboolean beat(gpointer data)
@@ -30,13 +38,13 @@ gboolean beat(gpointer data)
     const auto era = static_cast<unsigned>(GPOINTER_TO_UINT(data));
     if (era != g_era)
         return G_SOURCE_REMOVE;
-    std::thread([era] {
+    beatThreads().start([era](std::stop_token) {
         heartbeatOnce(); // the bus delivers the token on the main loop
         postToScriptThread([era] {
             if (era == g_era)
                 scheduleBeat(era);
         });
-    }).detach();
+    });
     return G_SOURCE_REMOVE;
 }
 
@@ -91,9 +99,12 @@ long heartbeatChainHolds()
 
 void stopHeartbeatChains()
 {
-    std::lock_guard lock(g_mutex);
-    ++g_era;
-    g_chain.reset();
+    {
+        std::lock_guard lock(g_mutex);
+        ++g_era;
+        g_chain.reset();
+    }
+    beatThreads().stop();
 }
 
 } // namespace tvn

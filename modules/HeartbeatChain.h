@@ -24,8 +24,9 @@ HeartbeatHold holdHeartbeatChain();
 // How many holds the running chain has (0 when none runs).
 long heartbeatChainHolds();
 
-// Ends the chain whatever holds it (it ends at its next beat; the next hold starts a new one); for
-// tests, which must not leave a chain beating at the next test's server.
+// Ends the chain whatever holds it (it ends at its next beat; the next hold starts a new one) and
+// waits for a request in flight. Script thread: the web extension at its end, and tests, which
+// must not leave a chain beating at the next test's server.
 void stopHeartbeatChains();
 
 } // namespace tvn

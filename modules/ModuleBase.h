@@ -13,6 +13,7 @@
 #pragma once
 
 #include "modules/ScriptValue.h"
+#include "modules/PageThreads.h"
 
 #include <functional>
 #include <map>
@@ -90,6 +91,14 @@ public:
     {
         m_browserId = browserId;
         m_frameId = frameId;
+    }
+
+    // Starts a worker thread owned by the module's page (PageThreads.h): it is stopped and joined
+    // when the page's document goes, whatever becomes of the module.
+    template<typename Work>
+    void startPageThread(Work work) const
+    {
+        PageThreads::current().of(m_browserId, m_frameId).start(std::move(work));
     }
 
 protected:

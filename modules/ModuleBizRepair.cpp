@@ -43,6 +43,20 @@ ScriptValue stringValue(JSCContext* context, const std::string& text)
     return ScriptValue::adopt(jsc_value_new_string(context, text.c_str()));
 }
 
+// A method that works through the repair engine, looked up at each call: the web extension owns
+// the engine, and a module may be collected after it has gone (at the process's end).
+MethodHandler withEngine(std::function<bool(MethodCall&, SystemTolvane&)> handler)
+{
+    return [handler = std::move(handler)](MethodCall& call) {
+        SystemTolvane* engine = SystemTolvane::current();
+        if (!engine) {
+            call.fail("no repair engine");
+            return true;
+        }
+        return handler(call, *engine);
+    };
+}
+
 // The object a message becomes, or nothing when the payload is not of the slot's shape.
 std::optional<ScriptValue> eventObject(JSCContext* context, ModuleBizRepair::Slot slot, const std::vector<EventBus::Value>& values)
 {
@@ -136,44 +150,42 @@ std::optional<std::vector<SoftwareItem>> readSoftwareItems(JSCValue* array)
 ScriptValue ModuleBizRepair::CreateObject(JSCContext* context)
 {
     ScriptValue object = ModuleBase::CreateObject(context);
-    SystemTolvane& engine = SystemTolvane::instance();
 
-    // (list, function): the list read by `read`, the function into `slot`, then `start`.
+    // (list, function): the list read by `read`, the function into `slot`, then `start` with the
+    // engine and the items.
     const auto listAndCallback = [this](auto read, Slot slot, auto start) -> MethodHandler {
-        return [this, read, slot, start](MethodCall& call) {
-            if (call.arguments.size() != 2 || !isFunction(call.arguments[1].get())) {
+        return withEngine([this, read, slot, start](MethodCall& call, SystemTolvane& engine) {
+            auto items = call.arguments.size() == 2 ? read(call.arguments[0].get()) : std::nullopt;
+            if (!items || !takeCallback(call, 1, slot))
                 call.invalidArguments();
-                return true;
-            }
-            auto items = read(call.arguments[0].get());
-            if (!items) {
-                call.invalidArguments();
-                return true;
-            }
-            m_slots[slot] = call.arguments[1];
-            start(std::move(*items));
+            else
+                start(engine, std::move(*items));
             return true;
-        };
+        });
     };
-    RegisterMethod("scanDlls", listAndCallback(readDllItems, ScanDlls, [&engine](std::vector<DllItem> items) { engine.scanDlls(std::move(items)); }));
-    RegisterMethod("scanSoftwares",
-        listAndCallback(readSoftwareItems, ScanSoftwares, [&engine](std::vector<SoftwareItem> items) { engine.scanSoftwares(std::move(items)); }));
-    RegisterMethod("repairDlls", listAndCallback(readDllItems, RepairDlls, [this, &engine](std::vector<DllItem> items) {
+    RegisterMethod("scanDlls", listAndCallback(readDllItems, ScanDlls, [](SystemTolvane& engine, std::vector<DllItem> items) { engine.scanDlls(std::move(items)); }));
+    RegisterMethod("scanSoftwares", listAndCallback(readSoftwareItems, ScanSoftwares,
+                                        [](SystemTolvane& engine, std::vector<SoftwareItem> items) { engine.scanSoftwares(std::move(items)); }));
+    RegisterMethod("repairDlls", listAndCallback(readDllItems, RepairDlls, [this](SystemTolvane& engine, std::vector<DllItem> items) {
         holdHeartbeat();
         engine.repairDlls(std::move(items));
     }));
-    RegisterMethod("installSoftwares", listAndCallback(readSoftwareItems, InstallSoftwares, [this, &engine](std::vector<SoftwareItem> items) {
+    RegisterMethod("installSoftwares", listAndCallback(readSoftwareItems, InstallSoftwares, [this](SystemTolvane& engine, std::vector<SoftwareItem> items) {
         holdHeartbeat();
         engine.installSoftwares(std::move(items));
     }));
 
-    RegisterMethod("cancelTask", [this, &engine](MethodCall& call) {
-        if (call.arguments.size() != 1 || !isFunction(call.arguments[0].get())) {
+    RegisterMethod("cancelTask", withEngine([this](MethodCall& call, SystemTolvane& engine) {
+        if (call.arguments.size() != 1 || !takeCallback(call, 0, CancelTask))
             call.invalidArguments();
-            return true;
-        }
-        m_slots[CancelTask] = call.arguments[0];
-        engine.cancelTask(); // returns at once: the engine's controller thread carries it out
+        else
+            engine.cancelTask(); // returns at once: the engine's controller thread carries it out
+        return true;
+    }));
+
+    RegisterMethod("onProgress", [this](MethodCall& call) {
+        if (call.arguments.size() != 1 || !takeCallback(call, 0, Progress))
+            call.invalidArguments();
         return true;
     });
 
@@ -183,8 +195,9 @@ ScriptValue ModuleBizRepair::CreateObject(JSCContext* context)
     });
 
     // ([{fileName, fileType}]): the size of each file as the server says it (0 where it does not),
-    // asked off the page's thread, for a repair's preview.
-    RegisterMethod("downloadSizes", [this, &engine](MethodCall& call) {
+    // asked off the page's thread, for a repair's preview. The bridge's thread ends before the
+    // engine goes (the web extension ends the bridge first).
+    RegisterMethod("downloadSizes", withEngine([this](MethodCall& call, SystemTolvane& engine) {
         if (call.arguments.size() != 1 || !isArray(call.arguments[0].get())) {
             call.invalidArguments();
             return true;
@@ -203,20 +216,11 @@ ScriptValue ModuleBizRepair::CreateObject(JSCContext* context)
             }, call.result);
         }
         return true;
-    });
-
-    RegisterMethod("onProgress", [this](MethodCall& call) {
-        if (call.arguments.size() != 1 || !isFunction(call.arguments[0].get())) {
-            call.invalidArguments();
-            return true;
-        }
-        m_slots[Progress] = call.arguments[0];
-        return true;
-    });
+    }));
 
     // (dll list, software list): no callback; events go to whatever the slots hold by then.
     const auto bothLists = [this](bool repair) -> MethodHandler {
-        return [this, repair](MethodCall& call) {
+        return withEngine([this, repair](MethodCall& call, SystemTolvane& engine) {
             std::optional<std::vector<DllItem>> dlls;
             std::optional<std::vector<SoftwareItem>> softwares;
             if (call.arguments.size() != 2 || !(dlls = readDllItems(call.arguments[0].get())) || !(softwares = readSoftwareItems(call.arguments[1].get()))) {
@@ -225,17 +229,17 @@ ScriptValue ModuleBizRepair::CreateObject(JSCContext* context)
             }
             if (repair) {
                 holdHeartbeat();
-                SystemTolvane::instance().oneKeyRepair(std::move(*dlls), std::move(*softwares));
+                engine.oneKeyRepair(std::move(*dlls), std::move(*softwares));
             } else {
-                SystemTolvane::instance().oneKeyScan(std::move(*dlls), std::move(*softwares));
+                engine.oneKeyScan(std::move(*dlls), std::move(*softwares));
             }
             return true;
-        };
+        });
     };
     RegisterMethod("oneKeyScan", bothLists(false));
     RegisterMethod("oneKeyRepair", bothLists(true));
 
-    RegisterMethod("downloadFile", [&engine](MethodCall& call) {
+    RegisterMethod("downloadFile", withEngine([this](MethodCall& call, SystemTolvane& engine) {
         JSCValue* options = call.requiredOptionsObject();
         if (!options)
             return true;
@@ -245,7 +249,8 @@ ScriptValue ModuleBizRepair::CreateObject(JSCContext* context)
             call.invalidArguments();
             return true;
         }
-        // The server is asked on the download's thread: the page never waits for it.
+        // The server is asked on the download's thread (the page never waits for it), which the
+        // page owns: it ends before the engine goes.
         const auto question = [&engine, fileName, fileType = GetStringOption(options, "fileType", "")]() -> std::optional<DownloadAddress> {
             const std::optional<DownloadAddress> address = engine.getDownloadUrl(fileName, fileType);
             return address ? SystemTolvane::trustedSources(*address) : std::nullopt;
@@ -255,11 +260,11 @@ ScriptValue ModuleBizRepair::CreateObject(JSCContext* context)
         std::error_code error;
         std::filesystem::create_directories(folder, error);
         const std::string path = platform::freeFileName(folder, fileName).string();
-        const std::shared_ptr<DownloadThread> download = DownloadThread::startAsking(question, path,
+        const std::shared_ptr<DownloadThread> download = DownloadThread::startAsking(*this, question, path,
             ScriptValue::adopt(jsc_value_object_get_property(options, "progress")));
         call.result = MakeObject(call.context, { { "downloadThread", download->createScriptObject(call.context) }, { "downloadPath", stringValue(call.context, path) } });
         return true;
-    });
+    }));
 
     // Held weakly: the subscriptions go with the module, and a late delivery finds nobody.
     std::weak_ptr<ModuleBase> weak = weak_from_this();
@@ -274,10 +279,19 @@ ScriptValue ModuleBizRepair::CreateObject(JSCContext* context)
         const std::vector<EventBus::Value>& values = *message->values;
         if (values.size() == 1) {
             if (const auto* token = std::get_if<std::string>(&values[0]))
-                SystemTolvane::instance().setToken(*token); // also an empty one
+                if (SystemTolvane* engine = SystemTolvane::current())
+                    engine->setToken(*token); // also an empty one
         }
     }));
     return object;
+}
+
+bool ModuleBizRepair::takeCallback(MethodCall& call, size_t index, Slot slot)
+{
+    if (index >= call.arguments.size() || !isFunction(call.arguments[index].get()))
+        return false;
+    m_slots[slot] = call.arguments[index];
+    return true;
 }
 
 void ModuleBizRepair::deliver(Slot slot, const EventBus::Message& message)

@@ -28,6 +28,9 @@ public:
     enum Slot { ScanDlls, ScanSoftwares, RepairDlls, InstallSoftwares, CancelTask, Progress, SlotCount };
 
 private:
+    // The call's argument at `index` into the slot when it is a function; false (the slot left as
+    // it was) when it is not.
+    bool takeCallback(MethodCall&, size_t index, Slot);
     void deliver(Slot, const EventBus::Message&);
     void holdHeartbeat()
     {

@@ -10,7 +10,6 @@
 
 #include <filesystem>
 #include <mutex>
-#include <thread>
 
 namespace tvn {
 
@@ -121,10 +120,10 @@ struct ListingQueue {
 };
 
 template<typename Iterator>
-void walk(const std::filesystem::path& folder, ScriptCallback& callback, const std::shared_ptr<ListingQueue>& queue)
+void walk(const std::filesystem::path& folder, ScriptCallback& callback, const std::shared_ptr<ListingQueue>& queue, const std::stop_token& stop)
 {
     std::error_code error;
-    for (Iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+    for (Iterator entry(folder, error), end; !error && entry != end && !stop.stop_requested(); entry.increment(error)) {
         std::error_code ignored;
         // A file name that is not UTF-8 reaches the page with U+FFFD in place of its bad bytes.
         queue->add({ entry->is_directory(ignored), validUtf8(entry->path().string()), false }, callback, queue);
@@ -168,32 +167,34 @@ ScriptValue ModuleFile::CreateObject(JSCContext* context)
         return true;
     });
 
-    RegisterMethod("copyAsync", [](MethodCall& call) {
+    RegisterMethod("copyAsync", [this](MethodCall& call) {
         JSCValue* options = call.requiredOptionsObject();
         if (!options)
             return true;
-        std::thread([from = pagePath(GetStringOption(options, "from", "")).string(), to = pagePath(GetStringOption(options, "to", "")).string(), callback = ScriptCallback(functionOption(options, "progress"))]() mutable {
-            platform::copyWithProgress(from, to, [&callback](int64_t current, int64_t total) { postProgress(callback, false, current, total); });
+        startPageThread([from = pagePath(GetStringOption(options, "from", "")).string(), to = pagePath(GetStringOption(options, "to", "")).string(),
+                            callback = ScriptCallback(functionOption(options, "progress"))](std::stop_token stop) mutable {
+            platform::copyWithProgress(
+                from, to, [&callback](int64_t current, int64_t total) { postProgress(callback, false, current, total); }, stop);
             // The same last call after a failed copy as after a good one.
             postProgress(callback, true, 0, 0);
-        }).detach();
+        });
         call.result = ScriptValue::adopt(jsc_value_new_null(call.context));
         return true;
     });
 
-    RegisterMethod("listDir", [](MethodCall& call) {
+    RegisterMethod("listDir", [this](MethodCall& call) {
         JSCValue* options = call.requiredOptionsObject();
         if (!options)
             return true;
-        std::thread([path = pagePath(GetStringOption(options, "path", "")), recursive = GetBoolOption(options, "recursive").value_or(false),
-                        callback = ScriptCallback(functionOption(options, "callback"))]() mutable {
+        startPageThread([path = pagePath(GetStringOption(options, "path", "")), recursive = GetBoolOption(options, "recursive").value_or(false),
+                            callback = ScriptCallback(functionOption(options, "callback"))](std::stop_token stop) mutable {
             auto queue = std::make_shared<ListingQueue>();
             if (recursive)
-                walk<std::filesystem::recursive_directory_iterator>(path, callback, queue);
+                walk<std::filesystem::recursive_directory_iterator>(path, callback, queue, stop);
             else
-                walk<std::filesystem::directory_iterator>(path, callback, queue);
+                walk<std::filesystem::directory_iterator>(path, callback, queue, stop);
             queue->add({ false, "", true }, callback, queue);
-        }).detach();
+        });
         return true;
     });
     return object;

@@ -7,7 +7,7 @@
 #include "net/DownloadCache.h"
 #include "net/FetchFile.h"
 
-#include <thread>
+#include <stop_token>
 
 namespace tvn {
 
@@ -53,7 +53,7 @@ private:
 
 } // namespace
 
-std::shared_ptr<DownloadThread> DownloadThread::start(std::string url, std::string path, ScriptValue progress, std::string sha256,
+std::shared_ptr<DownloadThread> DownloadThread::start(const ModuleBase& owner, std::string url, std::string path, ScriptValue progress, std::string sha256,
     uint64_t maxBytes)
 {
     // One transfer of the one address, as the page asked.
@@ -61,26 +61,30 @@ std::shared_ptr<DownloadThread> DownloadThread::start(std::string url, std::stri
                            const DownloadCancelFunction& cancel) {
         return FetchResult { fetchUrlToFile(progress, cancel, address.url, path, address.sha256, DownloadLimits { address.size }) };
     };
-    return run([address = DownloadAddress { std::move(url), std::move(sha256), maxBytes, {} }] { return std::optional(address); }, once,
+    return run(owner, [address = DownloadAddress { std::move(url), std::move(sha256), maxBytes, {} }] { return std::optional(address); }, once,
         std::move(path), std::move(progress));
 }
 
-std::shared_ptr<DownloadThread> DownloadThread::startAsking(AddressQuestion question, std::string path, ScriptValue progress)
+std::shared_ptr<DownloadThread> DownloadThread::startAsking(const ModuleBase& owner, AddressQuestion question, std::string path, ScriptValue progress)
 {
     const Fetch throughCache = [](const DownloadAddress& address, const std::string& path, const DownloadProgressFunction& progress,
                                    const DownloadCancelFunction& cancel) {
         return fetchFile(address, path, progress, cancel, DownloadCache::user(), configuredFetchPolicy());
     };
-    return run(std::move(question), throughCache, std::move(path), std::move(progress));
+    return run(owner, std::move(question), throughCache, std::move(path), std::move(progress));
 }
 
-std::shared_ptr<DownloadThread> DownloadThread::run(AddressQuestion question, Fetch fetch, std::string path, ScriptValue progress)
+std::shared_ptr<DownloadThread> DownloadThread::run(const ModuleBase& owner, AddressQuestion question, Fetch fetch, std::string path, ScriptValue progress)
 {
     auto download = std::make_shared<DownloadThread>();
+    download->setIds(owner.browserId(), owner.frameId());
     // A "progress" that is not a function is held as nothing: calling it would do nothing.
     ScriptCallback callback(jsc_value_is_function(progress.get()) ? std::move(progress) : ScriptValue());
-    std::thread([question = std::move(question), fetch = std::move(fetch), path = std::move(path),
-                    events = ProgressEvents(std::move(callback), download->m_cancelled), cancelled = download->m_cancelled]() mutable {
+    // A stop (the page went) cancels the download as cancel() does: the transfer ends at its next
+    // progress report and no more events are posted.
+    download->startPageThread([question = std::move(question), fetch = std::move(fetch), path = std::move(path),
+                                  events = ProgressEvents(std::move(callback), download->m_cancelled), cancelled = download->m_cancelled](std::stop_token stop) mutable {
+        const std::stop_callback cancelOnStop(stop, [&cancelled] { *cancelled = true; });
         events.post(false, 0, 0, 100);
         const std::optional<DownloadAddress> address = question();
         if (!address) {
@@ -99,7 +103,7 @@ std::shared_ptr<DownloadThread> DownloadThread::run(AddressQuestion question, Fe
             },
             [&cancelled] { return cancelled->load(); });
         events.post(true, static_cast<uint32_t>(result.code), 0, 0, result.fromCache);
-    }).detach();
+    });
     return download;
 }
 
@@ -117,12 +121,12 @@ ScriptValue DownloadThread::CreateObject(JSCContext* context)
 ScriptValue ModuleHttp::CreateObject(JSCContext* context)
 {
     ScriptValue object = ModuleBase::CreateObject(context);
-    RegisterMethod("download", [](MethodCall& call) {
+    RegisterMethod("download", [this](MethodCall& call) {
         JSCValue* options = call.requiredOptionsObject();
         if (!options)
             return true;
         ScriptValue progress = ScriptValue::adopt(jsc_value_object_get_property(options, "progress"));
-        const std::shared_ptr<DownloadThread> download = DownloadThread::start(GetStringOption(options, "url").value_or(""),
+        const std::shared_ptr<DownloadThread> download = DownloadThread::start(*this, GetStringOption(options, "url").value_or(""),
             pagePath(GetStringOption(options, "path").value_or("")).string(), std::move(progress));
         call.result = download->createScriptObject(call.context);
         return true;

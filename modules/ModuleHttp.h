@@ -28,8 +28,9 @@ public:
 class DownloadThread final : public ModuleBase {
 public:
     // Starts the download of `url` into `path` (checked against `sha256` when that is not empty);
-    // `progress` may be empty. Script thread.
-    static std::shared_ptr<DownloadThread> start(std::string url, std::string path, ScriptValue progress, std::string sha256 = {},
+    // `progress` may be empty. The thread belongs to `owner`'s page (a page that goes cancels it).
+    // Script thread.
+    static std::shared_ptr<DownloadThread> start(const ModuleBase& owner, std::string url, std::string path, ScriptValue progress, std::string sha256 = {},
         uint64_t maxBytes = 0);
 
     // A file for the Downloads panel: its address asked on the download's thread (a server may take
@@ -37,14 +38,14 @@ public:
     // (fetchFile: sources in rounds, the download cache). No address: the last event's error is
     // kDownloadNoAddress; a file from the cache: the last event has `cached: true`.
     using AddressQuestion = std::function<std::optional<DownloadAddress>()>;
-    static std::shared_ptr<DownloadThread> startAsking(AddressQuestion, std::string path, ScriptValue progress);
+    static std::shared_ptr<DownloadThread> startAsking(const ModuleBase& owner, AddressQuestion, std::string path, ScriptValue progress);
 
     ScriptValue CreateObject(JSCContext*) override;
 
 private:
     using Fetch = std::function<FetchResult(const DownloadAddress&, const std::string& path, const DownloadProgressFunction&,
         const DownloadCancelFunction&)>;
-    static std::shared_ptr<DownloadThread> run(AddressQuestion, Fetch, std::string path, ScriptValue progress);
+    static std::shared_ptr<DownloadThread> run(const ModuleBase& owner, AddressQuestion, Fetch, std::string path, ScriptValue progress);
 
     std::shared_ptr<std::atomic<bool>> m_cancelled = std::make_shared<std::atomic<bool>>(false);
 };

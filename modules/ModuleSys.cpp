@@ -264,7 +264,7 @@ ScriptValue ModuleSys::CreateObject(JSCContext* context)
         return true;
     });
 
-    RegisterMethod("exec", [](MethodCall& call) {
+    RegisterMethod("exec", [this](MethodCall& call) {
         JSCValue* options = call.optionsObject();
         if (!options)
             return true;
@@ -284,7 +284,7 @@ ScriptValue ModuleSys::CreateObject(JSCContext* context)
         task.userdata = optionValue(options, "userdata");
         if (jsc_value_is_undefined(task.userdata.get()))
             task.userdata = ScriptValue::adopt(jsc_value_new_object(call.context, nullptr, nullptr));
-        startExecTask(std::move(task), modulePath().parent_path());
+        startExecTask(std::move(task), modulePath().parent_path(), *this);
         return true;
     });
 

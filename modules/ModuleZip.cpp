@@ -6,7 +6,6 @@
 #include "modules/ScriptCallback.h"
 #include "util/JsonText.h"
 
-#include <thread>
 
 namespace tvn {
 
@@ -50,13 +49,14 @@ ScriptValue entryArray(JSCContext* context, const std::vector<ZipEntry>& entries
 ScriptValue ModuleZip::CreateObject(JSCContext* context)
 {
     ScriptValue object = ModuleBase::CreateObject(context);
-    RegisterMethod("open", [](MethodCall& call) {
+    RegisterMethod("open", [this](MethodCall& call) {
         JSCValue* options = call.requiredOptionsObject();
         if (!options)
             return true;
         const std::string mode = GetStringOption(options, "mode").value_or("");
         const char modeLetter = mode.empty() ? 'r' : mode[0]; // an empty mode reads
         auto file = std::make_shared<ZipFile>(ZipArchive::open(pagePath(GetStringOption(options, "path").value_or("")), modeLetter, GetIntOption(options, "level").value_or(-1)));
+        file->setIds(browserId(), frameId()); // its threads belong to this module's page
         call.result = file->createScriptObject(call.context);
         return true;
     });
@@ -75,13 +75,14 @@ ScriptValue ZipFile::CreateObject(JSCContext* context)
             call.invalidArguments();
             return true;
         }
-        std::thread([archive = m_archive, callback = ScriptCallback(call.arguments[0])]() mutable {
+        // Reading the central directory is short: the thread ends on its own before a stop is waited on.
+        startPageThread([archive = m_archive, callback = ScriptCallback(call.arguments[0])](std::stop_token) mutable {
             auto entries = std::make_shared<std::vector<ZipEntry>>(archive ? archive->entries() : std::vector<ZipEntry>());
             callback.post([entries](const ScriptCallback::Target& target) {
                 const ScriptValue list = entryArray(target.context(), *entries);
                 target.call({ list.get() });
             });
-        }).detach();
+        });
         call.result = ScriptValue::adopt(jsc_value_new_undefined(call.context));
         return true;
     });

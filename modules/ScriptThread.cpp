@@ -2,6 +2,8 @@
 
 #include "modules/ScriptThread.h"
 
+#include "platform/ThreadHandoff.h"
+
 #include <glib.h>
 #include <memory>
 
@@ -17,7 +19,9 @@ void postToScriptThread(std::function<void()> task)
     auto held = std::make_unique<Task>(std::move(task));
     GSource* source = g_idle_source_new();
     g_source_set_priority(source, G_PRIORITY_DEFAULT);
+    platform::handOff(held.get());
     g_source_set_callback(source, [](gpointer data) -> gboolean {
+        platform::takeOver(data);
         (*static_cast<Task*>(data))();
         return G_SOURCE_REMOVE;
     }, held.release(), [](gpointer data) { std::unique_ptr<Task>(static_cast<Task*>(data)); });

@@ -9,10 +9,23 @@
 #include "net/Report.h"
 #include "platform/RuntimeFolder.h"
 
+#include "platform/ThreadGroup.h"
+
 #include <clocale>
-#include <thread>
 
 namespace tvn {
+
+namespace {
+
+// The start report's thread, owned by the process: joined by endProcess() (or at exit). The
+// report's request is not cut; its time limit bounds the wait.
+platform::ThreadGroup& reportThreads()
+{
+    static platform::ThreadGroup threads;
+    return threads;
+}
+
+} // namespace
 
 void startProcess(StartReport mode)
 {
@@ -27,9 +40,12 @@ void startProcess(StartReport mode)
         postReport(report);
         return;
     }
-    // The thread touches only what lives until the process ends (the configuration, the device
-    // id, libcurl's global state); a process that ends first simply ends it.
-    std::thread([report = std::move(report)] { postReport(report); }).detach();
+    reportThreads().start([report = std::move(report)](std::stop_token) { postReport(report); });
+}
+
+void endProcess()
+{
+    reportThreads().stop();
 }
 
 } // namespace tvn

@@ -14,4 +14,9 @@ enum class StartReport {
 
 void startProcess(StartReport);
 
+// Waits for a start report sent in the background: before the process's own end (its main
+// function returning, the web extension's end), so that no request is under way while exit
+// handlers take libcurl and OpenSSL down.
+void endProcess();
+
 } // namespace tvn

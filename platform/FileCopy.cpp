@@ -14,6 +14,7 @@ namespace {
 
 struct CopyRun {
     const CopyProgress& progress;
+    GCancellable* cancellable;
     int64_t done = 0;  // bytes of the files finished before the current one
     int64_t total = 0; // bytes of every file to copy
 };
@@ -30,7 +31,7 @@ bool copyOneFile(const std::filesystem::path& from, const std::filesystem::path&
     GRef<GFile> source = GRef<GFile>::adopt(g_file_new_for_path(from.c_str()));
     GRef<GFile> destination = GRef<GFile>::adopt(g_file_new_for_path(temporary.c_str()));
     GError* rawError = nullptr;
-    const gboolean copied = g_file_copy(source.get(), destination.get(), GFileCopyFlags(G_FILE_COPY_OVERWRITE | G_FILE_COPY_NOFOLLOW_SYMLINKS), nullptr,
+    const gboolean copied = g_file_copy(source.get(), destination.get(), GFileCopyFlags(G_FILE_COPY_OVERWRITE | G_FILE_COPY_NOFOLLOW_SYMLINKS), run.cancellable,
         [](goffset current, goffset, gpointer data) {
             auto* self = static_cast<CopyRun*>(data);
             if (self->progress)
@@ -99,8 +100,10 @@ CopyDestination copyDestination(std::string_view from, std::string_view to)
     return { target.parent_path(), target.filename().string(), false };
 }
 
-bool copyWithProgress(const std::string& from, const std::string& to, const CopyProgress& progress)
+bool copyWithProgress(const std::string& from, const std::string& to, const CopyProgress& progress, std::stop_token stop)
 {
+    const GRef<GCancellable> cancellable = GRef<GCancellable>::adopt(g_cancellable_new());
+    const std::stop_callback cancel(stop, [&cancellable] { g_cancellable_cancel(cancellable.get()); });
     const CopyDestination destination = copyDestination(from, to);
     std::error_code error;
     if (destination.createFolder)
@@ -108,7 +111,7 @@ bool copyWithProgress(const std::string& from, const std::string& to, const Copy
     if (destination.name.empty() || !std::filesystem::is_directory(destination.folder.empty() ? "." : destination.folder, error))
         return false;
     const std::filesystem::path target = destination.folder / destination.name;
-    CopyRun run { progress, 0, bytesIn(from) };
+    CopyRun run { progress, cancellable.get(), 0, bytesIn(from) };
     if (std::filesystem::is_directory(from, error)) {
         // Never into itself: the copy would grow as it walks.
         const std::filesystem::path source = std::filesystem::weakly_canonical(from, error);

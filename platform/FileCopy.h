@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -25,7 +26,8 @@ CopyDestination copyDestination(std::string_view from, std::string_view to);
 // Bytes done and bytes in all, as the copy goes.
 using CopyProgress = std::function<void(int64_t current, int64_t total)>;
 
-// True when everything was copied.
-bool copyWithProgress(const std::string& from, const std::string& to, const CopyProgress& progress);
+// True when everything was copied. A stop ends the copy of the file under way (it is removed) and
+// copies nothing more.
+bool copyWithProgress(const std::string& from, const std::string& to, const CopyProgress& progress, std::stop_token stop = {});
 
 } // namespace tvn::platform

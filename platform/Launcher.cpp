@@ -2,12 +2,18 @@
 
 #include "platform/Launcher.h"
 
+#include "platform/FileDescriptor.h"
+#include "platform/StopEvent.h"
+#include "platform/ThreadGroup.h"
+
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <glib.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -220,10 +226,26 @@ std::optional<int> exitCodeIfEnded(pid_t pid)
 
 void abandonProcess(pid_t pid)
 {
-    std::thread([pid] {
+    // The process's own group: joined when the process ends (static destruction), each waiter
+    // woken by its stop. A process left running then is never reaped by tvn; it is no zombie of a
+    // process that has gone.
+    static ThreadGroup waiters;
+    waiters.start([pid](std::stop_token stop) {
+        const FileDescriptor process(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+        const StopEvent stopEvent(stop);
         int status = 0;
-        waitpid(pid, &status, 0);
-    }).detach();
+        while (::waitpid(pid, &status, WNOHANG) == 0) {
+            if (process) {
+                if (!waitReadable(process.get(), stopEvent, stop))
+                    return;
+            } else {
+                // A kernel without pidfd: asked every 100 ms.
+                if (stop.stop_requested())
+                    return;
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        }
+    });
 }
 
 } // namespace tvn::platform

@@ -15,7 +15,9 @@
 #include "ipc/JsonMessage.h"
 #include "ipc/StartPage.h"
 #include "modules/CallBridge.h"
+#include "modules/HeartbeatChain.h"
 #include "modules/ModuleHandler.h"
+#include "modules/PageThreads.h"
 #include "modules/ScriptThread.h"
 #include "modules/WindowRequest.h"
 #include "net/ProcessStart.h"
@@ -23,6 +25,7 @@
 #include "renderer/DraggableRegions.h"
 #include "renderer/RendererMessages.h"
 #include "renderer/WebExtension.h"
+#include "repair/SystemTolvane.h"
 
 #include <webkit2/webkit-web-extension.h>
 
@@ -30,11 +33,31 @@ namespace {
 
 using namespace tvn;
 
+// What the extension owns. It ends with the process (exit runs its destructor): the pages' threads
+// first, then the heartbeat's, the call bridge's, the repair engine (its work cancelled, its
+// threads joined; the others may use it) and the start report, so that nothing still runs while
+// exit handlers take the libraries down.
 struct Renderer {
     WebKitWebExtension* extension = nullptr;
     InitData init;
+    std::unique_ptr<SystemTolvane> engine;
     std::unique_ptr<CallBridge> bridge;
     std::unique_ptr<platform::WindowChannelClient> windowChannel;
+
+    Renderer() = default;
+    Renderer(const Renderer&) = delete;
+    Renderer& operator=(const Renderer&) = delete;
+    ~Renderer()
+    {
+        if (!extension)
+            return; // never started
+        PageThreads::current().stopAll();
+        stopHeartbeatChains();
+        CallBridge::setCurrent(nullptr);
+        bridge.reset();
+        engine.reset();
+        endProcess();
+    }
 };
 
 Renderer& renderer()
@@ -78,11 +101,15 @@ void onWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKit
 {
     const int browserId = static_cast<int>(webkit_web_page_get_id(page));
     const int frameId = static_cast<int>(webkit_frame_get_id(frame) & 0xFFFFFFFF);
-    // The frame's old document is gone: so are the calls it was waiting for.
-    if (webkit_frame_is_main_frame(frame))
+    // The frame's old document is gone: so are the calls it was waiting for and the threads working
+    // for it (stopped and joined here, before the new document's first script).
+    if (webkit_frame_is_main_frame(frame)) {
         renderer().bridge->dropPendingOfPage(browserId);
-    else
+        PageThreads::current().stopPage(browserId);
+    } else {
         renderer().bridge->dropPending({ browserId, frameId });
+        PageThreads::current().stopFrame(browserId, frameId);
+    }
     const char* uri = webkit_frame_get_uri(frame);
     if (!uri || !inStartOrigin(uri, renderer().init.startOrigin))
         return;
@@ -122,6 +149,8 @@ extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(W
     log::startLogging("renderer");
     LOG_INFO << "renderer thread created";
 
+    state.engine = std::make_unique<SystemTolvane>();
+    SystemTolvane::setCurrent(state.engine.get());
     state.bridge = std::make_unique<CallBridge>(sendCall, postToScriptThread);
     CallBridge::setCurrent(state.bridge.get());
     g_timeout_add(10, pumpEventBus, nullptr);

@@ -20,6 +20,7 @@
 #include "wine/WineRegistry.h"
 #include "util/Strings.h"
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -146,9 +147,42 @@ bool SystemTolvane::isInstalled(std::string_view displayName) const
     return matchesInstalled(names, displayName);
 }
 
+namespace {
+
+std::atomic<SystemTolvane*> g_current { nullptr };
+
+} // namespace
+
 SystemTolvane::SystemTolvane()
+    : m_controller([this](std::stop_token stop) { runCommands(stop); })
 {
     command([] { History::user().recover(endPrefixPrograms); });
+}
+
+SystemTolvane::~SystemTolvane()
+{
+    {
+        std::lock_guard lock(m_commandMutex);
+        m_cancelledThrough = m_generation; // the running task ends at its next check
+        m_commands.clear();
+        m_controller.request_stop(); // under the lock: the controller cannot miss it between its check and its wait
+    }
+    m_commandQueued.notify_one();
+    m_controller.join(); // after the command under way, which may wait for the running task
+    m_pool.stop();
+    closeRun("cancelled");
+    SystemTolvane* self = this;
+    g_current.compare_exchange_strong(self, nullptr);
+}
+
+SystemTolvane* SystemTolvane::current()
+{
+    return g_current.load();
+}
+
+void SystemTolvane::setCurrent(SystemTolvane* engine)
+{
+    g_current = engine;
 }
 
 void SystemTolvane::setToken(std::string token)
@@ -344,19 +378,19 @@ RepairOutcome SystemTolvane::runInstaller(const std::filesystem::path& installer
 void SystemTolvane::command(std::function<void()> task)
 {
     std::lock_guard lock(m_commandMutex);
-    if (!m_controller.joinable())
-        m_controller = std::thread([this] { runCommands(); });
     m_commands.push_back(std::move(task));
     m_commandQueued.notify_one();
 }
 
-void SystemTolvane::runCommands()
+void SystemTolvane::runCommands(std::stop_token stop)
 {
     for (;;) {
         std::function<void()> next;
         {
             std::unique_lock lock(m_commandMutex);
-            m_commandQueued.wait(lock, [this] { return !m_commands.empty(); });
+            m_commandQueued.wait(lock, [this, &stop] { return !m_commands.empty() || stop.stop_requested(); });
+            if (stop.stop_requested())
+                return;
             next = std::move(m_commands.front());
             m_commands.pop_front();
         }

@@ -22,9 +22,11 @@
 // and system folders are, so that the run can be undone. A run ends "finished" (every item done),
 // "failed" (some not) or "cancelled" (a cancel, or a start that replaced it). The engine's first
 // command closes the runs a process that died left open ("interrupted") and finishes cut undos.
+//
+// The web extension owns the engine (one a process) and makes it current for the modules; when the
+// engine goes, its work is cancelled, its open run closed "cancelled" and its threads joined.
 #pragma once
 
-#include "core/Singleton.h"
 #include "net/DownloadApi.h"
 #include "repair/History.h"
 #include "repair/Items.h"
@@ -40,15 +42,29 @@
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <thread>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <string_view>
 #include <vector>
 
 namespace tvn {
 
-class SystemTolvane : public Singleton<SystemTolvane> {
+class SystemTolvane {
 public:
+    // Queues the history's recovery as the first command: runs a dead process left open are closed
+    // and undos it cut are finished before any new run begins.
+    SystemTolvane();
+    // Cancels every start, waits for the running task, closes the open run and joins the
+    // controller and the worker. No message about the cancel is published.
+    ~SystemTolvane();
+    SystemTolvane(const SystemTolvane&) = delete;
+    SystemTolvane& operator=(const SystemTolvane&) = delete;
+
+    // The engine the modules use: set by its owner, nullptr when none is.
+    static SystemTolvane* current();
+    static void setCurrent(SystemTolvane*);
+
     void scanDlls(std::vector<DllItem>);
     void scanSoftwares(std::vector<SoftwareItem>);
     void repairDlls(std::vector<DllItem>);
@@ -76,11 +92,6 @@ public:
     bool isInstalled(std::string_view displayName) const;
 
 private:
-    friend class Singleton<SystemTolvane>;
-    // Queues the history's recovery as the first command: runs a dead process left open are closed
-    // and undos it cut are finished before any new run begins.
-    SystemTolvane();
-
     using Generation = uint64_t;
 
     // A start: a new generation, and the command that stops the pool, posts the work (given its
@@ -95,9 +106,9 @@ private:
     // Recorded before an installer or a registration; false when the prefix's state cannot be kept.
     bool beforeSystemChange();
     void itemEnded(const RepairOutcome&);
-    // Queues a command for the controller thread (made on first use).
+    // Queues a command for the controller thread.
     void command(std::function<void()>);
-    void runCommands();
+    void runCommands(std::stop_token);
     bool isCancelled(Generation generation) const { return generation <= m_cancelledThrough.load(); }
 
     void scanDllsTask(const std::vector<DllItem>&, Generation);
@@ -131,10 +142,10 @@ private:
     std::mutex m_runMutex;
     std::unique_ptr<History::Run> m_run; // the open run, under m_runMutex
     bool m_runFailed = false;            // under m_runMutex
-    std::thread m_controller; // the engine lives until the process ends, and so does this thread
     Generation m_generation = 0;                 // the newest start's, under m_commandMutex
     std::atomic<Generation> m_cancelledThrough { 0 };
     bool m_cancelAsked = false;                  // under m_commandMutex
+    std::jthread m_controller; // made last: its commands use every member above
 };
 
 // A path on drive C ("C:" or "c:" and more) moved to the Windows directory's drive; any other

@@ -1,5 +1,5 @@
 // The repair engine against the reference server, with the event bus pumped as the web process
-// pumps it. Each test runs in a process of its own: the engine is a singleton.
+// pumps it. Each test has an engine of its own, ended (its threads joined) when the test ends.
 #include "repair/History.h"
 #include "repair/ProgressPacer.h"
 #include "repair/SystemTolvane.h"
@@ -89,15 +89,13 @@ protected:
         std::filesystem::create_directories(dir / "bin");
         m_path = std::getenv("PATH");
         setenv("PATH", ((dir / "bin").string() + ":" + m_path).c_str(), 1);
-        engine.setToken(""); // the engine outlives a test when all run in one process
+        engine = std::make_unique<SystemTolvane>();
     }
 
-    // Whatever a test left running ends before the next test begins.
+    // Whatever a test left running ends (and its threads are joined) before the next test begins.
     void TearDown() override
     {
-        Messages messages;
-        engine.cancelTask();
-        messages.waitForLast("onCancelTask");
+        engine.reset();
         setenv("PATH", m_path.c_str(), 1);
         test::ServerFixture::TearDown();
     }
@@ -113,7 +111,7 @@ protected:
         chmod(path.c_str(), 0755);
     }
 
-    SystemTolvane& engine = SystemTolvane::instance();
+    std::unique_ptr<SystemTolvane> engine;
 
 private:
     std::string m_path;
@@ -154,7 +152,7 @@ TEST_F(EngineTest, ScanLooksInEachFolder)
     test::writeFile(dir / "a" / "present.dll", "x");
     test::writeFile(dir / "ajoined.dll", "x");
     Messages messages;
-    engine.scanDlls({ { "", { (dir / "none/").string(), (dir / "a/").string() }, "present.dll", "sys", false },
+    engine->scanDlls({ { "", { (dir / "none/").string(), (dir / "a/").string() }, "present.dll", "sys", false },
         { "", { (dir / "a").string() }, "joined.dll", "sys", false }, // no separator: "<dir>/a" + "joined.dll"
         { "", {}, "nowhere.dll", "sys", false } });
     EXPECT_EQ(messages.waitFor(3), (std::vector<std::string> { "onScanDlls:present.dll:sys:true", "onScanDlls:joined.dll:sys:true",
@@ -166,11 +164,11 @@ TEST_F(EngineTest, ThreeRepairsInOrder)
     test::writeFile(dir / "catalog" / "b.dll", "b");
     test::writeFile(dir / "catalog" / "c.dll", "c");
     Messages messages;
-    engine.repairDlls({ dll("x.dll"), dll("b.dll"), dll("c.dll") });
+    engine->repairDlls({ dll("x.dll"), dll("b.dll"), dll("c.dll") });
     EXPECT_EQ(messages.waitFor(3),
         (std::vector<std::string> { "onRepairDlls:x.dll:sys:0", "onRepairDlls:b.dll:sys:0", "onRepairDlls:c.dll:sys:0" }));
     EXPECT_EQ(test::readFile(dir / "system" / "b.dll"), "b");
-    EXPECT_EQ(engine.token(), "reference-token"); // one heartbeat, then reused
+    EXPECT_EQ(engine->token(), "reference-token"); // one heartbeat, then reused
     size_t heartbeats = 0;
     for (const auto& request : server->requests())
         heartbeats += request.endpoint == "heart";
@@ -191,7 +189,7 @@ TEST_F(EngineTest, ARepairTellsHowMuchOfItsFileHasArrived)
         reports.emplace_back(std::get<double>(values[1]), std::get<double>(values[2]));
     });
     Messages messages;
-    engine.repairDlls({ dll("big.dll") });
+    engine->repairDlls({ dll("big.dll") });
     EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:big.dll:sys:0" }));
     ASSERT_FALSE(reports.empty());
     EXPECT_EQ(reports.back(), std::make_pair(double(body.size()), double(body.size())));
@@ -219,9 +217,9 @@ TEST_F(EngineTest, ScanDuringARepairLetsTheCurrentItemFinish)
 {
     server->setBehaviour("files", Behaviour::slow(600));
     Messages messages;
-    engine.repairDlls({ dll("x.dll"), dll("x.dll"), dll("x.dll") });
+    engine->repairDlls({ dll("x.dll"), dll("x.dll"), dll("x.dll") });
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    engine.scanDlls({ { "", {}, "a.dll", "sys", false }, { "", {}, "b.dll", "sys", false } });
+    engine->scanDlls({ { "", {}, "a.dll", "sys", false }, { "", {}, "b.dll", "sys", false } });
     EXPECT_EQ(messages.waitFor(3),
         (std::vector<std::string> { "onRepairDlls:x.dll:sys:0", "onScanDlls:a.dll:sys:false", "onScanDlls:b.dll:sys:false" }));
     EXPECT_EQ(messages.settle(std::chrono::milliseconds(300)).size(), 3u);
@@ -231,26 +229,26 @@ TEST_F(EngineTest, CancelDuringAScanEndsItBeforeTheNextItem)
 {
     std::vector<DllItem> items(200, DllItem { "", {}, "x.dll", "sys", false });
     Messages messages;
-    engine.scanDlls(items);
+    engine->scanDlls(items);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    engine.cancelTask();
+    engine->cancelTask();
     const auto seen = messages.waitForLast("onCancelTask");
     ASSERT_FALSE(seen.empty());
     EXPECT_LT(seen.size(), 201u);
     EXPECT_EQ(seen.back(), "onCancelTask");
-    EXPECT_TRUE(engine.cancelled());
+    EXPECT_TRUE(engine->cancelled());
 
     // A new start runs normally again.
-    engine.scanDlls({ { "", {}, "after.dll", "sys", false } });
+    engine->scanDlls({ { "", {}, "after.dll", "sys", false } });
     EXPECT_EQ(messages.waitFor(seen.size() + 1).back(), "onScanDlls:after.dll:sys:false");
 }
 
 TEST_F(EngineTest, CancelWithNothingRunning)
 {
     Messages messages;
-    engine.cancelTask();
+    engine->cancelTask();
     EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onCancelTask" }));
-    engine.scanDlls({});
+    engine->scanDlls({});
     EXPECT_EQ(messages.settle(std::chrono::milliseconds(100)).size(), 1u); // empty input does nothing
 }
 
@@ -258,7 +256,7 @@ TEST_F(EngineTest, NoTokenGivesNoAddress)
 {
     server->setBehaviour("heart", Behaviour::answer(500, ""));
     Messages messages;
-    engine.repairDlls({ dll("x.dll") });
+    engine->repairDlls({ dll("x.dll") });
     EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:1:unreachable" }));
     EXPECT_NE(test::readFile(dir / "main.log").find("[SystemTolvane::askDownloadAddress@"), std::string::npos);
     EXPECT_NE(test::readFile(dir / "main.log").find("] token: null"), std::string::npos);
@@ -275,7 +273,7 @@ TEST_F(EngineTest, NoServerConfiguredIsItsOwnReason)
     test::EnvironmentChange environment;
     environment.set("XDG_CONFIG_HOME", config.string());
     Messages messages;
-    engine.repairDlls({ dll("x.dll") });
+    engine->repairDlls({ dll("x.dll") });
     EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:1:noServer" }));
     EXPECT_TRUE(server->requests().empty());
 }
@@ -286,7 +284,7 @@ TEST_F(EngineTest, FailedDownloadKeepsTheOldFile)
     test::writeFile(dir / "system" / "x.dll", "old good copy");
     server->setBehaviour("files", Behaviour::answer(404, "gone"));
     Messages messages;
-    engine.repairDlls({ dll("x.dll") });
+    engine->repairDlls({ dll("x.dll") });
     EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:2:transfer" }));
     EXPECT_EQ(test::readFile(dir / "system" / "x.dll"), "old good copy");
 }
@@ -297,7 +295,7 @@ TEST_F(EngineTest, RegistrationIsStartedWithTheQuotedPath)
     DllItem item = dll("x.dll", true);
     item.filePath = (dir / "system dir" / "x.dll").string();
     Messages messages;
-    engine.repairDlls({ item, dll("x.dll", false) });
+    engine->repairDlls({ item, dll("x.dll", false) });
     EXPECT_EQ(messages.waitFor(2), (std::vector<std::string> { "onRepairDlls:x.dll:sys:0", "onRepairDlls:x.dll:sys:0" }));
     for (int i = 0; i < 200 && !std::filesystem::exists(dir / "regsvr32-args"); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -308,7 +306,7 @@ TEST_F(EngineTest, MissingRegistrationToolGives3)
 {
     setenv("PATH", (dir / "bin").c_str(), 1); // no regsvr32 anywhere
     Messages messages;
-    engine.repairDlls({ dll("x.dll", true) });
+    engine->repairDlls({ dll("x.dll", true) });
     EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:3:notStarted" }));
 }
 
@@ -316,7 +314,7 @@ TEST_F(EngineTest, InstallerExitCodeIsNotAVerdict)
 {
     writeScript(dir / "catalog" / "setup.sh", "printf '%s|' \"$@\" > '" + (dir / "installer-args").string() + "'\nexit 7\n");
     Messages messages;
-    engine.installSoftwares({ { "Pkg 1.0", "setup.sh", "", "/quiet \"/dir=a b\"", "" } });
+    engine->installSoftwares({ { "Pkg 1.0", "setup.sh", "", "/quiet \"/dir=a b\"", "" } });
     // The code is told, not taken for a failure.
     EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onInstallSoftwares:setup.sh:0:exitCode:7" }));
     EXPECT_EQ(test::readFile(dir / "installer-args"), "/quiet|/dir=a b|");
@@ -343,7 +341,7 @@ TEST_F(EngineTest, InstallersRunUnderWineInsideAPrefix)
     test::writeFile(dir / "catalog" / "setup.exe", "exe");
     writeScript(dir / "bin" / "wine", "printf '%s|%s\\n' \"$WINEPREFIX\" \"$*\" >> '" + (dir / "wine-calls").string() + "'\n");
     Messages messages;
-    engine.installSoftwares({ { "A 1.0", "setup.msi", "", "/qn", "" }, { "B 1.0", "setup.exe", "", "/S \"x y\"", "" } });
+    engine->installSoftwares({ { "A 1.0", "setup.msi", "", "/qn", "" }, { "B 1.0", "setup.exe", "", "/S \"x y\"", "" } });
     EXPECT_EQ(messages.waitFor(2), (std::vector<std::string> { "onInstallSoftwares:setup.msi:0", "onInstallSoftwares:setup.exe:0" }));
     const std::string folder = (dir / "cache" / "tvn" / "installers").string();
     EXPECT_EQ(test::readFile(dir / "wine-calls"), (dir / "prefix").string() + "|msiexec /i " + folder + "/setup.msi /qn\n" + (dir / "prefix").string() + "|"
@@ -352,7 +350,7 @@ TEST_F(EngineTest, InstallersRunUnderWineInsideAPrefix)
     std::filesystem::remove(dir / "bin" / "wine");
     const std::string path = std::getenv("PATH");
     setenv("PATH", (dir / "bin").c_str(), 1); // no wine anywhere
-    engine.installSoftwares({ { "A 1.0", "setup.exe", "", "", "" } });
+    engine->installSoftwares({ { "A 1.0", "setup.exe", "", "", "" } });
     EXPECT_EQ(messages.waitFor(3).back(), "onInstallSoftwares:setup.exe:3:notStarted");
     setenv("PATH", path.c_str(), 1);
 }
@@ -378,7 +376,7 @@ TEST_F(EngineTest, InstallersInAProtonPrefixRunUnderItsProton)
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     test::writeFile(dir / "catalog" / "setup.exe", "exe");
     Messages messages;
-    engine.installSoftwares({ { "B 1.0", "setup.exe", "", "/S", "" } });
+    engine->installSoftwares({ { "B 1.0", "setup.exe", "", "/S", "" } });
     EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onInstallSoftwares:setup.exe:0" }));
     EXPECT_EQ(test::readFile(dir / "wine-calls"), "proton|" + (compat / "pfx").string() + "|" + (dir / "cache" / "tvn" / "installers" / "setup.exe").string() + " /S\n");
 }
@@ -401,7 +399,7 @@ TEST_F(EngineTest, AScanAfterAChangeInAPrefixWaitsForItsWineserver)
     writeScript(dir / "bin" / "regsvr32", "exit 0\n");
     Messages messages;
     // A scan first: whatever an earlier test in this process changed is flushed now.
-    engine.scanSoftwares({ { "B 1.0.3", "setup.exe", "", "", "" } });
+    engine->scanSoftwares({ { "B 1.0.3", "setup.exe", "", "", "" } });
     EXPECT_EQ(messages.waitFor(1).back(), "onScanSoftwares:setup.exe:false");
     // The wineserver's end is when the installer's key reaches system.reg.
     writeScript(dir / "bin" / "wineserver", "printf '%s|%s\\n' \"$WINEPREFIX\" \"$*\" >> '" + (dir / "wineserver-calls").string() + "'\n"
@@ -410,15 +408,15 @@ TEST_F(EngineTest, AScanAfterAChangeInAPrefixWaitsForItsWineserver)
 "DisplayName"="B 1.0.3"
 KEY
 )");
-    engine.scanSoftwares({ { "B 1.0.3", "setup.exe", "", "", "" } });
+    engine->scanSoftwares({ { "B 1.0.3", "setup.exe", "", "", "" } });
     EXPECT_EQ(messages.waitFor(2).back(), "onScanSoftwares:setup.exe:false");
     EXPECT_FALSE(std::filesystem::exists(dir / "wineserver-calls")); // nothing changed since: no wait
 
-    engine.installSoftwares({ { "B 1.0.3", "setup.exe", "", "/S", "" } });
+    engine->installSoftwares({ { "B 1.0.3", "setup.exe", "", "/S", "" } });
     EXPECT_EQ(messages.waitFor(3).back(), "onInstallSoftwares:setup.exe:0");
-    engine.scanSoftwares({ { "B 1.0.3", "setup.exe", "", "", "" } });
+    engine->scanSoftwares({ { "B 1.0.3", "setup.exe", "", "", "" } });
     EXPECT_EQ(messages.waitFor(4).back(), "onScanSoftwares:setup.exe:true");
-    engine.scanSoftwares({ { "B 1.0.3", "setup.exe", "", "", "" } });
+    engine->scanSoftwares({ { "B 1.0.3", "setup.exe", "", "", "" } });
     EXPECT_EQ(messages.waitFor(5).back(), "onScanSoftwares:setup.exe:true");
     // One wait before the installer (the history keeps the registry as the wineserver leaves it),
     // one for the first scan after it.
@@ -428,9 +426,9 @@ KEY
     // A registration through the prefix's regsvr32 is a change too.
     DllItem item = dll("x.dll", true);
     item.filePath = "C:\\windows\\system32\\x.dll";
-    engine.repairDlls({ item });
+    engine->repairDlls({ item });
     EXPECT_EQ(messages.waitFor(6).back(), "onRepairDlls:x.dll:sys:0");
-    engine.scanSoftwares({ { "B 1.0.3", "setup.exe", "", "", "" } });
+    engine->scanSoftwares({ { "B 1.0.3", "setup.exe", "", "", "" } });
     EXPECT_EQ(messages.waitFor(7).back(), "onScanSoftwares:setup.exe:true");
     EXPECT_EQ(test::readFile(dir / "wineserver-calls"), wait + wait + wait + wait);
 }
@@ -440,10 +438,10 @@ TEST_F(EngineTest, CancelWhileAnInstallerRunsGives3AndLeavesItRunning)
     const auto pidFile = dir / "installer-pid";
     writeScript(dir / "catalog" / "forever.sh", "exec >/dev/null 2>&1\necho $$ > '" + pidFile.string() + "'\nexec sleep 30\n");
     Messages messages;
-    engine.installSoftwares({ { "Pkg 1.0", "forever.sh", "", "", "" } });
+    engine->installSoftwares({ { "Pkg 1.0", "forever.sh", "", "", "" } });
     for (int i = 0; i < 500 && !std::filesystem::exists(pidFile); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    engine.cancelTask();
+    engine->cancelTask();
     EXPECT_EQ(messages.waitFor(2), (std::vector<std::string> { "onInstallSoftwares:forever.sh:3:cancelled", "onCancelTask" }));
     const pid_t installer = std::atoi(test::readFile(pidFile).c_str());
     ASSERT_GT(installer, 0);
@@ -461,7 +459,7 @@ TEST_F(EngineTest, SoftwareScanReadsTheUninstallKeyAndPackages)
     platform::setDpkgStatusFile(dir / "dpkg-status");
 
     Messages messages;
-    engine.oneKeyScan({}, { { "Runtime 2019 x64 - 14.28.30000", "vc.exe", "", "", "" }, { "libexample 3.1.9", "ex.deb", "", "", "" },
+    engine->oneKeyScan({}, { { "Runtime 2019 x64 - 14.28.30000", "vc.exe", "", "", "" }, { "libexample 3.1.9", "ex.deb", "", "", "" },
                               { std::string(130, 'L') + ".1", "long.exe", "", "", "" }, { "Absent 1.0", "absent.exe", "", "", "" } });
     EXPECT_EQ(messages.waitFor(4), (std::vector<std::string> { "onScanSoftwares:vc.exe:true", "onScanSoftwares:ex.deb:true",
                                        "onScanSoftwares:long.exe:false", "onScanSoftwares:absent.exe:false" }));
@@ -472,14 +470,14 @@ TEST_F(EngineTest, PlainHttpAddressIsNotUsed)
 {
     server->setBehaviour("downloadUrl", Behaviour::answer(200, R"({"code":0,"data":{"url":"http://127.0.0.1:9/x.dll"}})"));
     Messages messages;
-    engine.repairDlls({ dll("x.dll") });
+    engine->repairDlls({ dll("x.dll") });
     EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:2:refused" }));
     EXPECT_FALSE(std::filesystem::exists(dir / "system" / "x.dll"));
     EXPECT_NE(test::readFile(dir / "main.log").find("] download address refused, no digest and not https: 127.0.0.1"), std::string::npos);
 
     // Over https without a digest, from a host that is neither the API server's nor configured.
     server->setBehaviour("downloadUrl", Behaviour::answer(200, R"({"code":0,"data":{"url":"https://localhost:)" + std::to_string(server->port()) + R"(/files/x.dll"}})"));
-    engine.repairDlls({ dll("x.dll") });
+    engine->repairDlls({ dll("x.dll") });
     EXPECT_EQ(messages.waitFor(2).back(), "onRepairDlls:x.dll:sys:2:refused");
     EXPECT_FALSE(std::filesystem::exists(dir / "system" / "x.dll"));
     EXPECT_NE(test::readFile(dir / "main.log").find("] download address refused, no digest and host not trusted: localhost"), std::string::npos);
@@ -492,7 +490,7 @@ TEST_F(EngineTest, MirrorsStandInForSourcesThatFail)
     const std::string own = "https://" + server->address() + "/files/x.dll";
     server->setBehaviour("downloadUrl", Behaviour::answer(200, R"({"code":0,"data":{"url":"http://127.0.0.1:9/x.dll","mirrors":[")" + own + R"("]}})"));
     Messages messages;
-    engine.repairDlls({ dll("x.dll") });
+    engine->repairDlls({ dll("x.dll") });
     EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:0" }));
     EXPECT_EQ(test::readFile(dir / "system" / "x.dll"), "MZ library bytes");
 
@@ -501,7 +499,7 @@ TEST_F(EngineTest, MirrorsStandInForSourcesThatFail)
     server->setBehaviour("downloadUrl", Behaviour {});
     server->setMirrors(1);
     server->setBehaviour("files", Behaviour::corrupt());
-    engine.repairDlls({ dll("x.dll") });
+    engine->repairDlls({ dll("x.dll") });
     EXPECT_EQ(messages.waitFor(2).back(), "onRepairDlls:x.dll:sys:0");
     EXPECT_EQ(test::readFile(dir / "system" / "x.dll"), "MZ library bytes");
     EXPECT_NE(test::readFile(dir / "main.log").find("] download digest mismatch: " + own), std::string::npos);
@@ -515,7 +513,7 @@ TEST_F(EngineTest, ARepairRunIsInTheHistoryAndIsUndone)
     std::filesystem::create_directories(dir / "system");
     test::writeFile(dir / "system" / "x.dll", "the old x");
     Messages messages;
-    engine.repairDlls({ dll("x.dll"), dll("y.dll"), dll("unknown.dll") });
+    engine->repairDlls({ dll("x.dll"), dll("y.dll"), dll("unknown.dll") });
     EXPECT_EQ(messages.waitFor(3).back(), "onRepairDlls:unknown.dll:sys:1:noAddress");
     EXPECT_EQ(test::readFile(dir / "system" / "x.dll"), "MZ library bytes");
     const History history = History::user();
@@ -540,17 +538,17 @@ TEST_F(EngineTest, DigestIsCheckedBeforeTheFileIsReplaced)
     test::writeFile(dir / "system" / "x.dll", "old");
     server->setBehaviour("downloadUrl", Behaviour::wrongDigest());
     Messages messages;
-    engine.repairDlls({ dll("x.dll") });
+    engine->repairDlls({ dll("x.dll") });
     EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:2:badDigest" }));
     EXPECT_EQ(test::readFile(dir / "system" / "x.dll"), "old");
     EXPECT_NE(test::readFile(dir / "main.log").find("] download digest mismatch: "), std::string::npos);
 
     server->setBehaviour("downloadUrl", Behaviour::answer(200, R"({"code":0,"data":{"url":"https://)" + server->address() + R"(/files/x.dll","sha256":"abc"}})"));
-    engine.repairDlls({ dll("x.dll") });
+    engine->repairDlls({ dll("x.dll") });
     EXPECT_EQ(messages.waitFor(2).back(), "onRepairDlls:x.dll:sys:1:noAddress");
 
     server->setBehaviour("downloadUrl", Behaviour());
-    engine.repairDlls({ dll("x.dll") });
+    engine->repairDlls({ dll("x.dll") });
     EXPECT_EQ(messages.waitFor(3).back(), "onRepairDlls:x.dll:sys:0");
     EXPECT_EQ(test::readFile(dir / "system" / "x.dll"), "MZ library bytes");
 }
@@ -563,7 +561,7 @@ TEST_F(EngineTest, PlainHttpWithADigestIsUsed)
     server->setBehaviour("downloadUrl", Behaviour::answer(200, nlohmann::json { { "code", 0 }, { "data", { { "url", plain.url() + "/x.dll" },
                                                                     { "sha256", sha256Hex("MZ library bytes") } } } }.dump()));
     Messages messages;
-    engine.repairDlls({ dll("x.dll") });
+    engine->repairDlls({ dll("x.dll") });
     EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:0" }));
     EXPECT_EQ(test::readFile(dir / "system" / "x.dll"), "MZ library bytes");
 }
@@ -578,7 +576,7 @@ TEST_F(EngineTest, InstallerNameMustBeAPlainFileName)
 
     writeScript(dir / "catalog" / "setup.sh", "touch '" + (dir / "ran").string() + "'\n");
     Messages messages;
-    engine.installSoftwares({ { "Pkg 1.0", "../catalog/setup.sh", "", "", "" }, { "Pkg 1.0", "setup.sh", "", "", "" } });
+    engine->installSoftwares({ { "Pkg 1.0", "../catalog/setup.sh", "", "", "" }, { "Pkg 1.0", "setup.sh", "", "", "" } });
     EXPECT_EQ(messages.waitFor(2), (std::vector<std::string> { "onInstallSoftwares:../catalog/setup.sh:2:refused", "onInstallSoftwares:setup.sh:0" }));
     size_t asked = 0;
     for (const auto& request : server->requests())
@@ -592,15 +590,15 @@ TEST_F(EngineTest, CancelThenStartAtOnce)
 {
     server->setBehaviour("files", Behaviour::slow(300));
     Messages messages;
-    engine.repairDlls({ dll("x.dll"), dll("x.dll"), dll("x.dll") });
-    engine.cancelTask();
-    engine.scanDlls({ { "", {}, "a.dll", "sys", false }, { "", {}, "b.dll", "sys", false }, { "", {}, "c.dll", "sys", false } });
+    engine->repairDlls({ dll("x.dll"), dll("x.dll"), dll("x.dll") });
+    engine->cancelTask();
+    engine->scanDlls({ { "", {}, "a.dll", "sys", false }, { "", {}, "b.dll", "sys", false }, { "", {}, "c.dll", "sys", false } });
     const auto seen = messages.waitForLast("onScanDlls:c.dll:sys:false");
     ASSERT_GE(seen.size(), 4u);
     EXPECT_EQ(std::vector<std::string>(seen.end() - 4, seen.end()),
         (std::vector<std::string> { "onCancelTask", "onScanDlls:a.dll:sys:false", "onScanDlls:b.dll:sys:false", "onScanDlls:c.dll:sys:false" }));
     EXPECT_LE(seen.size(), 5u); // at most the one repair that was running, cut short
-    EXPECT_FALSE(engine.cancelled());
+    EXPECT_FALSE(engine->cancelled());
 }
 
 // A start while an installer runs on and on returns at once; its work follows when the installer
@@ -610,13 +608,13 @@ TEST_F(EngineTest, StartDuringANeverEndingInstallerReturnsAtOnce)
     const auto pidFile = dir / "installer-pid";
     writeScript(dir / "catalog" / "forever.sh", "exec >/dev/null 2>&1\necho $$ > '" + pidFile.string() + "'\nexec sleep 600\n");
     Messages messages;
-    engine.installSoftwares({ { "Pkg 1.0", "forever.sh", "", "", "" } });
+    engine->installSoftwares({ { "Pkg 1.0", "forever.sh", "", "", "" } });
     for (int i = 0; i < 500 && test::readFile(pidFile).empty(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     const pid_t installer = std::atoi(test::readFile(pidFile).c_str());
     ASSERT_GT(installer, 0);
 
-    engine.scanDlls({ { "", {}, "a.dll", "sys", false } }); // returns while the installer still runs
+    engine->scanDlls({ { "", {}, "a.dll", "sys", false } }); // returns while the installer still runs
     EXPECT_EQ(kill(installer, 0), 0);
     EXPECT_TRUE(messages.settle(std::chrono::milliseconds(200)).empty());
 
