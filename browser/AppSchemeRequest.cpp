@@ -71,12 +71,6 @@ std::optional<AppRequestTarget> appRequestTarget(std::string_view url)
     return AppRequestTarget { app->host, std::string(app->path.empty() ? app->path : app->path.substr(1)) };
 }
 
-std::optional<std::filesystem::path> distFolderFile(std::string_view url, const std::filesystem::path& distFolder)
-{
-    const auto path = distRequestPath(url, distFolder);
-    return path ? fileInFolder(distFolder, *path) : std::nullopt;
-}
-
 std::optional<ResourceResponse> answerAppRequest(std::string_view url, const std::filesystem::path& appFolder,
     const std::filesystem::path& distFolder)
 {

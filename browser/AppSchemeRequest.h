@@ -35,13 +35,10 @@ std::optional<AppRequestTarget> appRequestTarget(std::string_view url);
 // request fails outright: no handler, the pack cannot be opened, or no such entry. An entry that
 // is found but cannot be read (a directory, a bad digest or stream) is answered with its announced
 // length and an empty body.
-// `distFolder` (may be empty) is the folder "app://dist/" serves.
+// `distFolder` (may be empty) is the folder "app://dist/" serves: a file there is answered from
+// disk; a path with a "." or ".." step, a missing file or one whose real path is outside the folder
+// gets 404.
 std::optional<ResourceResponse> answerAppRequest(std::string_view url, const std::filesystem::path& appFolder,
     const std::filesystem::path& distFolder = {});
-
-// The real path of the file of the dist folder an "app://dist/..." URL names; nullopt for any
-// other URL, for a path with a "." or ".." step, and for a file that is missing or whose real path
-// is outside the folder.
-std::optional<std::filesystem::path> distFolderFile(std::string_view url, const std::filesystem::path& distFolder);
 
 } // namespace tvn

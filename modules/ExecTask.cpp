@@ -20,8 +20,6 @@ namespace tvn {
 
 namespace {
 
-std::atomic<size_t> g_running { 0 };
-
 // Text in parts as one script string. The engine joins the parts as a rope, without one more
 // conversion of the whole (its own conversion of a large text goes through a buffer twice its size).
 ScriptValue scriptText(JSCContext* context, const std::vector<std::string>& parts)
@@ -105,11 +103,6 @@ void runChild(platform::PipedChild child, bool stream, OutputCallback callback, 
 
 } // namespace
 
-size_t runningExecTasks()
-{
-    return g_running;
-}
-
 void startExecTask(ExecTask task, const std::filesystem::path& applicationFolder, const ModuleBase& owner)
 {
     OutputCallback callback(ScriptCallback(std::move(task.callback), { std::move(task.userdata) }));
@@ -126,15 +119,13 @@ void startExecTask(ExecTask task, const std::filesystem::path& applicationFolder
     if (!task.exe.empty())
         program = applicationFolder / task.exe; // an absolute exe stands as it is
     const std::filesystem::path folder = task.dir.empty() ? applicationFolder : std::filesystem::path(task.dir);
-    ++g_running;
     owner.startPageThread([arguments = *arguments, program, folder, stream = task.stream, callback = std::move(callback)](std::stop_token stop) mutable {
         if (const std::optional<platform::PipedChild> child = platform::startWithOutputPipe(program, arguments, folder)) {
             runChild(*child, stream, std::move(callback), stop);
         } else {
             LOG_ERROR << "exec start failed: " << std::strerror(errno) << ", " << (program ? program->string() : arguments.empty() ? "" : arguments[0]);
-            OutputCallback released = std::move(callback); // its release is posted before the count drops
+            OutputCallback released = std::move(callback); // its release is posted before the thread ends
         }
-        --g_running;
     });
 }
 

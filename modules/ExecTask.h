@@ -33,8 +33,4 @@ inline constexpr size_t kExecMaxCommand = 4095; // characters, as UTF-16 counts 
 // child. Script thread only; the script values are released on the script thread.
 void startExecTask(ExecTask task, const std::filesystem::path& applicationFolder, const ModuleBase& owner);
 
-// How many exec threads are still running; each has posted all it will post before it stops
-// counting.
-size_t runningExecTasks();
-
 } // namespace tvn

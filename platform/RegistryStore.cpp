@@ -183,11 +183,6 @@ bool RegistryStore::keyExists(RegistryRoot root, std::string_view path)
     return inTransaction([&] { return findKey(root, path) ? kErrorSuccess : kErrorFileNotFound; }) == kErrorSuccess;
 }
 
-long RegistryStore::createKey(RegistryRoot root, std::string_view path)
-{
-    return inTransaction([&] { return makeKey(root, path) ? kErrorSuccess : kErrorCannotOpen; });
-}
-
 long RegistryStore::queryValue(RegistryRoot root, std::string_view path, std::string_view name, RegistryValue& value)
 {
     return inTransaction([&] {

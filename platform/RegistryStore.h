@@ -48,8 +48,6 @@ public:
     RegistryStore& operator=(const RegistryStore&) = delete;
 
     bool keyExists(RegistryRoot, std::string_view path);
-    // Creates every missing key of the path.
-    long createKey(RegistryRoot, std::string_view path);
     // The value, or the error (kErrorFileNotFound for a missing key or value).
     long queryValue(RegistryRoot, std::string_view path, std::string_view name, RegistryValue& value);
     // Creates the key path when needed.

@@ -8,6 +8,7 @@
 #include "modules/CallBridge.h"
 #include "modules/ExecTask.h"
 #include "modules/ModuleHandler.h"
+#include "modules/PageThreads.h"
 #include "modules/WindowRequest.h"
 #include "tests/support/Environment.h"
 #include "tests/support/MainLoop.h"
@@ -49,12 +50,13 @@ protected:
 
     std::string run(const std::string& code) { return test::runScript(context.get(), code); }
 
-    // Runs the script thread until every exec thread has ended and all they posted has run.
+    // Runs the script thread until every exec thread has ended and all they posted has run (a
+    // page's thread ends after its last post).
     void finishExecs()
     {
         std::atomic<bool> done = false;
         for (int i = 0; i < 10000 && !done; ++i) {
-            done = runningExecTasks() == 0;
+            done = PageThreads::current().running() == 0;
             while (g_main_context_iteration(nullptr, FALSE)) { }
             if (!done)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));

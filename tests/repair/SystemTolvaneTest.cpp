@@ -218,7 +218,11 @@ TEST_F(EngineTest, ScanDuringARepairLetsTheCurrentItemFinish)
     server->setBehaviour("files", Behaviour::slow(600));
     Messages messages;
     engine->repairDlls({ dll("x.dll"), dll("x.dll"), dll("x.dll") });
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // The first item's file is on its way (the server holds it).
+    ASSERT_TRUE(test::eventually([&] {
+        const auto requests = server->requests();
+        return std::any_of(requests.begin(), requests.end(), [](const auto& request) { return request.endpoint == "files"; });
+    }));
     engine->scanDlls({ { "", {}, "a.dll", "sys", false }, { "", {}, "b.dll", "sys", false } });
     EXPECT_EQ(messages.waitFor(3),
         (std::vector<std::string> { "onRepairDlls:x.dll:sys:0", "onScanDlls:a.dll:sys:false", "onScanDlls:b.dll:sys:false" }));
@@ -230,7 +234,7 @@ TEST_F(EngineTest, CancelDuringAScanEndsItBeforeTheNextItem)
     std::vector<DllItem> items(200, DllItem { "", {}, "x.dll", "sys", false });
     Messages messages;
     engine->scanDlls(items);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_FALSE(messages.waitFor(1).empty()); // the scan is under way
     engine->cancelTask();
     const auto seen = messages.waitForLast("onCancelTask");
     ASSERT_FALSE(seen.empty());

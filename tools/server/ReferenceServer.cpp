@@ -117,12 +117,6 @@ void ReferenceServer::setMirrors(int count)
     m_options.mirrors = count;
 }
 
-void ReferenceServer::clearRequests()
-{
-    std::lock_guard lock(m_mutex);
-    m_requests.clear();
-}
-
 void ReferenceServer::record(const std::string& endpoint, const httplib::Request& request, std::map<std::string, std::string> fields)
 {
     RecordedRequest recorded { endpoint, request.method, request.target, request.path, {}, {}, request.body, std::move(fields) };

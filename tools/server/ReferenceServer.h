@@ -108,7 +108,6 @@ public:
     void setBehaviour(const std::string& endpoint, Behaviour);
     void setMirrors(int count);
     std::vector<RecordedRequest> requests() const;
-    void clearRequests();
     // The bytes of file content sent so far, over every files and mirror endpoint.
     uint64_t fileBytesSent() const { return m_fileBytesSent; }
 
