@@ -95,8 +95,10 @@ void Client::addFileMethods()
 
 Client::~Client()
 {
-    g_signal_handler_disconnect(m_view.get(), m_messageHandler);
-    g_signal_handler_disconnect(m_view.get(), m_closeHandler);
+    // A view already disposed (its window destroyed first) has dropped every handler itself.
+    for (const gulong handler : { m_messageHandler, m_closeHandler })
+        if (g_signal_handler_is_connected(m_view.get(), handler))
+            g_signal_handler_disconnect(m_view.get(), handler);
     LOG_INFO << "client destroyed";
 }
 

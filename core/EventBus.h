@@ -16,9 +16,12 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <unordered_map>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -28,6 +31,20 @@ namespace tvn::EventBus {
 // 6 pointer. Readers take values by position and index; the wrong alternative throws
 // std::bad_variant_access.
 using Value = std::variant<bool, int64_t, uint64_t, double, std::string, int32_t, void*>;
+
+// A message's values read as exactly these alternatives, in order: nullopt when the count or any
+// alternative differs (a message of another shape is dropped, never half read).
+template<typename... Types>
+std::optional<std::tuple<Types...>> valuesAs(const std::vector<Value>& values)
+{
+    if (values.size() != sizeof...(Types))
+        return std::nullopt;
+    return [&values]<size_t... Index>(std::index_sequence<Index...>) -> std::optional<std::tuple<Types...>> {
+        if (!(std::holds_alternative<Types>(values[Index]) && ...))
+            return std::nullopt;
+        return std::tuple<Types...>(std::get<Types>(values[Index])...);
+    }(std::index_sequence_for<Types...>());
+}
 
 struct Message {
     std::string name;

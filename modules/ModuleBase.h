@@ -18,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +48,21 @@ struct MethodCall {
         if (!options)
             invalidArguments();
         return options;
+    }
+    // The one argument when it is a string; nullopt for any other call.
+    std::optional<std::string> onlyString() const
+    {
+        if (arguments.size() != 1 || !jsc_value_is_string(arguments[0].get()))
+            return std::nullopt;
+        return scriptString(arguments[0].get());
+    }
+    // The same, for methods that refuse any other call with "Invalid arguments".
+    std::optional<std::string> requiredString()
+    {
+        std::optional<std::string> text = onlyString();
+        if (!text)
+            invalidArguments();
+        return text;
     }
 };
 

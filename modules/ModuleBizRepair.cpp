@@ -60,46 +60,63 @@ MethodHandler withEngine(std::function<bool(MethodCall&, SystemTolvane&)> handle
 // The object a message becomes, or nothing when the payload is not of the slot's shape.
 std::optional<ScriptValue> eventObject(JSCContext* context, ModuleBizRepair::Slot slot, const std::vector<EventBus::Value>& values)
 {
-    const auto text = [&values](size_t i) { return i < values.size() ? std::get_if<std::string>(&values[i]) : nullptr; };
-    const auto flag = [&values](size_t i) { return i < values.size() ? std::get_if<bool>(&values[i]) : nullptr; };
-    const auto number = [&values](size_t i) { return i < values.size() ? std::get_if<int32_t>(&values[i]) : nullptr; };
-    const auto bytes = [&values](size_t i) { return i < values.size() ? std::get_if<double>(&values[i]) : nullptr; };
+    using EventBus::valuesAs;
+    using std::string;
+    const auto text = [context](const string& value) { return stringValue(context, value); };
     const auto boolean = [context](bool value) { return ScriptValue::adopt(jsc_value_new_boolean(context, value)); };
-    const auto integer = [context](int32_t value) { return ScriptValue::adopt(jsc_value_new_number(context, value)); };
+    const auto number = [context](double value) { return ScriptValue::adopt(jsc_value_new_number(context, value)); };
     switch (slot) {
     case ModuleBizRepair::ScanDlls:
-        if (values.size() != 3 || !text(0) || !text(1) || !flag(2))
-            return std::nullopt;
-        return MakeObject(context, { { "fileName", stringValue(context, *text(0)) }, { "fileType", stringValue(context, *text(1)) }, { "isExist", boolean(*flag(2)) } });
+        if (const auto event = valuesAs<string, string, bool>(values)) {
+            const auto& [fileName, fileType, isExist] = *event;
+            return MakeObject(context, { { "fileName", text(fileName) }, { "fileType", text(fileType) }, { "isExist", boolean(isExist) } });
+        }
+        return std::nullopt;
     case ModuleBizRepair::ScanSoftwares:
-        if (values.size() != 2 || !text(0) || !flag(1))
-            return std::nullopt;
-        return MakeObject(context, { { "fileName", stringValue(context, *text(0)) }, { "isInstall", boolean(*flag(1)) } });
+        if (const auto event = valuesAs<string, bool>(values)) {
+            const auto& [fileName, isInstall] = *event;
+            return MakeObject(context, { { "fileName", text(fileName) }, { "isInstall", boolean(isInstall) } });
+        }
+        return std::nullopt;
     // After the error code: the reason when there is one ("" in the event otherwise), and an
     // installer's exit code after that.
-    case ModuleBizRepair::RepairDlls:
-        if (values.size() < 3 || values.size() > 4 || !text(0) || !text(1) || !number(2) || (values.size() == 4 && !text(3)))
+    case ModuleBizRepair::RepairDlls: {
+        auto event = valuesAs<string, string, int32_t, string>(values);
+        if (!event)
+            if (const auto plain = valuesAs<string, string, int32_t>(values))
+                event = std::tuple_cat(*plain, std::tuple<string>());
+        if (!event)
             return std::nullopt;
-        return MakeObject(context, { { "fileName", stringValue(context, *text(0)) }, { "fileType", stringValue(context, *text(1)) },
-            { "errorCode", integer(*number(2)) }, { "reason", stringValue(context, values.size() == 4 ? *text(3) : std::string()) } });
+        const auto& [fileName, fileType, errorCode, reason] = *event;
+        return MakeObject(context, { { "fileName", text(fileName) }, { "fileType", text(fileType) }, { "errorCode", number(errorCode) }, { "reason", text(reason) } });
+    }
     case ModuleBizRepair::InstallSoftwares: {
-        if (values.size() < 2 || values.size() > 4 || !text(0) || !number(1) || (values.size() >= 3 && !text(2)) || (values.size() == 4 && !number(3)))
+        std::optional<int32_t> exitCode;
+        auto event = valuesAs<string, int32_t, string>(values);
+        if (const auto withExit = valuesAs<string, int32_t, string, int32_t>(values)) {
+            event = std::tuple(std::get<0>(*withExit), std::get<1>(*withExit), std::get<2>(*withExit));
+            exitCode = std::get<3>(*withExit);
+        } else if (const auto plain = valuesAs<string, int32_t>(values)) {
+            event = std::tuple_cat(*plain, std::tuple<string>());
+        }
+        if (!event)
             return std::nullopt;
-        ScriptValue event = MakeObject(context, { { "fileName", stringValue(context, *text(0)) }, { "errorCode", integer(*number(1)) },
-            { "reason", stringValue(context, values.size() >= 3 ? *text(2) : std::string()) } });
-        if (values.size() == 4)
-            jsc_value_object_set_property(event.get(), "exitCode", integer(*number(3)).get());
-        return event;
+        const auto& [fileName, errorCode, reason] = *event;
+        ScriptValue object = MakeObject(context, { { "fileName", text(fileName) }, { "errorCode", number(errorCode) }, { "reason", text(reason) } });
+        if (exitCode)
+            jsc_value_object_set_property(object.get(), "exitCode", number(*exitCode).get());
+        return object;
     }
     case ModuleBizRepair::CancelTask:
         if (!values.empty())
             return std::nullopt;
         return ScriptValue(); // called with no argument
     case ModuleBizRepair::Progress:
-        if (values.size() != 3 || !text(0) || !bytes(1) || !bytes(2))
-            return std::nullopt;
-        return MakeObject(context, { { "fileName", stringValue(context, *text(0)) }, { "current", ScriptValue::adopt(jsc_value_new_number(context, *bytes(1))) },
-            { "total", ScriptValue::adopt(jsc_value_new_number(context, *bytes(2))) } });
+        if (const auto event = valuesAs<string, double, double>(values)) {
+            const auto& [fileName, current, total] = *event;
+            return MakeObject(context, { { "fileName", text(fileName) }, { "current", number(current) }, { "total", number(total) } });
+        }
+        return std::nullopt;
     case ModuleBizRepair::SlotCount:
         break;
     }
@@ -276,12 +293,10 @@ ScriptValue ModuleBizRepair::CreateObject(JSCContext* context)
         }));
     }
     m_subscriptions.push_back(bus.subscribe("HTTP_GetDownloadToken", [](const EventBus::Message* message) {
-        const std::vector<EventBus::Value>& values = *message->values;
-        if (values.size() == 1) {
-            if (const auto* token = std::get_if<std::string>(&values[0]))
-                if (SystemTolvane* engine = SystemTolvane::current())
-                    engine->setToken(*token); // also an empty one
-        }
+        const auto token = EventBus::valuesAs<std::string>(*message->values);
+        SystemTolvane* engine = SystemTolvane::current();
+        if (token && engine)
+            engine->setToken(std::get<0>(*token)); // also an empty one
     }));
     return object;
 }

@@ -28,18 +28,8 @@ ScriptValue intValue(JSCContext* context, int value)
 // A method of one path argument: the path, or "Invalid arguments".
 std::optional<std::filesystem::path> pathArgument(MethodCall& call)
 {
-    if (call.arguments.size() != 1 || !jsc_value_is_string(call.arguments[0].get())) {
-        call.invalidArguments();
-        return std::nullopt;
-    }
-    return pagePath(scriptString(call.arguments[0].get()));
-}
-
-// The function under `key`, or none.
-ScriptValue functionOption(JSCValue* options, const char* key)
-{
-    ScriptValue value = ScriptValue::adopt(jsc_value_object_get_property(options, key));
-    return jsc_value_is_function(value.get()) ? value : ScriptValue();
+    const std::optional<std::string> path = call.requiredString();
+    return path ? std::optional(pagePath(*path)) : std::nullopt;
 }
 
 MethodHandler pathQuery(bool (*query)(const std::filesystem::path&))
@@ -172,7 +162,7 @@ ScriptValue ModuleFile::CreateObject(JSCContext* context)
         if (!options)
             return true;
         startPageThread([from = pagePath(GetStringOption(options, "from", "")).string(), to = pagePath(GetStringOption(options, "to", "")).string(),
-                            callback = ScriptCallback(functionOption(options, "progress"))](std::stop_token stop) mutable {
+                            callback = ScriptCallback(GetFunctionOption(options, "progress"))](std::stop_token stop) mutable {
             platform::copyWithProgress(
                 from, to, [&callback](int64_t current, int64_t total) { postProgress(callback, false, current, total); }, stop);
             // The same last call after a failed copy as after a good one.
@@ -187,7 +177,7 @@ ScriptValue ModuleFile::CreateObject(JSCContext* context)
         if (!options)
             return true;
         startPageThread([path = pagePath(GetStringOption(options, "path", "")), recursive = GetBoolOption(options, "recursive").value_or(false),
-                            callback = ScriptCallback(functionOption(options, "callback"))](std::stop_token stop) mutable {
+                            callback = ScriptCallback(GetFunctionOption(options, "callback"))](std::stop_token stop) mutable {
             auto queue = std::make_shared<ListingQueue>();
             if (recursive)
                 walk<std::filesystem::recursive_directory_iterator>(path, callback, queue, stop);

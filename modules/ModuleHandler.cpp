@@ -81,11 +81,12 @@ void ModuleHandler::install(JSCContext* context, int browserId, int frameId)
 
 bool ModuleHandler::Execute(MethodCall& call) const
 {
-    if (call.arguments.size() != 1 || !jsc_value_is_string(call.arguments[0].get())) {
+    const std::optional<std::string> asked = call.onlyString();
+    if (!asked) {
         call.fail("invalid parameters");
         return true;
     }
-    const std::string name = scriptString(call.arguments[0].get());
+    const std::string& name = *asked;
     LOG_INFO << "create buildin module: " << name;
     const auto factory = builtinModules().find(name);
     if (factory == builtinModules().end()) {

@@ -37,11 +37,6 @@ ScriptValue numberValue(JSCContext* context, double number)
     return ScriptValue::adopt(jsc_value_new_number(context, number));
 }
 
-ScriptValue optionValue(JSCValue* options, const char* key)
-{
-    return ScriptValue::adopt(jsc_value_object_get_property(options, key));
-}
-
 MessageBoxRequest messageBoxRequest(JSCValue* options, std::vector<CustomButton>& customButtons)
 {
     MessageBoxRequest request;
@@ -50,9 +45,9 @@ MessageBoxRequest messageBoxRequest(JSCValue* options, std::vector<CustomButton>
     request.text = GetStringOption(options, "text", "");
     request.standardButtons = standardButtonFlags(GetStringOption(options, "type", ""));
     request.icon = messageBoxIcon(GetStringOption(options, "icon", ""));
-    const ScriptValue buttons = optionValue(options, "buttons");
-    if (jsc_value_is_array(buttons.get())) {
-        const ScriptValue length = optionValue(buttons.get(), "length");
+    const ScriptValue buttons = GetOption(options, "buttons");
+    if (buttons && jsc_value_is_array(buttons.get())) {
+        const ScriptValue length = ScriptValue::adopt(jsc_value_object_get_property(buttons.get(), "length"));
         const int count = jsc_value_to_int32(length.get());
         for (int i = 0; i < count; ++i) {
             const ScriptValue button = ScriptValue::adopt(jsc_value_object_get_property_at_index(buttons.get(), static_cast<unsigned>(i)));
@@ -259,8 +254,8 @@ ScriptValue ModuleSys::CreateObject(JSCContext* context)
         return true;
     });
     RegisterMethod("deviceInfoDecrypt", [](MethodCall& call) {
-        if (call.arguments.size() == 1 && jsc_value_is_string(call.arguments[0].get()))
-            call.result = stringValue(call.context, validUtf8(decodeDeviceInfo(scriptString(call.arguments[0].get()))));
+        if (const std::optional<std::string> encoded = call.onlyString())
+            call.result = stringValue(call.context, validUtf8(decodeDeviceInfo(*encoded)));
         return true;
     });
 
@@ -279,10 +274,9 @@ ScriptValue ModuleSys::CreateObject(JSCContext* context)
             task.dir = pagePath(task.dir).string();
         task.show = GetBoolOption(options, "show").value_or(true);
         task.stream = GetBoolOption(options, "stream").value_or(false);
-        if (ScriptValue callback = optionValue(options, "callback"); jsc_value_is_function(callback.get()))
-            task.callback = std::move(callback);
-        task.userdata = optionValue(options, "userdata");
-        if (jsc_value_is_undefined(task.userdata.get()))
+        task.callback = GetFunctionOption(options, "callback");
+        task.userdata = GetOption(options, "userdata");
+        if (!task.userdata || jsc_value_is_undefined(task.userdata.get()))
             task.userdata = ScriptValue::adopt(jsc_value_new_object(call.context, nullptr, nullptr));
         startExecTask(std::move(task), modulePath().parent_path(), *this);
         return true;

@@ -8,11 +8,10 @@ ScriptValue ModuleTest::CreateObject(JSCContext* context)
 {
     ScriptValue object = ModuleBase::CreateObject(context);
     RegisterMethod("hello", [](MethodCall& call) {
-        if (call.arguments.size() != 1 || !jsc_value_is_string(call.arguments[0].get())) {
-            call.invalidArguments();
+        const std::optional<std::string> name = call.requiredString();
+        if (!name)
             return true;
-        }
-        const std::string text = "hello, " + scriptString(call.arguments[0].get());
+        const std::string text = "hello, " + *name;
         call.result = ScriptValue::adopt(jsc_value_new_string(call.context, text.c_str()));
         return true;
     });

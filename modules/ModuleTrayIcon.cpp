@@ -20,10 +20,8 @@ std::weak_ptr<ModuleBase>& trayOwner()
 // The "icon" option as a string, when the object has one (any value, as its text).
 std::optional<std::string> iconOption(JSCValue* options)
 {
-    if (!jsc_value_object_has_property(options, "icon"))
-        return std::nullopt;
-    const ScriptValue icon = ScriptValue::adopt(jsc_value_object_get_property(options, "icon"));
-    return scriptString(icon.get());
+    const ScriptValue icon = GetOption(options, "icon");
+    return icon ? std::optional(scriptString(icon.get())) : std::nullopt;
 }
 
 } // namespace
@@ -43,7 +41,7 @@ ScriptValue ModuleTrayIcon::CreateObject(JSCContext* context)
         JSCValue* options = call.requiredOptionsObject();
         if (!options)
             return true;
-        if (ScriptValue callback = ScriptValue::adopt(jsc_value_object_get_property(options, "callback")); jsc_value_is_function(callback.get()))
+        if (ScriptValue callback = GetFunctionOption(options, "callback"))
             m_callback = std::move(callback);
         if (std::optional<std::string> icon = iconOption(options))
             m_image = std::move(icon);
@@ -88,18 +86,15 @@ ScriptValue ModuleTrayIcon::CreateObject(JSCContext* context)
 
 void ModuleTrayIcon::onTrayEvent(const EventBus::Message& message)
 {
-    const std::vector<EventBus::Value>& values = *message.values;
-    if (values.size() != 4 || !m_callback || trayOwner().lock().get() != this)
+    const auto values = EventBus::valuesAs<int32_t, int32_t, int32_t, int32_t>(*message.values);
+    if (!values || !m_callback || trayOwner().lock().get() != this)
         return;
-    const auto* page = std::get_if<int32_t>(&values[0]);
-    const auto* msg = std::get_if<int32_t>(&values[1]);
-    const auto* x = std::get_if<int32_t>(&values[2]);
-    const auto* y = std::get_if<int32_t>(&values[3]);
-    if (!page || !msg || !x || !y || *page != browserId())
+    const auto [page, msg, x, y] = *values;
+    if (page != browserId())
         return;
     JSCContext* context = jsc_value_get_context(m_callback.get());
     const auto number = [context](int value) { return ScriptValue::adopt(jsc_value_new_number(context, value)); };
-    const ScriptValue event = MakeObject(context, { { "msg", number(*msg) }, { "x", number(*x) }, { "y", number(*y) } });
+    const ScriptValue event = MakeObject(context, { { "msg", number(msg) }, { "x", number(x) }, { "y", number(y) } });
     JSCValue* arguments[] = { event.get() };
     const ScriptValue ignored = ScriptValue::adopt(jsc_value_function_callv(m_callback.get(), 1, arguments));
     jsc_context_clear_exception(context); // the result and any exception are ignored

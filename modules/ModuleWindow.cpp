@@ -162,16 +162,13 @@ ScriptValue ModuleWindow::CreateObject(JSCContext* context)
 
 void ModuleWindow::onSizeEvent(const EventBus::Message& message)
 {
-    const std::vector<EventBus::Value>& values = *message.values;
-    if (values.size() != 4 || !m_sizeCallback)
+    const auto values = EventBus::valuesAs<int32_t, int32_t, int32_t, int32_t>(*message.values);
+    if (!values || !m_sizeCallback)
         return;
-    const auto* browser = std::get_if<int32_t>(&values[0]);
-    const auto* type = std::get_if<int32_t>(&values[1]);
-    const auto* width = std::get_if<int32_t>(&values[2]);
-    const auto* height = std::get_if<int32_t>(&values[3]);
-    if (!browser || !type || !width || !height || *browser != browserId())
+    const auto [browser, type, width, height] = *values;
+    if (browser != browserId())
         return;
-    callSizeCallback(m_sizeCallback.get(), *type, *width, *height);
+    callSizeCallback(m_sizeCallback.get(), type, width, height);
 }
 
 } // namespace tvn

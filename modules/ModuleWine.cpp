@@ -55,14 +55,6 @@ ScriptValue ModuleWine::CreateObject(JSCContext* context)
         if (CallBridge* bridge = CallBridge::current())
             bridge->CallThreadAsync(call.context, { browserId(), frameId() }, std::move(work), call.result);
     };
-    // The one string argument of a call; nullopt (and the call refused) for anything else.
-    const auto oneString = [](MethodCall& call) -> std::optional<std::string> {
-        if (call.arguments.size() != 1 || !jsc_value_is_string(call.arguments[0].get())) {
-            call.invalidArguments();
-            return std::nullopt;
-        }
-        return scriptString(call.arguments[0].get());
-    };
     RegisterMethod("prefixes", [answerOffThread](MethodCall& call) {
         answerOffThread(call, [search = currentPrefixSearch()] {
             const wine::PrefixList found = wine::findPrefixes(search);
@@ -75,8 +67,8 @@ ScriptValue ModuleWine::CreateObject(JSCContext* context)
         });
         return true;
     });
-    RegisterMethod("analyze", [answerOffThread, oneString](MethodCall& call) {
-        const std::optional<std::string> path = oneString(call);
+    RegisterMethod("analyze", [answerOffThread](MethodCall& call) {
+        const std::optional<std::string> path = call.requiredString();
         if (!path)
             return true;
         // The paths are worked out here, where the choice of prefix is this page's.
@@ -97,8 +89,8 @@ ScriptValue ModuleWine::CreateObject(JSCContext* context)
         });
         return true;
     });
-    RegisterMethod("undo", [answerOffThread, oneString](MethodCall& call) {
-        const std::optional<std::string> id = oneString(call);
+    RegisterMethod("undo", [answerOffThread](MethodCall& call) {
+        const std::optional<std::string> id = call.requiredString();
         if (!id)
             return true;
         answerOffThread(call, [id = *id] {
@@ -116,8 +108,8 @@ ScriptValue ModuleWine::CreateObject(JSCContext* context)
         access.value = prefix ? toScriptValue(access.context, prefixJson(*prefix)) : ScriptValue::adopt(jsc_value_new_null(access.context));
         return true;
     });
-    RegisterMethod("use", [oneString](MethodCall& call) {
-        const std::optional<std::string> chosen = oneString(call);
+    RegisterMethod("use", [](MethodCall& call) {
+        const std::optional<std::string> chosen = call.requiredString();
         if (!chosen)
             return true;
         const std::string& path = *chosen;

@@ -134,20 +134,22 @@ ScriptValue toScriptArray(JSCContext* context, const nlohmann::json& list)
     return array;
 }
 
-namespace {
-
-ScriptValue option(JSCValue* object, const char* key)
+ScriptValue GetOption(JSCValue* object, const char* key)
 {
     if (!object || !jsc_value_is_object(object) || !jsc_value_object_has_property(object, key))
         return {};
     return ScriptValue::adopt(jsc_value_object_get_property(object, key));
 }
 
-} // namespace
+ScriptValue GetFunctionOption(JSCValue* object, const char* key)
+{
+    ScriptValue value = GetOption(object, key);
+    return value && jsc_value_is_function(value.get()) ? value : ScriptValue();
+}
 
 std::optional<int> GetIntOption(JSCValue* object, const char* key)
 {
-    const ScriptValue value = option(object, key);
+    const ScriptValue value = GetOption(object, key);
     if (!value)
         return std::nullopt;
     if (jsc_value_is_number(value.get())) {
@@ -163,7 +165,7 @@ std::optional<int> GetIntOption(JSCValue* object, const char* key)
 
 std::optional<bool> GetBoolOption(JSCValue* object, const char* key)
 {
-    const ScriptValue value = option(object, key);
+    const ScriptValue value = GetOption(object, key);
     if (!value || !jsc_value_is_boolean(value.get()))
         return std::nullopt;
     return static_cast<bool>(jsc_value_to_boolean(value.get()));
@@ -171,7 +173,7 @@ std::optional<bool> GetBoolOption(JSCValue* object, const char* key)
 
 std::optional<std::string> GetStringOption(JSCValue* object, const char* key)
 {
-    const ScriptValue value = option(object, key);
+    const ScriptValue value = GetOption(object, key);
     if (!value || !jsc_value_is_string(value.get()))
         return std::nullopt;
     return scriptString(value.get());

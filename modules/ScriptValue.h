@@ -44,6 +44,10 @@ std::optional<bool> GetBoolOption(JSCValue* object, const char* key);
 std::optional<std::string> GetStringOption(JSCValue* object, const char* key);
 // The string option, or `fallback` when it is missing or not a string.
 std::string GetStringOption(JSCValue* object, const char* key, std::string fallback);
+// The value of `object[key]` whatever its type; empty when the object has no such property.
+ScriptValue GetOption(JSCValue* object, const char* key);
+// The function under `key`; empty when it is missing or not a function.
+ScriptValue GetFunctionOption(JSCValue* object, const char* key);
 
 // A plain object with one property per entry, in the order given.
 ScriptValue MakeObject(JSCContext*, const std::vector<std::pair<std::string, ScriptValue>>& properties);

@@ -491,55 +491,47 @@ bool SystemTolvane::cancelled() const
 
 void SystemTolvane::scanDlls(std::vector<DllItem> items)
 {
-    if (items.empty())
-        return;
-    replaceWork([this, items = std::move(items)](Generation generation) {
-        m_pool.post([this, items, generation] { scanDllsTask(items, generation); });
-    });
+    scan(std::move(items), {});
 }
 
 void SystemTolvane::scanSoftwares(std::vector<SoftwareItem> items)
 {
-    if (items.empty())
-        return;
-    replaceWork([this, items = std::move(items)](Generation generation) {
-        m_pool.post([this, items, generation] { scanSoftwaresTask(items, generation); });
-    });
+    scan({}, std::move(items));
 }
 
 void SystemTolvane::repairDlls(std::vector<DllItem> items)
 {
-    if (items.empty())
-        return;
-    std::vector<RunItem> journaled = runItems(items, {});
-    replaceWork([this, items = std::move(items)](Generation generation) {
-        for (const DllItem& item : items)
-            m_pool.post([this, item, generation] { repairDllTask(item, generation); });
-    }, std::move(journaled));
+    repair(std::move(items), {});
 }
 
 void SystemTolvane::installSoftwares(std::vector<SoftwareItem> items)
 {
-    if (items.empty())
-        return;
-    std::vector<RunItem> journaled = runItems({}, items);
-    replaceWork([this, items = std::move(items)](Generation generation) {
-        for (const SoftwareItem& item : items)
-            m_pool.post([this, item, generation] { installSoftwareTask(item, generation); });
-    }, std::move(journaled));
+    repair({}, std::move(items));
 }
 
 void SystemTolvane::oneKeyScan(std::vector<DllItem> dlls, std::vector<SoftwareItem> softwares)
 {
-    if (dlls.empty() && softwares.empty())
-        return;
-    replaceWork([this, dlls = std::move(dlls), softwares = std::move(softwares)](Generation generation) {
-        m_pool.post([this, dlls, generation] { scanDllsTask(dlls, generation); });
-        m_pool.post([this, softwares, generation] { scanSoftwaresTask(softwares, generation); });
-    });
+    scan(std::move(dlls), std::move(softwares));
 }
 
 void SystemTolvane::oneKeyRepair(std::vector<DllItem> dlls, std::vector<SoftwareItem> softwares)
+{
+    repair(std::move(dlls), std::move(softwares));
+}
+
+void SystemTolvane::scan(std::vector<DllItem> dlls, std::vector<SoftwareItem> softwares)
+{
+    if (dlls.empty() && softwares.empty())
+        return;
+    replaceWork([this, dlls = std::move(dlls), softwares = std::move(softwares)](Generation generation) {
+        if (!dlls.empty())
+            m_pool.post([this, dlls, generation] { scanDllsTask(dlls, generation); });
+        if (!softwares.empty())
+            m_pool.post([this, softwares, generation] { scanSoftwaresTask(softwares, generation); });
+    });
+}
+
+void SystemTolvane::repair(std::vector<DllItem> dlls, std::vector<SoftwareItem> softwares)
 {
     if (dlls.empty() && softwares.empty())
         return;

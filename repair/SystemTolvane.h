@@ -94,6 +94,11 @@ public:
 private:
     using Generation = uint64_t;
 
+    // Every start is one of these two: a scan (DLLs first, then packages) and a repair (DLLs
+    // repaired first, then packages installed; a run in the history). Empty lists start nothing.
+    void scan(std::vector<DllItem>, std::vector<SoftwareItem>);
+    void repair(std::vector<DllItem>, std::vector<SoftwareItem>);
+
     // A start: a new generation, and the command that stops the pool, posts the work (given its
     // generation) and starts the pool again. A start with `journaled` items is a run in the history.
     void replaceWork(std::function<void(Generation)> post, std::vector<RunItem> journaled = {});

@@ -76,14 +76,18 @@ const Medians& measure()
         GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
         auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context.get(), nullptr));
         gtk_container_add(GTK_CONTAINER(window), GTK_WIDGET(view));
-        tvn::Client client(tvn::GRef<WebKitWebView>::retain(view), [] { gtk_main_quit(); });
-        client.addMethod("echo", [](const nlohmann::json& arguments, std::function<void(nlohmann::json)> reply) {
-            reply({ { "value", arguments.empty() ? nlohmann::json() : arguments[0] } });
-        });
-        g_signal_connect(view, "user-message-received", G_CALLBACK(onPing), nullptr);
-        webkit_web_view_load_uri(view, (server.url() + "/index.html").c_str());
-        gtk_widget_show_all(window);
-        gtk_main();
+        {
+            // The client goes before the window: destroying the window disposes the view, which
+            // drops every handler the client would then disconnect.
+            tvn::Client client(tvn::GRef<WebKitWebView>::retain(view), [] { gtk_main_quit(); });
+            client.addMethod("echo", [](const nlohmann::json& arguments, std::function<void(nlohmann::json)> reply) {
+                reply({ { "value", arguments.empty() ? nlohmann::json() : arguments[0] } });
+            });
+            g_signal_connect(view, "user-message-received", G_CALLBACK(onPing), nullptr);
+            webkit_web_view_load_uri(view, (server.url() + "/index.html").c_str());
+            gtk_widget_show_all(window);
+            gtk_main();
+        }
         gtk_widget_destroy(window);
 
         Medians result;

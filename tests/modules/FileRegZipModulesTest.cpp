@@ -3,6 +3,7 @@
 // archive listing checked against an independent reader (Python's zipfile).
 #include "modules/ModuleHandler.h"
 #include "modules/ModuleReg.h"
+#include "modules/PageThreads.h"
 #include "modules/ZipArchive.h"
 #include "tests/support/MainLoop.h"
 #include "tests/support/Script.h"
@@ -21,6 +22,8 @@ namespace {
 class Modules : public testing::Test {
 protected:
     void SetUp() override { ModuleHandler::install(context.get(), 1, 1); }
+    // The page goes: its threads are stopped and joined, as the web extension does.
+    void TearDown() override { PageThreads::current().stopAll(); }
 
     std::string run(const std::string& code) { return test::runScript(context.get(), code); }
     // Runs the script thread until `condition` (a script expression) is true.

@@ -44,6 +44,7 @@ protected:
     }
     void TearDown() override
     {
+        PageThreads::current().stopAll(); // the page goes, as the web extension ends it
         setMainWindowLink(0, nullptr);
         CallBridge::setCurrent(nullptr);
     }
