@@ -7,9 +7,9 @@
 #include "core/CommandLine.h"
 #include "core/Log.h"
 #include "core/Paths.h"
-#include "core/StartUp.h"
+#include "startup/StartUp.h"
 #include "core/Translation.h"
-#include "net/ProcessStart.h"
+#include "startup/ProcessStart.h"
 #include "net/Report.h"
 #include "platform/SingleInstance.h"
 

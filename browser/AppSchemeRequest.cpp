@@ -5,7 +5,7 @@
 #include "browser/LocalResourceHandler.h"
 #include "browser/MimeTypes.h"
 #include "core/Log.h"
-#include "ipc/StartPage.h"
+#include "window/StartPage.h"
 #include "ipc/Url.h"
 #include "platform/RealPath.h"
 #include "pak/PakArchive.h"

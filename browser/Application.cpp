@@ -14,7 +14,7 @@
 #include "core/Paths.h"
 #include "core/ProcessValues.h"
 #include "ipc/InitData.h"
-#include "ipc/StartPage.h"
+#include "window/StartPage.h"
 #include "platform/Environment.h"
 
 namespace tvn {

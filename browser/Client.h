@@ -7,7 +7,7 @@
 // over the page go to it as "drag". It keeps the page's draggable regions for hit-testing.
 #pragma once
 
-#include "browser/WindowRules.h"
+#include "window/WindowRules.h"
 #include "platform/GRef.h"
 
 #include <functional>

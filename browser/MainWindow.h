@@ -9,9 +9,9 @@
 // Destroying it keeps its placement and closes the application. UI thread only.
 #pragma once
 
-#include "browser/WindowCommands.h"
-#include "browser/WindowPlacement.h"
-#include "browser/WindowRules.h"
+#include "window/WindowCommands.h"
+#include "window/WindowPlacement.h"
+#include "window/WindowRules.h"
 #include "platform/GRef.h"
 
 #include <functional>

@@ -3,7 +3,7 @@
 // The dialog does not block the UI thread; its answer arrives through a callback. UI thread only.
 #pragma once
 
-#include "ipc/MessageBox.h"
+#include "window/MessageBox.h"
 
 #include <functional>
 #include <gtk/gtk.h>

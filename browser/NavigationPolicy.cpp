@@ -3,7 +3,7 @@
 #include "browser/NavigationPolicy.h"
 
 #include "core/Log.h"
-#include "ipc/StartPage.h"
+#include "window/StartPage.h"
 #include "ipc/Url.h"
 #include "platform/GRef.h"
 

@@ -5,7 +5,7 @@
 // The icon is removed when the object goes. UI thread only.
 #pragma once
 
-#include "browser/TrayCommands.h"
+#include "window/TrayCommands.h"
 #include "platform/GRef.h"
 
 #include <functional>

@@ -3,7 +3,7 @@
 #include "modules/ExecTask.h"
 
 #include "core/Log.h"
-#include "modules/ExecOutput.h"
+#include "util/ExecOutput.h"
 #include "modules/ScriptCallback.h"
 #include "platform/Launcher.h"
 #include "platform/StopEvent.h"

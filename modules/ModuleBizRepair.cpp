@@ -5,7 +5,7 @@
 #include "core/Log.h"
 #include "core/Paths.h"
 #include "modules/CallBridge.h"
-#include "modules/HeartbeatChain.h"
+#include "repair/HeartbeatChain.h"
 #include "modules/ModuleHttp.h"
 #include "platform/Downloads.h"
 #include "repair/SystemTolvane.h"

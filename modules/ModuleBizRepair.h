@@ -10,7 +10,7 @@
 #pragma once
 
 #include "core/EventBus.h"
-#include "modules/HeartbeatChain.h"
+#include "repair/HeartbeatChain.h"
 #include "modules/ModuleBase.h"
 #include "repair/Items.h"
 

@@ -11,7 +11,7 @@
 #include "identity/DeviceId.h"
 #include "identity/DeviceInfoCipher.h"
 #include "identity/HardwareQueries.h"
-#include "ipc/MessageBox.h"
+#include "window/MessageBox.h"
 #include "modules/CallBridge.h"
 #include "modules/ExecTask.h"
 #include "modules/WindowRequest.h"

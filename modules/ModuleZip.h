@@ -6,7 +6,7 @@
 #pragma once
 
 #include "modules/ModuleBase.h"
-#include "modules/ZipArchive.h"
+#include "platform/ZipArchive.h"
 
 namespace tvn {
 

@@ -2,7 +2,7 @@
 
 #include "modules/ScriptCallback.h"
 
-#include "modules/ScriptThread.h"
+#include "platform/MainLoop.h"
 
 namespace tvn {
 
@@ -23,12 +23,12 @@ ScriptCallback::~ScriptCallback()
     // The last reference of this thread goes to the script thread to be dropped there; the tasks
     // posted before it hold their own and run first.
     if (m_target)
-        postToScriptThread([target = std::move(m_target)] { });
+        platform::postToMainLoop([target = std::move(m_target)] { });
 }
 
 void ScriptCallback::post(std::function<void(const Target&)> work)
 {
-    postToScriptThread([target = m_target, work = std::move(work)] {
+    platform::postToMainLoop([target = m_target, work = std::move(work)] {
         if (target && target->function)
             work(*target);
     });

@@ -2,7 +2,7 @@
 
 #include "renderer/DraggableRegions.h"
 
-#include "browser/WindowRules.h"
+#include "window/WindowRules.h"
 #include "ipc/JsonMessage.h"
 #include "modules/ScriptValue.h"
 

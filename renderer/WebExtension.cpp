@@ -13,14 +13,14 @@
 #include "core/ProcessValues.h"
 #include "ipc/InitData.h"
 #include "ipc/JsonMessage.h"
-#include "ipc/StartPage.h"
+#include "window/StartPage.h"
 #include "modules/CallBridge.h"
-#include "modules/HeartbeatChain.h"
+#include "repair/HeartbeatChain.h"
 #include "modules/ModuleHandler.h"
 #include "modules/PageThreads.h"
-#include "modules/ScriptThread.h"
+#include "platform/MainLoop.h"
 #include "modules/WindowRequest.h"
-#include "net/ProcessStart.h"
+#include "startup/ProcessStart.h"
 #include "platform/WindowChannel.h"
 #include "renderer/DraggableRegions.h"
 #include "renderer/RendererMessages.h"
@@ -151,7 +151,7 @@ extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(W
 
     state.engine = std::make_unique<SystemTolvane>();
     SystemTolvane::setCurrent(state.engine.get());
-    state.bridge = std::make_unique<CallBridge>(sendCall, postToScriptThread);
+    state.bridge = std::make_unique<CallBridge>(sendCall, platform::postToMainLoop);
     CallBridge::setCurrent(state.bridge.get());
     g_timeout_add(10, pumpEventBus, nullptr);
 

@@ -15,8 +15,8 @@
 
 namespace {
 
-const std::vector<std::string> kOrder = { "util", "platform", "wine", "ipc", "pak", "core", "identity", "net", "repair",
-    "browser", "modules", "renderer", "app", "tools" };
+const std::vector<std::string> kOrder = { "util", "platform", "wine", "ipc", "window", "pak", "core", "identity", "net", "startup",
+    "repair", "browser", "modules", "renderer", "app", "tools" };
 
 int rankOf(const std::string& folder)
 {

@@ -6,7 +6,7 @@
 #include "bench/Ratios.h"
 #include "browser/Client.h"
 #include "ipc/InitData.h"
-#include "ipc/StartPage.h"
+#include "window/StartPage.h"
 #include "tests/support/PageServer.h"
 
 #include <benchmark/benchmark.h>

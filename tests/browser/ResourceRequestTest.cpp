@@ -2,7 +2,7 @@
 #include "browser/AppSchemeRequest.h"
 #include "browser/LocalResourceHandler.h"
 #include "browser/MimeTypes.h"
-#include "ipc/StartPage.h"
+#include "window/StartPage.h"
 #include "tools/pak/PakWriter.h"
 #include "util/MD5.h"
 

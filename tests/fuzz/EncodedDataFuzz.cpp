@@ -15,8 +15,8 @@
 #elif defined(TVN_FUZZ_URI_LIST)
 #include "browser/UriList.h"
 #elif defined(TVN_FUZZ_WINDOW_MESSAGE)
-#include "browser/WindowCommands.h"
-#include "browser/WindowRules.h"
+#include "window/WindowCommands.h"
+#include "window/WindowRules.h"
 #include <nlohmann/json.hpp>
 #elif defined(TVN_FUZZ_REPORT)
 #include "tools/server/ReferenceServer.h"

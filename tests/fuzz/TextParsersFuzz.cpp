@@ -23,7 +23,7 @@
 #elif defined(TVN_FUZZ_DPKG)
 #include "platform/InstalledPrograms.h"
 #elif defined(TVN_FUZZ_EXEC_OUTPUT)
-#include "modules/ExecOutput.h"
+#include "util/ExecOutput.h"
 #elif defined(TVN_FUZZ_PROC_TCP)
 #include "platform/ListeningSockets.h"
 #elif defined(TVN_FUZZ_PE)

@@ -7,7 +7,7 @@
 
 #include "tests/fuzz/FuzzInput.h"
 
-#include "ipc/StartPage.h"
+#include "window/StartPage.h"
 #include "ipc/Url.h"
 
 #include <algorithm>

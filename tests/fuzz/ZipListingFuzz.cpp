@@ -2,7 +2,7 @@
 // central-directory records) on arbitrary bytes. The bytes are an in-memory file (memfd), opened by
 // its /proc path as any archive is opened.
 
-#include "modules/ZipArchive.h"
+#include "platform/ZipArchive.h"
 
 #include <cstdint>
 #include <string>

@@ -4,7 +4,7 @@
 #include "modules/ModuleHandler.h"
 #include "modules/ModuleReg.h"
 #include "modules/PageThreads.h"
-#include "modules/ZipArchive.h"
+#include "platform/ZipArchive.h"
 #include "tests/support/MainLoop.h"
 #include "tests/support/Script.h"
 #include "tests/support/TempDir.h"

@@ -4,7 +4,7 @@
 #include "core/ProcessValues.h"
 #include "core/TaskQueue.h"
 #include "identity/DeviceInfoCipher.h"
-#include "ipc/MessageBox.h"
+#include "window/MessageBox.h"
 #include "modules/CallBridge.h"
 #include "modules/ExecTask.h"
 #include "modules/ModuleHandler.h"

@@ -4,7 +4,7 @@
 #include "core/EventBus.h"
 #include "core/GlobalConfig.h"
 #include "core/Logging.h"
-#include "modules/HeartbeatChain.h"
+#include "repair/HeartbeatChain.h"
 #include "modules/ModuleBizRepair.h"
 #include "modules/ModuleHandler.h"
 #include "modules/PageThreads.h"

@@ -1,6 +1,6 @@
 // Who listens on a loopback port: the socket tables' text, the owner rule, and the start page that
 // trusts a loopback server only when it is this user's.
-#include "ipc/StartPage.h"
+#include "window/StartPage.h"
 #include "platform/ListeningSockets.h"
 
 #include "tests/support/TempDir.h"

@@ -2,7 +2,7 @@
 // and the registry store are the user's alone; a started program inherits only its standard
 // streams. (The log file's own rules are tested with the log.)
 #include "identity/DeviceId.h"
-#include "net/ProcessStart.h"
+#include "startup/ProcessStart.h"
 #include "platform/HardwareFacts.h"
 #include "platform/Launcher.h"
 #include "platform/RegistryStore.h"

@@ -1,6 +1,7 @@
 // A table of catalog items (the Libraries or the Runtimes view): a check box to select, the name,
 // the description, the status, a bar for a repair's progress, and a button to repair (or retry)
-// that one item. Rows are updated in place, so a catalog of thousands of items stays quick.
+// that one item. Rows are updated in place, so a catalog of thousands of items stays quick. The
+// selection is the controller's: the check boxes show it and change it.
 
 import { el } from "./dom";
 import { needsRepair, rowBar, statusText, type ItemState } from "./items";
@@ -12,12 +13,20 @@ export interface TableRow {
     description: string;
 }
 
+/** The selection a table shows and changes. */
+export interface TableSelection {
+    isSelected(fileName: string): boolean;
+    select(fileName: string, on: boolean): void;
+    selectAll(on: boolean): void;
+    /** The user changed it. */
+    changed(): void;
+}
+
 export interface ItemTable {
     element: HTMLElement;
     update(item: ItemState): void;
-    /** The file names selected whose items a repair would take (nothing in place). */
-    selectedToRepair(): string[];
-    clearSelection(): void;
+    /** Shows the selection as it is now (after the controller changed it). */
+    showSelection(): void;
     setBusy(busy: boolean): void;
 }
 
@@ -31,19 +40,30 @@ interface RowParts {
     name: string;
 }
 
-/** `onSelection`: called when the user changes the selection. */
 export function createItemTable(label: string, rows: TableRow[], actionKey: TextKey, onAction: (fileName: string) => void,
-    onSelection: () => void): ItemTable {
+    selection: TableSelection): ItemTable {
     const parts = new Map<string, RowParts>();
     let busy = false;
+    const showSelection = () => {
+        let all = parts.size > 0;
+        for (const [, part] of parts) {
+            part.check.checked = selection.isSelected(part.row.dataset.file as string);
+            all &&= part.check.checked;
+        }
+        selectAll.checked = all;
+    };
     const selectAll = el("input", { type: "checkbox", "aria-label": format("selectAll"), onchange: () => {
-        for (const part of parts.values())
-            part.check.checked = selectAll.checked;
-        onSelection();
+        selection.selectAll(selectAll.checked);
+        showSelection();
+        selection.changed();
     } });
     const body = el("tbody");
     for (const entry of rows) {
-        const check = el("input", { type: "checkbox", "aria-label": entry.name, onchange: onSelection });
+        const check = el("input", { type: "checkbox", "aria-label": entry.name, onchange: () => {
+            selection.select(entry.fileName, check.checked);
+            showSelection();
+            selection.changed();
+        } });
         const status = el("td", { class: "status" }, format("statusUnknown"));
         const bar = el("progress", { max: 100, value: 0, "aria-label": format("progressOf", { name: entry.name }) });
         const action = el("button", { class: "row-action", onclick: () => onAction(entry.fileName), disabled: true,
@@ -74,6 +94,7 @@ export function createItemTable(label: string, rows: TableRow[], actionKey: Text
         body);
     for (const part of parts.values())
         body.appendChild(part.row);
+    showSelection();
     return {
         element,
         update(item) {
@@ -91,15 +112,7 @@ export function createItemTable(label: string, rows: TableRow[], actionKey: Text
                 part.bar.value = Math.round((bar ?? 0) * 100);
             refreshAction(part);
         },
-        selectedToRepair() {
-            return [...parts.values()].filter((part) => part.check.checked && part.item && needsRepair(part.item)).map((part) => part.row.dataset.file as string);
-        },
-        clearSelection() {
-            selectAll.checked = false;
-            for (const part of parts.values())
-                part.check.checked = false;
-            onSelection();
-        },
+        showSelection,
         setBusy(value) {
             busy = value;
             for (const part of parts.values())

@@ -19,7 +19,7 @@ export interface LogsView {
 }
 
 export function createLogsView(sys: Tvn.SysModule): LogsView {
-    const list = el("pre", { class: "log-lines", tabindex: 0, "aria-label": format("logsTitle") });
+    const list = el("pre", { class: "log-lines", tabIndex: 0, "aria-label": format("logsTitle") });
     const where = el("p", { class: "logs-folder" });
     let folder = "";
     const load = () => {

@@ -1,5 +1,7 @@
-// The lines an unattended run (the --autorun start option) prints: one per item, read from the
-// page's own rows so that they say what the user would see.
+// The lines an unattended run (the --autorun start option) prints: one per item, saying what its
+// row shows (the status in words, the bar's part).
+
+import { rowBar, statusText, type ItemState } from "./items";
 
 export interface RowReport {
     fileName: string;
@@ -9,16 +11,14 @@ export interface RowReport {
     progress: number | "?" | null;
 }
 
-export function readRows(root: ParentNode): RowReport[] {
-    return [...root.querySelectorAll<HTMLTableRowElement>("tr[data-file]")].map((row) => {
-        const bar = row.querySelector("progress");
-        return {
-            fileName: row.dataset.file ?? "",
-            status: row.dataset.status ?? "",
-            statusText: row.querySelector(".status")?.textContent ?? "",
-            progress: !bar || bar.hidden ? null : bar.hasAttribute("value") ? Math.round((bar.value / bar.max) * 100) : "?",
-        };
-    });
+export function rowReport(item: ItemState): RowReport {
+    const bar = rowBar(item);
+    return {
+        fileName: item.fileName,
+        status: item.status,
+        statusText: statusText(item),
+        progress: bar === null ? null : bar === "busy" ? "?" : Math.round(bar * 100),
+    };
 }
 
 export function reportLine(phase: string, row: RowReport): string {

@@ -1,6 +1,6 @@
 // A child's output as text: UTF-8 kept, GBK converted, characters cut by piece boundaries kept
 // whole.
-#include "modules/ExecOutput.h"
+#include "util/ExecOutput.h"
 
 #include <gtest/gtest.h>
 

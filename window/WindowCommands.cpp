@@ -1,6 +1,6 @@
 // Window channel requests, carried out.
 
-#include "browser/WindowCommands.h"
+#include "window/WindowCommands.h"
 
 #include "util/Base64.h"
 #include "util/JsonText.h"

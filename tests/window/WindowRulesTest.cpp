@@ -1,5 +1,5 @@
 // The frameless window's hit-test, region and size-throttle rules.
-#include "browser/WindowRules.h"
+#include "window/WindowRules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The main window's saved placement: its text in config.ini, and where it may open again.
 
-#include "browser/WindowPlacement.h"
+#include "window/WindowPlacement.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,6 +1,6 @@
 // The window's rules.
 
-#include "browser/WindowRules.h"
+#include "window/WindowRules.h"
 
 #include <algorithm>
 

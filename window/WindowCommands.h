@@ -12,7 +12,7 @@
 // is not understood, does nothing and answers {"ok": false}.
 #pragma once
 
-#include "ipc/MessageBox.h"
+#include "window/MessageBox.h"
 
 #include <cstdint>
 #include <functional>

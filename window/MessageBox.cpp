@@ -1,6 +1,6 @@
 // Message box rules: options to request, request to buttons, result id to answer.
 
-#include "ipc/MessageBox.h"
+#include "window/MessageBox.h"
 
 #include "util/Translate.h"
 

@@ -1,4 +1,4 @@
-#include "core/StartUp.h"
+#include "startup/StartUp.h"
 
 #include "tests/support/TempDir.h"
 

@@ -1,9 +1,9 @@
 // The heartbeat chain on the main loop.
 
-#include "modules/HeartbeatChain.h"
+#include "repair/HeartbeatChain.h"
 
 #include "core/GlobalConfig.h"
-#include "modules/ScriptThread.h"
+#include "platform/MainLoop.h"
 #include "net/DownloadApi.h"
 #include "platform/ThreadGroup.h"
 
@@ -40,7 +40,7 @@ gboolean beat(gpointer data)
         return G_SOURCE_REMOVE;
     beatThreads().start([era](std::stop_token) {
         heartbeatOnce(); // the bus delivers the token on the main loop
-        postToScriptThread([era] {
+        platform::postToMainLoop([era] {
             if (era == g_era)
                 scheduleBeat(era);
         });

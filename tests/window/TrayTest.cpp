@@ -1,7 +1,7 @@
 // The tray icon's rules: notification numbers for each host's actions, the requests carried out in
 // order on a recording tray, images loaded from PNG and ICO bytes (and refused from garbage), and
 // the status notifier's pixmap byte order.
-#include "browser/TrayCommands.h"
+#include "window/TrayCommands.h"
 #include "browser/TrayIcon.h"
 #include "util/Base64.h"
 

@@ -1,6 +1,6 @@
 // Child output decoding.
 
-#include "modules/ExecOutput.h"
+#include "util/ExecOutput.h"
 
 #include "util/TextConvert.h"
 

@@ -1,15 +1,15 @@
-// Posting to the script thread through the default main context.
+// Posting to the default main context.
 
-#include "modules/ScriptThread.h"
+#include "platform/MainLoop.h"
 
 #include "platform/ThreadHandoff.h"
 
 #include <glib.h>
 #include <memory>
 
-namespace tvn {
+namespace tvn::platform {
 
-void postToScriptThread(std::function<void()> task)
+void postToMainLoop(std::function<void()> task)
 {
     using Task = std::function<void()>;
     // Always a source, never a direct call: g_main_context_invoke would run the task on a worker
@@ -19,9 +19,9 @@ void postToScriptThread(std::function<void()> task)
     auto held = std::make_unique<Task>(std::move(task));
     GSource* source = g_idle_source_new();
     g_source_set_priority(source, G_PRIORITY_DEFAULT);
-    platform::handOff(held.get());
+    handOff(held.get());
     g_source_set_callback(source, [](gpointer data) -> gboolean {
-        platform::takeOver(data);
+        takeOver(data);
         (*static_cast<Task*>(data))();
         return G_SOURCE_REMOVE;
     }, held.release(), [](gpointer data) { std::unique_ptr<Task>(static_cast<Task*>(data)); });
@@ -29,4 +29,4 @@ void postToScriptThread(std::function<void()> task)
     g_source_unref(source);
 }
 
-} // namespace tvn
+} // namespace tvn::platform

@@ -1,11 +1,11 @@
 // The shared start-up.
 
-#include "net/ProcessStart.h"
+#include "startup/ProcessStart.h"
 
 #include "core/GlobalConfig.h"
 #include "core/Paths.h"
 #include "core/ProcessValues.h"
-#include "core/StartUp.h"
+#include "startup/StartUp.h"
 #include "net/Report.h"
 #include "platform/RuntimeFolder.h"
 

@@ -1,6 +1,6 @@
 // Message box rules: the page's options to flags and icon, the buttons shown, the answer of an id,
 // and the request's trip over the window channel.
-#include "ipc/MessageBox.h"
+#include "window/MessageBox.h"
 #include "tests/support/Environment.h"
 
 #include <clocale>

@@ -1,5 +1,5 @@
 // The main window's saved placement: its text, and where it opens again among today's monitors.
-#include "browser/WindowPlacement.h"
+#include "window/WindowPlacement.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Tray requests and notification numbers.
 
-#include "browser/TrayCommands.h"
+#include "window/TrayCommands.h"
 
 #include "util/Base64.h"
 

@@ -1,6 +1,6 @@
 // Start-up values derived from text.
 
-#include "core/StartUp.h"
+#include "startup/StartUp.h"
 
 #include "platform/ElfSection.h"
 #include "util/MD5.h"

@@ -1,6 +1,6 @@
 // Choosing the start page, and the origin rules that keep everything else out of the bridge.
 
-#include "ipc/StartPage.h"
+#include "window/StartPage.h"
 
 #include "ipc/Url.h"
 #include "platform/ListeningSockets.h"

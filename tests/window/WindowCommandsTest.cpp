@@ -1,5 +1,5 @@
 // The window channel's commands, carried out on a window of the test's own.
-#include "browser/WindowCommands.h"
+#include "window/WindowCommands.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -1,7 +1,7 @@
 // Zip archives over minizip. The archive's file is opened once; minizip reads it through a
 // duplicate of that descriptor, and the central-directory records are read from it directly.
 
-#include "modules/ZipArchive.h"
+#include "platform/ZipArchive.h"
 
 #include <cerrno>
 #include <cstdio>
