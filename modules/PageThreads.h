@@ -1,5 +1,5 @@
 // PageThreads: the worker threads each page's calls started (exec readers, copies, listings,
-// downloads, archive extractions), owned by the page that asked for them.
+// downloads, archive listings), owned by the page that asked for them.
 //
 // The web extension stops a frame's threads when the frame's document goes (a reload, a navigation)
 // and every page's when the extension ends; stopping requests a stop of each thread and joins it,
