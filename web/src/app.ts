@@ -23,7 +23,7 @@ import { createSettingsView } from "./settingsView";
 import { createTitleBar } from "./titleBar";
 import { desktopLanguage, format, intlLocale, language, setLanguage } from "./texts";
 
-export interface Modules {
+interface Modules {
     sys: Tvn.SysModule;
     window: Tvn.WindowModule;
     engine: Tvn.BizRepairModule;
@@ -44,9 +44,7 @@ function pageLanguage(settings: Settings, sys: Tvn.SysModule) {
 export function startApp(root: HTMLElement, catalog: Catalog, modules: Modules): void {
     const { sys } = modules;
     const start = { autorun: sys.argv.includes("--autorun"), checkPath: programToCheck(sys.argv) };
-    // The first rendering's ports replace these before anything asks.
-    const unattached: ControllerPorts = { confirm: async () => false, target: () => "", status: () => {}, log: () => {} };
-    const controller = new PageController(catalog, modules.engine, sys, start, unattached);
+    const controller = new PageController(catalog, modules.engine, sys, start);
     let listeners = new AbortController();
     const render = (first: boolean) => {
         listeners.abort(); // the last rendering's document listeners

@@ -25,6 +25,9 @@ export interface ControllerPorts {
     log(line: string): void;
 }
 
+// Until a rendering attaches: no question is answered, nothing is said.
+const detached: ControllerPorts = { confirm: async () => false, target: () => "", status: () => {}, log: () => {} };
+
 export interface StartOptions {
     /** Unattended (--autorun): scans, repairs and reports on its own. */
     autorun: boolean;
@@ -36,13 +39,13 @@ export class PageController {
     readonly session: RepairSession;
     settings: Settings;
     private view: SessionEvents | null = null;
+    private ports = detached;
     private readonly selected: Record<ItemKind, Set<string>> = { dll: new Set(), runtime: new Set() };
     private placements = new Map<string, Placement>();
     /** Program checks the unattended run has seen. */
     private checksSeen = 0;
 
-    constructor(readonly catalog: Catalog, engine: Tvn.BizRepairModule, private readonly sys: ConfigStore,
-        readonly start: StartOptions, private ports: ControllerPorts) {
+    constructor(readonly catalog: Catalog, engine: Tvn.BizRepairModule, private readonly sys: ConfigStore, readonly start: StartOptions) {
         this.session = new RepairSession(engine, {
             item: (item) => this.view?.item(item),
             running: (operation) => this.view?.running(operation),
@@ -72,7 +75,7 @@ export class PageController {
             return;
         this.session.reset(placed.filter(({ placement }) => "unavailable" in placement).map(({ dll }) => dll.fileName));
         // For the log and unattended runs: which machine the rows describe.
-        console.info(prefix ? `tvn: prefix: ${prefixSummary(prefix)} at ${prefix.path}` : `tvn: prefix: none, tvn's own folder`);
+        this.ports.log(prefix ? `tvn: prefix: ${prefixSummary(prefix)} at ${prefix.path}` : `tvn: prefix: none, tvn's own folder`);
     }
 
     // ---- the selection of each item view ----

@@ -42,7 +42,7 @@ function page(start: StartOptions = { autorun: false, checkPath: "" }, answer = 
             return null;
         },
     };
-    const controller = new PageController(catalog, engine, store, start, ports);
+    const controller = new PageController(catalog, engine, store, start);
     controller.attach({ item: () => {}, running: () => {}, finished: (summary) => finished.push(summary) }, ports);
     controller.usePrefix({ path: "/home/u/.wine", name: ".wine", source: "default", arch: "win64", wine: "" } as Tvn.WinePrefix, false);
     const scanned = (dllsPresent: boolean, runtimeInstalled: boolean) => {
