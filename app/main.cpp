@@ -11,6 +11,7 @@
 #include "core/Translation.h"
 #include "startup/ProcessStart.h"
 #include "net/Report.h"
+#include "platform/ProcessEnvironment.h"
 #include "platform/SingleInstance.h"
 
 #include <clocale>
@@ -64,6 +65,8 @@ int runBrowser(const tvn::StartOptions& options, int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // Before any thread starts and before GTK: no OpenGL driver in tvn's own processes.
+    tvn::platform::setDrawingEnvironment();
     // The texts people read (--help among them) in the desktop's language.
     std::setlocale(LC_ALL, "");
     tvn::startTranslation();

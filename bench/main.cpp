@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
+#include <string_view>
 
 namespace tvn::bench {
 
@@ -25,12 +26,15 @@ public:
         for (const Run& run : runs) {
             if (run.run_type != Run::RT_Iteration)
                 continue;
-            // Kept under the full name and under the bare one: a ratio names a benchmark as its file
-            // registers it, without the "/real_time" that UseRealTime() adds.
+            // Kept under the full name, without the "/real_time" that UseRealTime() adds (a ratio
+            // names a benchmark as its file registers it: "execOutput/0"), and under the bare one.
             const std::string full = run.benchmark_name();
+            std::string registered = full;
+            if (constexpr std::string_view suffix = "/real_time"; registered.ends_with(suffix))
+                registered.resize(registered.size() - suffix.size());
             for (const auto& [name, counter] : run.counters) {
-                m_counters[full][name] = counter.value;
-                m_counters[full.substr(0, full.find('/'))][name] = counter.value;
+                for (const std::string& key : { full, registered, full.substr(0, full.find('/')) })
+                    m_counters[key][name] = counter.value;
             }
         }
     }

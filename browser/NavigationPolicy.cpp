@@ -6,6 +6,7 @@
 #include "window/StartPage.h"
 #include "ipc/Url.h"
 #include "platform/GRef.h"
+#include "platform/ProcessEnvironment.h"
 
 #include <algorithm>
 #include <gio/gio.h>
@@ -43,7 +44,7 @@ struct NavigationGuard {
 void openOutside(const char* uri)
 {
     GError* rawError = nullptr;
-    if (!g_app_info_launch_default_for_uri(uri, nullptr, &rawError)) {
+    if (!g_app_info_launch_default_for_uri(uri, platform::programLaunchContext().get(), &rawError)) {
         GUnique<GError> error(rawError);
         LOG_ERROR << "open in the default browser failed: " << uri << ", " << error->message;
         return;

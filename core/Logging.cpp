@@ -9,6 +9,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
@@ -16,7 +19,9 @@
 #include <spdlog/sinks/rotating_file_sink.h>
 #include <spdlog/spdlog.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace tvn::log {
@@ -86,6 +91,84 @@ spdlog::file_event_handlers privateFileHandlers()
     };
     return handlers;
 }
+
+// Records reach the file in batches. A write per record cost a page's call through the browser
+// process (three records) about a tenth of the call's own time. A warning or an error goes out at
+// once, with everything before it; anything else within kFlushDelay, written by a thread that
+// waits for the first record after a flush; what is left at exit, when that thread is stopped.
+constexpr auto kFlushDelay = std::chrono::milliseconds(100);
+
+class Flusher {
+public:
+    // Kept for the process's life, like the loggers: a record may come from any thread until exit.
+    static Flusher& instance()
+    {
+        static auto* flusher = new Flusher;
+        return *flusher;
+    }
+
+    // After a record that was not flushed with it.
+    void recordWritten(spdlog::logger& logger)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_stopped) {
+                logger.flush(); // after exit began nothing waits: each record goes out by itself
+                return;
+            }
+            if (std::exchange(m_unflushed, true))
+                return; // the thread is already on its way
+        }
+        m_wake.notify_one();
+    }
+
+    // The thread ends with a last flush; records after it are flushed one by one. At exit.
+    void stop()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopped = true;
+        }
+        m_wake.notify_one();
+        if (m_thread.joinable())
+            m_thread.join();
+        flushNow();
+    }
+
+    static void flushNow()
+    {
+        if (spdlog::logger* logger = g_logger.load(std::memory_order_acquire))
+            logger->flush();
+    }
+
+private:
+    Flusher()
+        : m_thread([this] { run(); })
+    {
+        std::atexit([] { instance().stop(); });
+    }
+
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_unflushed || m_stopped; });
+            if (m_stopped)
+                return;
+            m_wake.wait_for(lock, kFlushDelay, [this] { return m_stopped; }); // more may come meanwhile
+            m_unflushed = false;
+            lock.unlock();
+            flushNow();
+            lock.lock();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_unflushed = false;
+    bool m_stopped = false;
+    std::thread m_thread;
+};
 
 bool isControlCharacter(char c)
 {
@@ -165,8 +248,10 @@ bool initialize(const Settings& settings)
         auto logger = std::make_shared<spdlog::logger>("tvn", std::move(sink));
         logger->set_formatter(recordFormatter());
         logger->set_level(toSpdlog(settings.level));
-        logger->flush_on(spdlog::level::trace); // every record reaches the file at once
+        logger->flush_on(spdlog::level::warn); // the rest: see Flusher
+        Flusher::flushNow(); // what the log before this one still holds
         g_logger.store(logger.get(), std::memory_order_release);
+        Flusher::instance();
         loggers->push_back(std::move(logger));
         return true;
     } catch (const spdlog::spdlog_ex&) {
@@ -202,10 +287,18 @@ void write(Severity severity, const char* function, int line, std::string_view m
     // A record is one line whatever it quotes: a file name or a server's answer with a line break
     // in it cannot forge a record of its own.
     const spdlog::source_loc where { "", line, function };
+    const spdlog::level::level_enum level = toSpdlog(severity);
     if (std::none_of(message.begin(), message.end(), isControlCharacter))
-        logger->log(where, toSpdlog(severity), message);
+        logger->log(where, level, message);
     else
-        logger->log(where, toSpdlog(severity), escapeControlCharacters(message));
+        logger->log(where, level, escapeControlCharacters(message));
+    if (level < spdlog::level::warn && logger->should_log(level))
+        Flusher::instance().recordWritten(*logger);
+}
+
+void flush()
+{
+    Flusher::flushNow();
 }
 
 } // namespace tvn::log

@@ -35,6 +35,10 @@ struct Settings {
 // takes effect; false when the log could not be started (then nothing is logged).
 bool initialize(const Settings&);
 
+// Writes out what the log holds (records below a warning reach the file within a tenth of a second
+// by themselves, and at exit).
+void flush();
+
 // The application's set-up: <app data>/logs/<role>.log at the configured level, then the banner
 // (a line of 43 hyphens and "process started") that separates the runs of successive processes.
 bool startLogging(std::string_view role);

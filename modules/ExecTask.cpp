@@ -9,26 +9,29 @@
 #include "platform/StopEvent.h"
 #include "util/Strings.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <memory>
 #include <csignal>
+#include <memory>
+#include <optional>
+#include <utility>
 #include <unistd.h>
 
 namespace tvn {
 
 namespace {
 
-// Text in parts as one script string. The engine joins the parts as a rope, without one more
-// conversion of the whole (its own conversion of a large text goes through a buffer twice its size).
-ScriptValue scriptText(JSCContext* context, const std::vector<std::string>& parts)
+// Strings as one script string. The engine joins them as a rope, without one more conversion of
+// the whole (its own conversion of a large text goes through a buffer twice its size).
+ScriptValue joined(JSCContext* context, const std::vector<ScriptValue>& strings)
 {
-    if (parts.size() <= 1)
-        return ScriptValue::adopt(jsc_value_new_string(context, parts.empty() ? "" : parts[0].c_str()));
-    GUnique<GPtrArray> values(g_ptr_array_new_with_free_func(g_object_unref));
-    for (const std::string& part : parts)
-        g_ptr_array_add(values.get(), jsc_value_new_string(context, part.c_str()));
+    if (strings.empty())
+        return ScriptValue::adopt(jsc_value_new_string(context, ""));
+    if (strings.size() == 1)
+        return strings[0];
+    GUnique<GPtrArray> values(g_ptr_array_new_full(static_cast<guint>(strings.size()), g_object_unref));
+    for (const ScriptValue& string : strings)
+        g_ptr_array_add(values.get(), g_object_ref(string.get()));
     const ScriptValue array = ScriptValue::adopt(jsc_value_new_array_from_garray(context, values.get()));
     const ScriptValue join = ScriptValue::adopt(jsc_context_evaluate(context,
         "(function (parts) { var text = ''; for (var i = 0; i < parts.length; ++i) text += parts[i]; return text; })", -1));
@@ -43,18 +46,36 @@ public:
     {
     }
 
-    void post(bool done, std::vector<std::string> text, std::optional<int> exitStatus = std::nullopt)
+    // Stream mode: one call per piece.
+    void postPiece(std::string text)
     {
-        m_callback.post([done, text = std::move(text), exitStatus](const ScriptCallback::Target& target) {
+        m_callback.post([text = std::move(text)](const ScriptCallback::Target& target) {
             JSCContext* context = target.context();
-            const ScriptValue doneValue = ScriptValue::adopt(jsc_value_new_boolean(context, done));
-            const ScriptValue textValue = scriptText(context, text);
-            if (exitStatus) {
-                const ScriptValue status = ScriptValue::adopt(jsc_value_new_number(context, *exitStatus));
-                target.call({ doneValue.get(), textValue.get(), target.kept[0].get(), status.get() });
-            } else {
-                target.call({ doneValue.get(), textValue.get(), target.kept[0].get() });
-            }
+            const ScriptValue done = ScriptValue::adopt(jsc_value_new_boolean(context, FALSE));
+            const ScriptValue textValue = ScriptValue::adopt(jsc_value_new_string(context, text.c_str()));
+            target.call({ done.get(), textValue.get(), target.kept[0].get() });
+        });
+    }
+
+    // Whole mode: a part of the text, made a script string while the child still writes and kept
+    // for the final call.
+    void postPart(WholeOutput::Part part)
+    {
+        m_callback.post([part = std::move(part)](ScriptCallback::Target& target) {
+            target.gathered.push_back(ScriptValue::adopt(jsc_value_new_string(target.context(), part->c_str())));
+        });
+    }
+
+    // The final call: the text is the parts posted, joined, or `replacement` instead of them.
+    void postEnd(std::optional<std::string> replacement, int exitStatus)
+    {
+        m_callback.post([replacement = std::move(replacement), exitStatus](ScriptCallback::Target& target) {
+            JSCContext* context = target.context();
+            const std::vector<ScriptValue> parts = std::exchange(target.gathered, {});
+            const ScriptValue done = ScriptValue::adopt(jsc_value_new_boolean(context, TRUE));
+            const ScriptValue text = replacement ? ScriptValue::adopt(jsc_value_new_string(context, replacement->c_str())) : joined(context, parts);
+            const ScriptValue status = ScriptValue::adopt(jsc_value_new_number(context, exitStatus));
+            target.call({ done.get(), text.get(), target.kept[0].get(), status.get() });
         });
     }
 
@@ -76,16 +97,15 @@ void readOutput(int fd, bool stream, OutputCallback& callback, WholeOutput& whol
             break;
         const std::string_view piece = upToFirstNul(std::string_view(buffer.data(), static_cast<size_t>(n)));
         if (stream) {
-            std::string text = pieces.next(piece);
-            if (!text.empty())
-                callback.post(false, { std::move(text) });
-        } else {
-            whole.append(piece);
+            if (std::string text = pieces.next(piece); !text.empty())
+                callback.postPiece(std::move(text));
+        } else if (WholeOutput::Part part = whole.append(piece)) {
+            callback.postPart(std::move(part));
         }
     }
     if (stream) {
         if (std::string rest = pieces.finish(); !rest.empty())
-            callback.post(false, { std::move(rest) });
+            callback.postPiece(std::move(rest));
     }
 }
 
@@ -98,7 +118,7 @@ void runChild(platform::PipedChild child, bool stream, OutputCallback callback, 
     if (stop.stop_requested())
         ::kill(child.pid, SIGKILL);
     const int status = platform::waitForExit(child.pid);
-    callback.post(true, whole.take(), status);
+    callback.postEnd(whole.finish(), status);
 }
 
 } // namespace

@@ -14,7 +14,7 @@ void ScriptCallback::Target::call(std::initializer_list<JSCValue*> arguments) co
 }
 
 ScriptCallback::ScriptCallback(ScriptValue function, std::vector<ScriptValue> kept)
-    : m_target(std::make_shared<Target>(Target { std::move(function), std::move(kept) }))
+    : m_target(std::make_shared<Target>(Target { std::move(function), std::move(kept), {} }))
 {
 }
 
@@ -26,7 +26,7 @@ ScriptCallback::~ScriptCallback()
         platform::postToMainLoop([target = std::move(m_target)] { });
 }
 
-void ScriptCallback::post(std::function<void(const Target&)> work)
+void ScriptCallback::post(std::function<void(Target&)> work)
 {
     platform::postToMainLoop([target = m_target, work = std::move(work)] {
         if (target && target->function)

@@ -14,10 +14,13 @@ namespace tvn {
 
 class ScriptCallback {
 public:
-    // What a posted task sees: the function (possibly none) and the kept values.
+    // What a posted task sees: the function (possibly none), the kept values and what earlier tasks
+    // gathered.
     struct Target {
         ScriptValue function;
         std::vector<ScriptValue> kept;
+        // Values one task makes for a later one (exec's text, part by part); released with the rest.
+        std::vector<ScriptValue> gathered;
 
         JSCContext* context() const { return function ? jsc_value_get_context(function.get()) : nullptr; }
         // Calls the function with no receiver; an exception it throws is cleared (nobody is told).
@@ -33,7 +36,7 @@ public:
 
     // Any thread: runs `work` on the script thread, in the order posted. `work` is not run when
     // there is no function.
-    void post(std::function<void(const Target&)> work);
+    void post(std::function<void(Target&)> work);
 
 private:
     std::shared_ptr<Target> m_target;

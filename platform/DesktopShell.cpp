@@ -3,6 +3,7 @@
 #include "platform/DesktopShell.h"
 
 #include "platform/GRef.h"
+#include "platform/ProcessEnvironment.h"
 
 #include <gio/gio.h>
 
@@ -58,7 +59,7 @@ bool openWithDefaultHandler(const std::string& url)
     if (!scheme)
         return false;
     GError* rawError = nullptr;
-    const bool opened = g_app_info_launch_default_for_uri(url.c_str(), nullptr, &rawError);
+    const bool opened = g_app_info_launch_default_for_uri(url.c_str(), programLaunchContext().get(), &rawError);
     GUnique<GError> error(rawError);
     return opened;
 }

@@ -3,6 +3,7 @@
 #include "platform/Launcher.h"
 
 #include "platform/FileDescriptor.h"
+#include "platform/ProcessEnvironment.h"
 #include "platform/StopEvent.h"
 #include "platform/ThreadGroup.h"
 
@@ -18,18 +19,16 @@
 #include <thread>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace tvn::platform {
 
 namespace {
 
-// The inherited environment with `extra` set over it.
+// A started program's environment with `extra` set over it.
 std::vector<std::string> environmentWith(const ExtraEnvironment& extra)
 {
     std::vector<std::string> variables = extra;
-    for (char** variable = environ; *variable; ++variable) {
-        const std::string_view entry(*variable);
+    for (const std::string& variable : programEnvironment()) {
+        const std::string_view entry(variable);
         const std::string_view name = entry.substr(0, entry.find('='));
         bool overridden = false;
         for (const std::string& set : extra)
@@ -38,6 +37,16 @@ std::vector<std::string> environmentWith(const ExtraEnvironment& extra)
             variables.emplace_back(entry);
     }
     return variables;
+}
+
+// The strings as exec takes them: pointers into `strings`, then a null pointer.
+std::vector<char*> nullTerminated(std::vector<std::string>& strings)
+{
+    std::vector<char*> pointers;
+    for (std::string& string : strings)
+        pointers.push_back(string.data());
+    pointers.push_back(nullptr);
+    return pointers;
 }
 
 // A child gets its standard streams and nothing else: a descriptor some library opened without
@@ -51,15 +60,9 @@ std::optional<pid_t> spawn(const std::string& program, const std::vector<std::st
 {
     std::vector<std::string> all = { program };
     all.insert(all.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& argument : all)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
+    const std::vector<char*> argv = nullTerminated(all);
     std::vector<std::string> variables = environmentWith(extra);
-    std::vector<char*> envp;
-    for (std::string& variable : variables)
-        envp.push_back(variable.data());
-    envp.push_back(nullptr);
+    const std::vector<char*> envp = nullTerminated(variables);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     closeInheritedDescriptors(actions);
@@ -188,13 +191,12 @@ std::optional<PipedChild> startWithOutputPipe(const std::optional<std::filesyste
     std::vector<std::string> all = arguments;
     if (all.empty())
         all.push_back(program->string());
-    std::vector<char*> argv;
-    for (std::string& argument : all)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
+    const std::vector<char*> argv = nullTerminated(all);
+    std::vector<std::string> variables = programEnvironment();
+    const std::vector<char*> envp = nullTerminated(variables);
     pid_t pid = 0;
-    const int result = program ? posix_spawn(&pid, program->c_str(), &actions, nullptr, argv.data(), environ)
-                               : posix_spawnp(&pid, all[0].c_str(), &actions, nullptr, argv.data(), environ);
+    const int result = program ? posix_spawn(&pid, program->c_str(), &actions, nullptr, argv.data(), envp.data())
+                               : posix_spawnp(&pid, all[0].c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipeEnds[1]);
     if (result != 0) {

@@ -70,37 +70,40 @@ std::string outputText(std::string_view bytes)
     return gbkToUtf8(bytes);
 }
 
-void WholeOutput::append(std::string_view piece)
+WholeOutput::Part WholeOutput::append(std::string_view piece)
 {
     if (!m_utf8) {
-        m_parts.emplace_back(piece);
-        return;
+        m_parts.push_back(std::make_shared<const std::string>(piece));
+        return nullptr;
     }
     std::string bytes = std::exchange(m_held, std::string());
     bytes.append(piece);
     const size_t complete = utf8CompleteLength(bytes);
     if (complete == std::string_view::npos) {
         m_utf8 = false;
-    } else {
-        m_held = bytes.substr(complete);
-        bytes.resize(complete);
+        m_parts.push_back(std::make_shared<const std::string>(std::move(bytes)));
+        return nullptr;
     }
-    if (!bytes.empty())
-        m_parts.push_back(std::move(bytes));
+    m_held = bytes.substr(complete);
+    bytes.resize(complete);
+    if (bytes.empty())
+        return nullptr;
+    auto part = std::make_shared<const std::string>(std::move(bytes));
+    m_parts.push_back(part);
+    return part;
 }
 
-std::vector<std::string> WholeOutput::take()
+std::optional<std::string> WholeOutput::finish()
 {
-    std::vector<std::string> parts = std::exchange(m_parts, {});
-    std::string held = std::exchange(m_held, std::string());
-    const bool utf8 = std::exchange(m_utf8, true) && held.empty();
-    if (utf8)
-        return parts;
+    const std::vector<Part> parts = std::exchange(m_parts, {});
+    const std::string held = std::exchange(m_held, std::string());
+    if (std::exchange(m_utf8, true) && held.empty())
+        return std::nullopt;
     std::string bytes;
-    for (const std::string& part : parts)
-        bytes += part;
+    for (const Part& part : parts)
+        bytes += *part;
     bytes += held;
-    return { gbkToUtf8(bytes) };
+    return gbkToUtf8(bytes);
 }
 
 std::string OutputPieces::next(std::string_view piece)

@@ -4,6 +4,8 @@
 // begins the next piece, so no piece carries half a character.
 #pragma once
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,17 +18,23 @@ std::string_view upToFirstNul(std::string_view bytes);
 // Whole output to UTF-8.
 std::string outputText(std::string_view bytes);
 
-// Whole output gathered as it is read, in parts that are each whole UTF-8 text, checked on the way:
-// the end needs no second pass, and no one buffer as large as the output (script joins the parts
-// without converting them twice). Output that turns out not to be UTF-8 is converted as one GBK text.
+// Whole output handed on as it is read: each read gives the whole characters it completes while
+// the output is UTF-8 so far, so a reader can pass them on before the child has ended (the page's
+// side makes its text of them meanwhile). Output that turns out not to be UTF-8 is converted at the
+// end as one GBK text, which replaces every part handed on.
 class WholeOutput {
 public:
-    void append(std::string_view piece);
-    // The output as text, in order; the object is left empty.
-    std::vector<std::string> take();
+    // Shared, not copied: the reader hands a part on and keeps it for a late turn to GBK.
+    using Part = std::shared_ptr<const std::string>;
+
+    // The text this piece completes; null when it completes none, or when the output is not UTF-8.
+    Part append(std::string_view piece);
+    // At the end: nullopt when the parts handed on are the output, in order; otherwise the output as
+    // GBK text, instead of them. The object is left empty.
+    std::optional<std::string> finish();
 
 private:
-    std::vector<std::string> m_parts;
+    std::vector<Part> m_parts;
     std::string m_held; // the start of a character the next read completes
     bool m_utf8 = true;
 };

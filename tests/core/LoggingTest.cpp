@@ -1,6 +1,9 @@
 // Each test runs in a process of its own, so each starts the one log of its process.
 #include "core/Logging.h"
 
+#include "tests/support/Environment.h"
+#include "tests/support/Eventually.h"
+#include "tests/support/LogFile.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +37,7 @@ namespace {
 std::vector<std::string> lines(const std::filesystem::path& file)
 {
     std::vector<std::string> result;
-    std::istringstream text(test::readFile(file));
+    std::istringstream text(test::logText(file));
     for (std::string line; std::getline(text, line);)
         result.push_back(line);
     return result;
@@ -124,7 +127,7 @@ TEST(Logging, RecordsStayOneLineInAPrivateFile)
     const auto file = dir / "logs" / "main.log";
     ASSERT_TRUE(log::initialize({ file, log::Severity::Info }));
     LOG_INFO << "download failed: evil\n2026-12-08 10:00:00.000 INFO  [1] [Engine::repair@1] all is well\r\x1b[2J\x7f\ttab";
-    const std::string written = test::readFile(file);
+    const std::string written = test::logText(file);
     EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 1) << written;
     EXPECT_NE(written.find("evil\\n2026-12-08 10:00:00.000 INFO  [1] [Engine::repair@1] all is well\\r\\x1b[2J\\x7f\\ttab\n"), std::string::npos) << written;
     EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
@@ -155,7 +158,7 @@ TEST(Logging, NoneWritesNothingNotEvenTheBanner)
     test::writeFile(dir / "tvn" / "config.ini", "[app]\nloglevel = x\n");
     log::startLogging("main");
     LOG_FATAL << "not even this";
-    EXPECT_EQ(test::readFile(dir / "tvn" / "logs" / "main.log"), "");
+    EXPECT_EQ(test::logText(dir / "tvn" / "logs" / "main.log"), "");
 }
 
 TEST(Logging, RotatesAtTheSizeLimitKeepingFiveFiles)
@@ -164,6 +167,7 @@ TEST(Logging, RotatesAtTheSizeLimitKeepingFiveFiles)
     ASSERT_TRUE(log::initialize({ dir / "logs" / "main.log", Severity::Info, 4096, 5 }));
     for (int i = 0; i < 1000; ++i)
         LOG_INFO << "record " << i << ' ' << std::string(40, 'x');
+    log::flush();
 
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir / "logs")) {
@@ -175,4 +179,39 @@ TEST(Logging, RotatesAtTheSizeLimitKeepingFiveFiles)
     const auto last = lines(dir / "logs" / "main.log");
     ASSERT_FALSE(last.empty());
     EXPECT_NE(last.back().find("record 999 "), std::string::npos);
+}
+
+// Records below a warning go out in batches, by the log's own thread; a warning at once, with
+// everything before it; what is left when the process exits, at exit.
+TEST(Logging, RecordsReachTheFileSoonAWarningAtOnce)
+{
+    TempDir dir;
+    const auto file = dir / "logs" / "main.log";
+    ASSERT_TRUE(log::initialize({ file, Severity::Info }));
+    LOG_INFO << "on its way";
+    EXPECT_TRUE(test::eventually([&] { return test::readFile(file).find("on its way") != std::string::npos; }));
+    LOG_INFO << "held";
+    LOG_WARN << "at once";
+    const std::string written = test::readFile(file);
+    EXPECT_NE(written.find("held"), std::string::npos);
+    EXPECT_NE(written.find("at once"), std::string::npos);
+}
+
+TEST(Logging, WhatIsLeftIsWrittenAtExit)
+{
+    // A fresh process, not a fork of this one's threads: it runs this test again from the start,
+    // and finds the file through the environment.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TempDir dir;
+    test::EnvironmentChange environment;
+    if (!std::getenv("TVN_TEST_EXIT_LOG"))
+        environment.set("TVN_TEST_EXIT_LOG", (dir / "logs" / "main.log").string());
+    const std::filesystem::path file = std::getenv("TVN_TEST_EXIT_LOG");
+    EXPECT_EXIT({
+        log::initialize({ file, Severity::Info });
+        for (int i = 0; i < 100; ++i)
+            LOG_INFO << "record " << i;
+        std::exit(0);
+    }, testing::ExitedWithCode(0), "");
+    EXPECT_NE(test::readFile(file).find("record 99\n"), std::string::npos);
 }

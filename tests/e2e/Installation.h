@@ -2,6 +2,7 @@
 // temporary place, a configuration folder and a Downloads folder of its own, and tvn started from there.
 #pragma once
 
+#include "tests/support/Eventually.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
@@ -61,6 +62,13 @@ struct Installation {
     int run(const std::vector<std::string>& arguments = {}) { return wait(start(arguments)); }
 
     std::string log(const char* role) const { return readFile(dir / "config" / "tvn" / "logs" / (std::string(role) + ".log")); }
+
+    // Whether the role's log comes to hold `text`: a running process writes its records out in
+    // batches, within a tenth of a second (one that has ended has written everything).
+    bool logShows(const char* role, const std::string& text) const
+    {
+        return eventually([&] { return log(role).find(text) != std::string::npos; });
+    }
 };
 
 } // namespace tvn::test

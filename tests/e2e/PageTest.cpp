@@ -203,7 +203,7 @@ TEST_F(Page, ScansAndRepairsTheDemoCatalogFromThePack)
 {
     start({ "--autorun" });
     ASSERT_TRUE(waitForLine("tvn: finished: "));
-    EXPECT_NE(installation.log("main").find("open from dist.pak"), std::string::npos);
+    EXPECT_TRUE(installation.logShows("main", "open from dist.pak"));
     for (const std::string& name : kDemoLibraries) {
         EXPECT_EQ(lineStartingWith("tvn: scan: " + name + ":"), "tvn: scan: " + name + ": Missing (missing)");
         EXPECT_EQ(lineStartingWith("tvn: repair: " + name + ":"), "tvn: repair: " + name + ": Repaired (repaired, progress 100%)");

@@ -175,7 +175,7 @@ TEST_F(WinePrefixPage, TheSameFileForTwoPrefixesIsOneRequest)
     EXPECT_EQ(test::readFile(other / "drive_c" / "windows" / "system32" / "a.dll"), "library a");
     const auto requests = server->requests();
     EXPECT_EQ(std::count_if(requests.begin(), requests.end(), [](const auto& request) { return request.endpoint == "files"; }), 1);
-    EXPECT_NE(installation.log("renderer").find("download from cache: "), std::string::npos);
+    EXPECT_TRUE(installation.logShows("renderer", "download from cache: "));
 }
 
 namespace {
@@ -234,7 +234,7 @@ TEST_F(HomePrefixesPage, ListsChoosesAndRepairsThePrefixWithItsOwnWine)
     EXPECT_EQ(test::readFile(dota / "drive_c" / "windows" / "system32" / "b.dll"), std::string(100000, 'b'));
     EXPECT_TRUE(eventually([&] { return !test::readFile(installation.dir / "wine-calls").empty(); }));
     EXPECT_EQ(test::readFile(installation.dir / "wine-calls"), "proton " + dota.string() + " regsvr32 /s C:\\Windows\\System32\\b.dll\n");
-    EXPECT_NE(installation.log("renderer").find("use: prefix " + dota.string()), std::string::npos); // the page's modules log there
+    EXPECT_TRUE(installation.logShows("renderer", "use: prefix " + dota.string())); // the page's modules log there
 }
 
 namespace {

@@ -89,9 +89,8 @@ TEST_F(Window, PropertiesFlashAndIcon)
     run("w.setIcon('not an image')");
     EXPECT_TRUE(eventually([&] { return property("_NET_WM_ICON").find("Icon (2 x 3)") == std::string::npos; }));
 
-    const std::string log = installation.log("main");
-    EXPECT_NE(log.find("] window set resizeable : 1"), std::string::npos);
-    EXPECT_NE(log.find("] window set resizeable : 0"), std::string::npos);
+    EXPECT_TRUE(installation.logShows("main", "] window set resizeable : 1"));
+    EXPECT_TRUE(installation.logShows("main", "] window set resizeable : 0"));
 }
 
 TEST_F(Window, OnSizeTellsThePageItsSize)
@@ -204,6 +203,7 @@ TEST_F(Window, FilesDraggedOverThePage)
     // (WebKitGTK gives the page no File objects for such a drop; the page asks the dragdrop module.)
     EXPECT_TRUE(eventually([&] { return run("window.dropped").find("text/uri-list") != std::string::npos; })) << run("window.dropped");
 
+    ASSERT_TRUE(installation.logShows("main", "]   - " + (installation.dir / "b c.zip").string() + "\n"));
     const std::string log = installation.log("main");
     const std::string entered = "] on drag enter: \n";
     const size_t at = log.find(entered);
@@ -211,7 +211,7 @@ TEST_F(Window, FilesDraggedOverThePage)
     EXPECT_NE(log.find("]   - " + (installation.dir / "a.txt").string() + "\n", at), std::string::npos);
     EXPECT_NE(log.find("]   - " + (installation.dir / "b c.zip").string() + "\n", at), std::string::npos);
     EXPECT_EQ(log.find(entered, at + 1), std::string::npos) << "one report per drag";
-    EXPECT_NE(installation.log("renderer").find("on process message : drag"), std::string::npos);
+    EXPECT_TRUE(installation.logShows("renderer", "on process message : drag"));
 }
 
 // The file dialog of "openFileDialog": the files chosen, through the filter; nothing when cancelled.
@@ -264,7 +264,7 @@ TEST_F(Window, PendingCallsGoWithThePage)
     send("location.reload()");
     EXPECT_TRUE(eventually([&] { return runAgainUntilAnswered("typeof old") == "undefined"; }));
     EXPECT_EQ(run("module('e2e').pendingCalls()"), "0");
-    EXPECT_NE(installation.log("renderer").find("] pending calls dropped: 2"), std::string::npos);
+    EXPECT_TRUE(installation.logShows("renderer", "] pending calls dropped: 2"));
 }
 
 // Without the developer marker the page's menu has nothing left to offer: no menu opens.

@@ -88,11 +88,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string_view output = input.substr(1);
     const size_t cut = std::min<size_t>(static_cast<unsigned char>(input[0]), output.size());
     WholeOutput whole;
-    whole.append(output.substr(0, cut));
-    whole.append(output.substr(cut));
     std::string joined;
-    for (const std::string& part : whole.take())
-        joined += part;
+    for (const std::string_view read : { output.substr(0, cut), output.substr(cut) }) {
+        if (const WholeOutput::Part part = whole.append(read))
+            joined += *part;
+    }
+    if (std::optional<std::string> replacement = whole.finish())
+        joined = std::move(*replacement);
     fuzz::require(joined == outputText(output), "whole output read in two parts is the output read at once");
     OutputPieces pieces;
     std::string streamed = pieces.next(output.substr(0, cut));

@@ -214,7 +214,15 @@ TEST_F(SysModule, ExecWholeAndStreamed)
     }
     run("calls = []; sys.exec({ command: \"sh -c 'head -c 3000000 /dev/zero | tr \\\\\\\\0 a'\", callback: record, userdata: 'big' })");
     run("sys.exec({ command: \"cat '" + (work / "cut.txt").string() + "'\", stream: true, callback: record, userdata: 'cut' })");
+    // UTF-8 for more than one read, then GBK: what script was handed already gives way to the whole
+    // output read as GBK.
+    {
+        std::ofstream(work / "late-gbk.txt", std::ios::binary) << std::string(300000, 'a') << "\xD6\xD0";
+    }
+    run("sys.exec({ command: \"cat '" + (work / "late-gbk.txt").string() + "'\", callback: record, userdata: 'late' })");
     finishExecs();
+    EXPECT_EQ(run("calls.filter(function (c) { return c[2] === '\"late\"'; }).map(function (c) { return c[1].length + c[1].slice(-2); }).join('|')"),
+        "300001a中");
     EXPECT_EQ(run("calls.filter(function (c) { return c[1].length === 3000000 && /^a+$/.test(c[1]); }).length"), "1");
     EXPECT_EQ(run("calls.filter(function (c) { return c[2] === '\"cut\"'; }).map(function (c) { return c[1].slice(0, 1) + c[1].length; }).join('|')"),
         "b4094|中11|0");

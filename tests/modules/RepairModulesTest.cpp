@@ -10,6 +10,7 @@
 #include "modules/PageThreads.h"
 #include "net/Download.h"
 #include "repair/SystemTolvane.h"
+#include "tests/support/LogFile.h"
 #include "tests/support/Script.h"
 #include "tests/support/ServerFixture.h"
 
@@ -141,7 +142,7 @@ TEST_F(RepairModules, ScanEventsInOrderAndArgumentChecks)
     EXPECT_EQ(run("out.join('|')"), R"({"fileName":"missing.dll","fileType":"sys","isExist":false}|)"
                                     R"({"fileName":"present.dll","fileType":"sys","isExist":true}|)"
                                     R"({"fileName":"other.dll","fileType":"sys","isExist":false})");
-    EXPECT_NE(test::readFile(dir / "main.log").find("script callback threw"), std::string::npos);
+    EXPECT_NE(test::logText(dir / "main.log").find("script callback threw"), std::string::npos);
 }
 
 TEST_F(RepairModules, OneKeyScanUsesOnlyFilledSlots)

@@ -8,6 +8,7 @@
 #include "net/Report.h"
 #include "net/ServerConfig.h"
 
+#include "tests/support/LogFile.h"
 #include "tests/support/ServerFixture.h"
 
 #include <nlohmann/json.hpp>
@@ -29,7 +30,7 @@ protected:
     std::vector<std::string> logMessages() const
     {
         std::vector<std::string> messages;
-        std::istringstream lines(test::readFile(dir / "main.log"));
+        std::istringstream lines(test::logText(dir / "main.log"));
         for (std::string line; std::getline(lines, line);)
             messages.push_back(line.substr(line.find("] ", line.find("@")) + 2));
         return messages;
@@ -132,7 +133,7 @@ TEST(DownloadApiUnconfigured, NoServerNoWait)
     postHeartImpl(token);
     EXPECT_EQ(token, "kept");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)); // nothing waited for
-    const std::string log = test::readFile(dir / "main.log");
+    const std::string log = test::logText(dir / "main.log");
     EXPECT_NE(log.find("getDownloadURLImpl::connection init failed"), std::string::npos);
     EXPECT_NE(log.find("] connection init failed"), std::string::npos);
 }

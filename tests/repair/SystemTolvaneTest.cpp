@@ -9,6 +9,7 @@
 #include "platform/InstalledPrograms.h"
 #include "platform/RegistryStore.h"
 
+#include "tests/support/LogFile.h"
 #include "tests/support/Environment.h"
 #include "tests/support/Eventually.h"
 #include "tests/support/PageServer.h"
@@ -262,8 +263,8 @@ TEST_F(EngineTest, NoTokenGivesNoAddress)
     Messages messages;
     engine->repairDlls({ dll("x.dll") });
     EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:1:unreachable" }));
-    EXPECT_NE(test::readFile(dir / "main.log").find("[SystemTolvane::askDownloadAddress@"), std::string::npos);
-    EXPECT_NE(test::readFile(dir / "main.log").find("] token: null"), std::string::npos);
+    EXPECT_NE(test::logText(dir / "main.log").find("[SystemTolvane::askDownloadAddress@"), std::string::npos);
+    EXPECT_NE(test::logText(dir / "main.log").find("] token: null"), std::string::npos);
     for (const auto& request : server->requests())
         EXPECT_NE(request.endpoint, "downloadUrl");
 }
@@ -477,14 +478,14 @@ TEST_F(EngineTest, PlainHttpAddressIsNotUsed)
     engine->repairDlls({ dll("x.dll") });
     EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:2:refused" }));
     EXPECT_FALSE(std::filesystem::exists(dir / "system" / "x.dll"));
-    EXPECT_NE(test::readFile(dir / "main.log").find("] download address refused, no digest and not https: 127.0.0.1"), std::string::npos);
+    EXPECT_NE(test::logText(dir / "main.log").find("] download address refused, no digest and not https: 127.0.0.1"), std::string::npos);
 
     // Over https without a digest, from a host that is neither the API server's nor configured.
     server->setBehaviour("downloadUrl", Behaviour::answer(200, R"({"code":0,"data":{"url":"https://localhost:)" + std::to_string(server->port()) + R"(/files/x.dll"}})"));
     engine->repairDlls({ dll("x.dll") });
     EXPECT_EQ(messages.waitFor(2).back(), "onRepairDlls:x.dll:sys:2:refused");
     EXPECT_FALSE(std::filesystem::exists(dir / "system" / "x.dll"));
-    EXPECT_NE(test::readFile(dir / "main.log").find("] download address refused, no digest and host not trusted: localhost"), std::string::npos);
+    EXPECT_NE(test::logText(dir / "main.log").find("] download address refused, no digest and host not trusted: localhost"), std::string::npos);
 }
 
 // Each source is judged on its own: a mirror that may be used stands in for a url that may not, and
@@ -506,7 +507,7 @@ TEST_F(EngineTest, MirrorsStandInForSourcesThatFail)
     engine->repairDlls({ dll("x.dll") });
     EXPECT_EQ(messages.waitFor(2).back(), "onRepairDlls:x.dll:sys:0");
     EXPECT_EQ(test::readFile(dir / "system" / "x.dll"), "MZ library bytes");
-    EXPECT_NE(test::readFile(dir / "main.log").find("] download digest mismatch: " + own), std::string::npos);
+    EXPECT_NE(test::logText(dir / "main.log").find("] download digest mismatch: " + own), std::string::npos);
 }
 
 // A repair start is a run in the history: its undo brings back the library it replaced and removes
@@ -545,7 +546,7 @@ TEST_F(EngineTest, DigestIsCheckedBeforeTheFileIsReplaced)
     engine->repairDlls({ dll("x.dll") });
     EXPECT_EQ(messages.waitFor(1), (std::vector<std::string> { "onRepairDlls:x.dll:sys:2:badDigest" }));
     EXPECT_EQ(test::readFile(dir / "system" / "x.dll"), "old");
-    EXPECT_NE(test::readFile(dir / "main.log").find("] download digest mismatch: "), std::string::npos);
+    EXPECT_NE(test::logText(dir / "main.log").find("] download digest mismatch: "), std::string::npos);
 
     server->setBehaviour("downloadUrl", Behaviour::answer(200, R"({"code":0,"data":{"url":"https://)" + server->address() + R"(/files/x.dll","sha256":"abc"}})"));
     engine->repairDlls({ dll("x.dll") });

@@ -28,24 +28,23 @@ TEST(ExecOutput, WholeOutput)
     EXPECT_EQ(outputText(kGbkChinese + " ok"), "中文 ok");
     EXPECT_EQ(upToFirstNul(std::string_view("ab\0cd", 5)), "ab");
 
-    // Gathered read by read: a character split between reads is still UTF-8; GBK is found anywhere.
+    // Handed on read by read: a character split between reads comes whole with the read that ends
+    // it; GBK found at any read replaces what was handed on.
     WholeOutput output;
-    const auto joined = [&output] {
-        std::string text;
-        for (const std::string& part : output.take())
-            text += part + "|";
-        return text;
+    const auto handedOn = [&output](std::string_view piece) -> std::string {
+        const WholeOutput::Part part = output.append(piece);
+        return part ? *part : "(none)";
     };
-    output.append("a\xE4");
-    output.append("\xB8\xAD!");
-    EXPECT_EQ(joined(), "a|中!|"); // each part whole characters
-    output.append("ok ");
-    output.append(kGbkChinese.substr(0, 3));
-    output.append(kGbkChinese.substr(3));
-    EXPECT_EQ(joined(), "ok 中文|");
-    output.append("\xE4\xB8"); // ends inside a character: not UTF-8 after all
-    EXPECT_EQ(joined(), "涓|");
-    EXPECT_EQ(joined(), "");
+    EXPECT_EQ(handedOn("a\xE4"), "a");
+    EXPECT_EQ(handedOn("\xB8\xAD!"), "中!");
+    EXPECT_EQ(output.finish(), std::nullopt); // the parts are the output
+    EXPECT_EQ(handedOn("ok "), "ok ");
+    EXPECT_EQ(handedOn(kGbkChinese.substr(0, 3)), "(none)");
+    EXPECT_EQ(handedOn(kGbkChinese.substr(3)), "(none)");
+    EXPECT_EQ(output.finish(), "ok 中文");
+    EXPECT_EQ(handedOn("\xE4\xB8"), "(none)"); // ends inside a character: not UTF-8 after all
+    EXPECT_EQ(output.finish(), "涓");
+    EXPECT_EQ(output.finish(), std::nullopt);
     EXPECT_EQ(upToFirstNul("abc"), "abc");
 }
 
