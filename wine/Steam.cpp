@@ -101,12 +101,6 @@ SteamLibraries steamLibraries(const std::filesystem::path& root)
     return libraries;
 }
 
-std::filesystem::path protonWine(const std::filesystem::path& compatData)
-{
-    ProtonBuilds builds;
-    return protonWineOf(compatData, builds);
-}
-
 PrefixList steamPrefixes(const std::filesystem::path& home)
 {
     PrefixList list;

@@ -25,11 +25,9 @@ struct SteamLibraries {
 // A missing or broken file leaves the root alone.
 SteamLibraries steamLibraries(const std::filesystem::path& root);
 
-// The wine of a Steam prefix's compatdata folder: the Proton build its config_info names
-// (<build>/files/bin/wine, or dist/bin/wine in older builds); empty when there is none.
-std::filesystem::path protonWine(const std::filesystem::path& compatData);
-
-// Every Proton prefix of the home ("steam"), with its wine when Proton's is there.
+// Every Proton prefix of the home ("steam"), with its wine when Proton's is there: the Proton build
+// its compatdata folder's config_info names (<build>/files/bin/wine, or dist/bin/wine in older
+// builds); empty when there is none.
 PrefixList steamPrefixes(const std::filesystem::path& home);
 
 } // namespace tvn::wine

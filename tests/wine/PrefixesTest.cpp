@@ -207,13 +207,6 @@ TEST(Prefixes, ProtonWineAndTheChosenPrefix)
     writeAt(compat / "30" / "config_info", "7.0-1\n/gone/Proton 7.0/files/share/fonts/\n");
     makeProgram(dir / "bin" / "wine");
 
-    EXPECT_EQ(protonWine(compat / "10"), proton / "files" / "bin" / "wine");
-    EXPECT_EQ(protonWine(compat / "20"), old / "dist" / "bin" / "wine");
-    EXPECT_EQ(protonWine(compat / "30"), "");
-    // The version line alone names no folder, even when it looks like one.
-    writeAt(compat / "40" / "config_info", (proton / "files").string() + "/\n");
-    EXPECT_EQ(protonWine(compat / "40"), "");
-
     test::makeWinePrefix(dir / "mine", "win32");
     const PrefixSearch search { home, "", (dir / "mine").string(), (dir / "bin").string() };
     const PrefixList found = findPrefixes(search);
@@ -221,6 +214,7 @@ TEST(Prefixes, ProtonWineAndTheChosenPrefix)
     EXPECT_EQ(describe(found.prefixes[0], dir.path()), "chosen|mine|win32|mine");
     EXPECT_EQ(found.prefixes[0].wine, dir / "bin" / "wine");
     EXPECT_EQ(found.prefixes[1].wine, proton / "files" / "bin" / "wine");
+    EXPECT_EQ(found.prefixes[2].wine, old / "dist" / "bin" / "wine");
     EXPECT_EQ(found.prefixes[3].wine, dir / "bin" / "wine");
 
     // The chosen prefix is a Steam one: listed once, as Steam's, with Proton's wine.
@@ -235,6 +229,13 @@ TEST(Prefixes, ProtonWineAndTheChosenPrefix)
     EXPECT_EQ(findPrefixes({ home, "", "none", "" }).prefixes.size(), 3u);
     writeAt(dir / "plain" / "wine", "not a program");
     EXPECT_EQ(wineOnPath((dir / "plain").string()), "");
+
+    // The version line alone names no folder, even when it looks like one.
+    writeAt(compat / "30" / "config_info", (proton / "files").string() + "/\n");
+    const PrefixList steamOnly = steamPrefixes(home);
+    ASSERT_EQ(steamOnly.prefixes.size(), 3u);
+    EXPECT_EQ(steamOnly.prefixes[2].path, compat / "30" / "pfx");
+    EXPECT_EQ(steamOnly.prefixes[2].wine, "");
 }
 
 TEST(Prefixes, BottleAndLutrisFilesAlone)
