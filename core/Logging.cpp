@@ -108,12 +108,12 @@ public:
     }
 
     // After a record that was not flushed with it.
-    void recordWritten(spdlog::logger& logger)
+    void recordWritten()
     {
         {
             std::lock_guard lock(m_mutex);
             if (m_stopped) {
-                logger.flush(); // after exit began nothing waits: each record goes out by itself
+                flushNow(); // after exit began nothing waits: each record goes out by itself
                 return;
             }
             if (std::exchange(m_unflushed, true))
@@ -293,7 +293,7 @@ void write(Severity severity, const char* function, int line, std::string_view m
     else
         logger->log(where, level, escapeControlCharacters(message));
     if (level < spdlog::level::warn && logger->should_log(level))
-        Flusher::instance().recordWritten(*logger);
+        Flusher::instance().recordWritten();
 }
 
 void flush()
