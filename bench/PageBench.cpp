@@ -23,22 +23,26 @@ namespace {
 const std::filesystem::path kDist = TVN_PAGE_DIST;
 
 // Reports once the page has put up its frame (or its error), two frames later: after the paint.
+// The report says which: a page that put up its error did far less work than one that started.
 const char* kPaintReport = R"(<script>
 new MutationObserver(function (changes, observer) {
-    if (!document.querySelector('.title-bar, .fatal')) return;
+    var shown = document.querySelector('.title-bar, .fatal');
+    if (!shown) return;
     observer.disconnect();
-    requestAnimationFrame(function () { requestAnimationFrame(function () { fetch('/report?painted'); }); });
+    var report = shown.classList.contains('fatal') ? 'error:' + encodeURIComponent(shown.textContent) : 'painted';
+    requestAnimationFrame(function () { requestAnimationFrame(function () { fetch('/report?' + report); }); });
 }).observe(document.documentElement, { childList: true, subtree: true });
 </script>)";
 
-// What the modules answer, for the program that has none.
+// What the modules answer, for the program that has none: enough for the page to start as it does
+// in tvn (the properties it reads at start are answered as properties).
 const char* kModuleStandIn = R"(<script>
 window.module = function (name) {
-    var answers = { argv: [], channel: 'bench', getConfig: '', osVersion: { major: 6, minor: 1, build: 1, platformId: 2 },
+    var answers = { argv: [], languages: ['C.UTF-8', 'C'], usageReports: true, channel: 'bench', getConfig: '', osVersion: { major: 6, minor: 1, build: 1, platformId: 2 },
         arch: 64, getAppPath: '/bench', getAppDataPath: '/bench', getTempPath: '/tmp', getFiles: [] };
     return new Proxy({}, { get: function (target, key) {
         if (key in target) return target[key];
-        if (key === 'argv' || key === 'channel') return answers[key];
+        if (key === 'argv' || key === 'languages' || key === 'usageReports' || key === 'channel') return answers[key];
         if (key === 'getDeviceIdAsync') return function () { return { then: function (f) { f({ deviceId: 'bench' }); } }; };
         return function () { return answers[key]; };
     } });
@@ -94,12 +98,13 @@ long long treePss(pid_t root)
 
 struct Run {
     double secondsToPaint = -1;
+    std::string pageError; // what the page put up instead of starting, if it did
     long long idlePss = 0;
 };
 
 // Starts the program, waits for the paint report, then for the tree's memory to settle (two
 // samples half a second apart within 1%), and ends it.
-Run runOnce(const std::vector<std::string>& command, const std::filesystem::path& configFolder, bool measureMemory)
+Run runOnce(const std::vector<std::string>& command, const std::filesystem::path& configFolder)
 {
     server().clearReports();
     Run run;
@@ -107,8 +112,10 @@ Run runOnce(const std::vector<std::string>& command, const std::filesystem::path
     const pid_t child = tvn::test::startProgram(command, configFolder);
     if (const auto painted = server().waitForReports(1, std::chrono::seconds(60))) {
         run.secondsToPaint = std::chrono::duration<double>(*painted - start).count();
+        if (const std::string report = server().reports().front(); report.rfind("error:", 0) == 0)
+            run.pageError = report.substr(6);
         long long last = treePss(child);
-        for (int sample = 0; measureMemory && sample < 40; ++sample) {
+        for (int sample = 0; sample < 40; ++sample) {
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
             const long long now = treePss(child);
             const bool settled = std::llabs(now - last) * 100 <= last;
@@ -127,9 +134,13 @@ void measure(benchmark::State& state, const std::vector<std::string>& command, c
 {
     long long pss = 0;
     for (auto _ : state) {
-        const Run run = runOnce(command, configFolder, true);
+        const Run run = runOnce(command, configFolder);
         if (run.secondsToPaint < 0) {
             state.SkipWithError("the page never painted");
+            return;
+        }
+        if (!run.pageError.empty()) {
+            state.SkipWithError(("the page put up its error instead of starting: " + run.pageError).c_str());
             return;
         }
         state.SetIterationTime(run.secondsToPaint);
