@@ -4,6 +4,7 @@
 // variables, the document-viewer cache model, web processes that shed memory above 192 MiB, no
 // GPU compositing), so that a comparison shows tvn's own cost apart from those settings.
 
+#include "browser/Application.h"
 #include "platform/ProcessEnvironment.h"
 
 #include <cstring>
@@ -18,7 +19,7 @@ static void onClose(WebKitWebView*, gpointer window)
 static GtkWidget* webViewAsTvn()
 {
     WebKitMemoryPressureSettings* pressure = webkit_memory_pressure_settings_new();
-    webkit_memory_pressure_settings_set_memory_limit(pressure, 192);
+    webkit_memory_pressure_settings_set_memory_limit(pressure, tvn::Application::kWebProcessMemoryLimitMiB);
     WebKitWebContext* context = WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "memory-pressure-settings", pressure, nullptr));
     webkit_memory_pressure_settings_free(pressure);
     webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);

@@ -24,13 +24,6 @@ struct GFree<WebKitMemoryPressureSettings> {
     void operator()(WebKitMemoryPressureSettings* settings) const noexcept { webkit_memory_pressure_settings_free(settings); }
 };
 
-namespace {
-
-// Beyond this a web process sheds caches; its page needs a fraction of it.
-constexpr unsigned kWebProcessMemoryLimitMiB = 192;
-
-} // namespace
-
 Application::Application(std::string role)
     : m_role(std::move(role))
 {

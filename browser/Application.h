@@ -21,6 +21,9 @@ namespace tvn {
 
 class Application {
 public:
+    // Beyond this a web process sheds caches; its page needs a fraction of it.
+    static constexpr unsigned kWebProcessMemoryLimitMiB = 192;
+
     // Starts logging for `role` (the banner included).
     explicit Application(std::string role);
     ~Application();
